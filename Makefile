@@ -1,0 +1,53 @@
+# Stable entry points: `make demo` (the main job) and `make test` (every test).
+# Both do their own set-up on a fresh Debian 12 machine.
+
+BUILD   ?= build
+DIST    ?= dist
+JOBS    ?= $(shell nproc)
+GEN     := -G Ninja
+CTEST_ARGS ?=
+
+.PHONY: all setup build native win64 win32 asan test test-native test-asan demo clean
+
+all: build
+
+setup:
+	@bash scripts/setup.sh
+
+# Windows x64 first: the native tree's Wine tests find its programs by path.
+build: setup win64 win32 native
+
+native:
+	cmake -S . -B $(BUILD)/native $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DVOK_DIST_DIR=$(abspath $(DIST))/linux -DVOK_WIN64_DIR=$(abspath $(BUILD))/win64
+	cmake --build $(BUILD)/native -j $(JOBS)
+	cmake --install $(BUILD)/native --prefix $(abspath $(DIST))/linux >/dev/null
+
+win64:
+	cmake -S . -B $(BUILD)/win64 $(GEN) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/toolchain-mingw64.cmake)
+	cmake --build $(BUILD)/win64 -j $(JOBS)
+	cmake --install $(BUILD)/win64 --prefix $(abspath $(DIST))/win64 >/dev/null
+
+win32:
+	cmake -S . -B $(BUILD)/win32 $(GEN) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/toolchain-mingw32.cmake)
+	cmake --build $(BUILD)/win32 -j $(JOBS)
+	cmake --install $(BUILD)/win32 --prefix $(abspath $(DIST))/win32 >/dev/null
+
+# ASan/UBSan build of the native unit and scenario tests.
+asan: setup
+	cmake -S . -B $(BUILD)/asan $(GEN) -DCMAKE_BUILD_TYPE=Debug -DVOK_SANITIZE=ON
+	cmake --build $(BUILD)/asan -j $(JOBS)
+
+test: build
+	cd $(BUILD)/native && ctest --output-on-failure -j 2 $(CTEST_ARGS)
+
+test-asan: asan
+	cd $(BUILD)/asan && ctest --output-on-failure -L sanitize $(CTEST_ARGS)
+
+demo: build
+	@bash scripts/demo.sh
+
+clean:
+	rm -rf $(BUILD) $(DIST)

@@ -1,0 +1,206 @@
+// vokmon's program-wide records: link settings and state, the receive buffer, the module
+// table, channel kinds, the real-time view, the main window and the fixed tables.
+//
+// Naming: each record type is spelled as the rest of the program names it (LinkSettings,
+// ModuleTable, ...); its one instance is the same name in lower case with underscores
+// (link_settings, module_table, ...). Plain tables keep their capitalised names as the
+// arrays themselves (BaudTable, RxBuffer, ItuTypeTable, ...). Every record exists once,
+// lives for the whole run and is defined in app/state.cpp with its start value.
+#ifndef VOK_APP_STATE_H
+#define VOK_APP_STATE_H
+
+#include <stdint.h>
+
+#include "platform/net.h"
+#include "platform/serial.h"
+#include "platform/ui.h"
+
+// Fixed capacities.
+enum {
+    MODULE_MAX = 64,          // modules in ModuleTable
+    CHANNEL_COUNT = 8,        // CH0..CH7
+    UNITS_PER_CHANNEL = 64,   // bus units (sensors, ITUs) per channel
+    UNITS_PER_MODULE = 512,   // units when all channels are read together
+    NET_CONVERTER_MAX = 8,    // network converters kept by the discovery
+    RX_BUFFER_SIZE = 4200,    // receive buffer, also the serial driver's input queue
+    START_DIR_MAX = 290,      // characters of MainWindow.start_dir
+    HOST_TEXT_MAX = 48,       // characters of NetState.host_text
+    BAUD_COUNT = 5,
+    CONVERTER_TYPE_COUNT = 8,
+    REFRESH_PERIOD_COUNT = 7,
+};
+
+// Converter types (LinkSettings.converter_type); the path each one takes in bus_exchange.
+enum {
+    CONVERTER_232 = 0,      // paced
+    CONVERTER_USB = 1,      // paced
+    CONVERTER_COM485 = 2,   // paced
+    CONVERTER_PLM = 3,      // paced, power line
+    CONVERTER_NET = 4,      // network converter over TCP
+    CONVERTER_RF_NORM = 5,  // polled radio
+    CONVERTER_RF_SLOW = 6,  // polled radio
+    CONVERTER_S_WAIT = 7,   // polled with the user's reply wait
+};
+
+// ---- Fixed tables -------------------------------------------------------------------
+
+// Line speeds by baud index 0..4: 2400, 4800, 9600, 19200, 38400.
+extern const int BaudTable[BAUD_COUNT];
+// Model number shown in the title per converter type 0..7.
+extern const int ConverterModelTable[CONVERTER_TYPE_COUNT];
+// List texts of the converter types 0..7, in the order the settings dialog lists them.
+extern const char *const ConverterTextTable[CONVERTER_TYPE_COUNT];
+// Real-time view refresh periods in ms: 500, 1500, 3000, 5000, 10000, 20000, 60000.
+extern const int RefreshPeriodTable[REFRESH_PERIOD_COUNT];
+// Entry n (n < 8) selects bit n; entry 8 + n is its complement and clears it.
+extern const uint8_t BitMask[16];
+// Window class name and fixed front part of the window title.
+extern const char AppTitle[];
+
+// ---- Link -----------------------------------------------------------------------------
+
+// What the user chose in the communication settings dialog. (file) = kept in vokcfg.cfg.
+typedef struct LinkSettings {
+    int com_port;             // 1..8, start 1 (file)
+    int baud_index;           // 0..4 into BaudTable, start 2 = 9600 (file)
+    int converter_type;       // 0..7, start 0 (file)
+    uint32_t net_ip;          // network converter address, network byte order, start 192.168.1.100 (file)
+    uint16_t net_port;        // TCP port of the network converter, start 10001 (file)
+    uint8_t net_baud_index;   // converter's own bus speed 0..4 (other values shown "OUT!"), start 2 (file)
+    int16_t reply_wait_ms;    // reply wait of converter type 7, 10..15000, start 50 (file)
+    int new_baud_index;       // bus speed chosen for the modules; a change is pending while it
+                              // differs from baud_index; start 2 (not stored)
+} LinkSettings;
+
+// State of the open link.
+typedef struct LinkState {
+    int open;                 // 1 while a serial port or the network link is open
+    SerialHandle port;        // the open serial port, SERIAL_INVALID when none
+    int read_event;           // 1 while the port's read event exists (it lives in the backend)
+    int write_event;          // 1 while the port's write event exists
+    int os_family;            // SERIAL_OS_9X (98) or SERIAL_OS_NT (40); chooses the write routine
+    int echo_on;              // 1 when the converter sends back every byte written
+    int echo_len;             // bytes of echo at the head of RxBuffer (request length or 0)
+    int searching;            // 1 while the module search scans the bus (short schedule)
+} LinkState;
+
+// IPv4 socket address filled before each connect or datagram.
+typedef struct NetPeer {
+    int family;               // 2 (IPv4)
+    uint16_t port;            // host order
+    uint32_t ip;              // network byte order
+} NetPeer;
+
+// Network converter link and converter discovery.
+typedef struct NetState {
+    SockHandle tcp;           // TCP socket of the open link, SOCK_INVALID when none
+    SockHandle udp;           // UDP socket of the discovery, SOCK_INVALID when none
+    NetPeer peer;
+    char host_text[HOST_TEXT_MAX + 1];  // typed into the IP/DN field: dotted address or name
+    char ip_text[16];         // dotted text of the last resolved or loaded address
+    uint32_t ip;              // resolved converter address, network byte order
+    uint16_t port_entered;    // PORT field, start 10001; becomes net_port after a connect
+} NetState;
+
+// ---- Modules ---------------------------------------------------------------------------
+
+typedef struct Module {
+    uint8_t address;          // bus address
+    int type_code;            // TT of the configuration reply; 128..131 form one family
+    int data_format;          // FF of the configuration reply
+    char name[8];             // 7 characters + zero
+    int model;                // four-digit model from the name; 3900 when outside 3900..4900
+    char firmware[8];         // 5 characters + zero
+    uint8_t mode;             // 0 search, 1 storage, 238 normal
+    uint8_t fault_state;      // 0 or 0x80: no channel problem
+    uint8_t chan_error;       // nonzero: some channel has a wiring error
+    uint8_t chan_warning;     // nonzero: some channel has duplicate sort numbers
+    uint8_t chan_mask_a;      // channel kind masks of models 4562/4563, bit n = channel n
+    uint8_t chan_mask_b;
+    uint8_t chan_state;       // bit n set: channel n in use
+    uint8_t itu_count[CHANNEL_COUNT];
+    int itu_total;
+    uint8_t itu_count_b[CHANNEL_COUNT];  // second row of counts (model 4501)
+    int itu_total_b;
+    uint8_t chan_state2;      // second generation model 4101
+    uint8_t itu_count2[CHANNEL_COUNT];
+    // ID bytes 1 and 2 of each ITU by channel and position (models 4562/4563). Sized for a
+    // full channel so that no unit count from a reply can write past the row.
+    uint8_t itu_id1[CHANNEL_COUNT][UNITS_PER_CHANNEL];
+    uint8_t itu_id2[CHANNEL_COUNT][UNITS_PER_CHANNEL];
+    uint8_t sort_no[CHANNEL_COUNT][UNITS_PER_CHANNEL];
+    uint8_t sort_valid;       // 1 once the sort numbers were read
+} Module;
+
+typedef struct ModuleTable {
+    int count;                // modules found, 0..64
+    int current;              // selected module
+    int scan_pos;             // bus address being probed by the search, 0..255
+    int stale;                // 1 after a module's configuration was rewritten
+    int ready;                // 1 once a search found at least one module
+    Module module[MODULE_MAX];
+} ModuleTable;
+
+// Channel kinds of the selected module (models 4562/4563); index 8 = all channels, always 0.
+typedef struct ChannelKind {
+    int a[CHANNEL_COUNT + 1];
+    int b[CHANNEL_COUNT + 1];
+    int current_channel;      // channel shown in the data display, 0..8 (8 = all)
+} ChannelKind;
+
+// Alarm thresholds read from the last module of model 4101, 4102 or 4103.
+typedef struct AlarmSettings {
+    int8_t temp_high;
+    int8_t temp_low;
+    int8_t temp_hysteresis;
+    int8_t humidity_high;
+    int8_t humidity_low;
+    int8_t humidity_hysteresis;
+    uint8_t temp_enable[4];       // one bit per ITU 0..31 of the temperature channel
+    uint8_t humidity_enable[2];   // one bit per ITU 0..7 of CH1 and of CH2
+} AlarmSettings;
+
+// ---- Views and window ------------------------------------------------------------------
+
+typedef struct RealTime {
+    int active;               // 1 while the curve view replaces the module grid
+    int buttons_shown;        // 1 while its four push buttons exist
+    int period_index;         // into RefreshPeriodTable, start 1
+    int max_points;           // samples until the refresh timer stops, start 300
+    int points;               // samples since the last start
+    int channel;              // channel whose curve is drawn
+    int module;               // module whose curve is drawn
+    int restart;              // 1: restart the curve from its first sample; start 1
+} RealTime;
+
+typedef struct MainWindow {
+    UiWindow hwnd;            // the main window
+    void *menu;               // its menu, as the ui backend hands it out (opaque here)
+    void *instance;           // the program instance (opaque here)
+    char start_dir[START_DIR_MAX + 1];  // current directory at start-up; vokcfg.cfg lives there
+} MainWindow;
+
+// ---- The instances ----------------------------------------------------------------------
+
+extern LinkSettings link_settings;
+extern LinkState link_state;
+extern NetState net_state;
+extern uint8_t RxBuffer[RX_BUFFER_SIZE];   // every exchange fills it from offset 0
+extern ModuleTable module_table;
+extern ChannelKind channel_kind;
+extern AlarmSettings alarm_settings;
+extern RealTime real_time;
+extern MainWindow main_window;
+
+// Unit type codes and output bytes of the current module (filled by the enumeration).
+extern uint8_t ItuTypeTable[CHANNEL_COUNT][UNITS_PER_CHANNEL];
+extern uint8_t ItuTypeTableAll[UNITS_PER_MODULE];
+extern uint8_t ItuStateByte[UNITS_PER_CHANNEL];
+
+// Puts every record above back to its start value (program start; tests).
+void state_reset(void);
+
+// 192.168.1.100 in network byte order, the default converter address.
+uint32_t default_net_ip(void);
+
+#endif

@@ -1,0 +1,161 @@
+// Network backend for POSIX: BSD sockets, IPv4 only, select() for the timed waits.
+#include <arpa/inet.h>
+#include <errno.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <string.h>
+#include <sys/select.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "platform/net.h"
+
+int sock_startup(void) { return 0; }
+void sock_cleanup(void) {}
+
+SockHandle sock_tcp(void)
+{
+    int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    return s < 0 ? SOCK_INVALID : (SockHandle)s;
+}
+
+SockHandle sock_udp(void)
+{
+    int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    return s < 0 ? SOCK_INVALID : (SockHandle)s;
+}
+
+int sock_close(SockHandle s)
+{
+    if (s == SOCK_INVALID) return -1;
+    return close((int)s) == 0 ? 0 : -1;
+}
+
+int sock_resolve(const char *host, uint32_t *ip)
+{
+    if (!host || !*host || !ip) return -1;
+    struct in_addr a;
+    if (inet_pton(AF_INET, host, &a) == 1) {
+        *ip = a.s_addr;
+        return 0;
+    }
+    struct addrinfo hints;
+    memset(&hints, 0, sizeof hints);
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    struct addrinfo *res = nullptr;
+    if (getaddrinfo(host, nullptr, &hints, &res) != 0 || !res) return -1;
+    *ip = ((struct sockaddr_in *)res->ai_addr)->sin_addr.s_addr;
+    freeaddrinfo(res);
+    return 0;
+}
+
+static struct sockaddr_in make_addr(uint32_t ip, uint16_t port)
+{
+    struct sockaddr_in a;
+    memset(&a, 0, sizeof a);
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = ip;
+    a.sin_port = htons(port);
+    return a;
+}
+
+int sock_connect(SockHandle s, uint32_t ip, uint16_t port)
+{
+    struct sockaddr_in a = make_addr(ip, port);
+    for (;;) {
+        if (connect((int)s, (struct sockaddr *)&a, sizeof a) == 0) return 0;
+        if (errno != EINTR) return -1;
+    }
+}
+
+// A negative time-out waits without limit.
+static int wait_socket(SockHandle s, int64_t timeout_us, int for_write)
+{
+    if (s == SOCK_INVALID || (int)s >= FD_SETSIZE) return -1;
+    for (;;) {
+        fd_set set;
+        FD_ZERO(&set);
+        FD_SET((int)s, &set);
+        struct timeval tv, *tvp = nullptr;
+        if (timeout_us >= 0) {
+            tv.tv_sec = (time_t)(timeout_us / 1000000);
+            tv.tv_usec = (suseconds_t)(timeout_us % 1000000);
+            tvp = &tv;
+        }
+        int r = select((int)s + 1, for_write ? nullptr : &set, for_write ? &set : nullptr, nullptr, tvp);
+        if (r < 0 && errno == EINTR) continue;  // Linux select leaves the time left in tv
+        if (r < 0) return -1;
+        return r > 0 ? 1 : 0;
+    }
+}
+
+int sock_wait_readable(SockHandle s, int64_t timeout_us) { return wait_socket(s, timeout_us, 0); }
+int sock_wait_writable(SockHandle s, int64_t timeout_us) { return wait_socket(s, timeout_us, 1); }
+
+int sock_send(SockHandle s, const void *buf, int len)
+{
+    // MSG_NOSIGNAL: a peer that went away yields -1, not SIGPIPE.
+    ssize_t n = send((int)s, buf, (size_t)len, MSG_NOSIGNAL);
+    return n < 0 ? -1 : (int)n;
+}
+
+int sock_recv(SockHandle s, void *buf, int len)
+{
+    ssize_t n;
+    do n = recv((int)s, buf, (size_t)len, 0);
+    while (n < 0 && errno == EINTR);
+    return n < 0 ? -1 : (int)n;
+}
+
+int sock_set_broadcast(SockHandle s, int on)
+{
+    int v = on ? 1 : 0;
+    return setsockopt((int)s, SOL_SOCKET, SO_BROADCAST, &v, sizeof v) == 0 ? 0 : -1;
+}
+
+int sock_bind(SockHandle s, uint32_t ip, uint16_t port)
+{
+    struct sockaddr_in a = make_addr(ip, port);
+    return bind((int)s, (struct sockaddr *)&a, sizeof a) == 0 ? 0 : -1;
+}
+
+int sock_sendto(SockHandle s, const void *buf, int len, uint32_t ip, uint16_t port)
+{
+    struct sockaddr_in a = make_addr(ip, port);
+    ssize_t n = sendto((int)s, buf, (size_t)len, MSG_NOSIGNAL, (struct sockaddr *)&a, sizeof a);
+    return n < 0 ? -1 : (int)n;
+}
+
+int sock_recvfrom(SockHandle s, void *buf, int len, uint32_t *ip, uint16_t *port)
+{
+    struct sockaddr_in a;
+    socklen_t alen = sizeof a;
+    memset(&a, 0, sizeof a);
+    ssize_t n;
+    do n = recvfrom((int)s, buf, (size_t)len, 0, (struct sockaddr *)&a, &alen);
+    while (n < 0 && errno == EINTR);
+    if (n < 0) return -1;
+    if (ip) *ip = a.sin_addr.s_addr;
+    if (port) *port = ntohs(a.sin_port);
+    return (int)n;
+}
+
+// Every IPv4 interface that is up, loopback included, in the system's order (as the
+// Windows interface-list query gives them; callers skip 127.0.0.1 themselves).
+int sock_local_interfaces(uint32_t *ips, uint32_t *masks, int max)
+{
+    struct ifaddrs *list = nullptr;
+    if (getifaddrs(&list) != 0) return -1;
+    int n = 0;
+    for (struct ifaddrs *i = list; i && n < max; i = i->ifa_next) {
+        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET || !(i->ifa_flags & IFF_UP)) continue;
+        if (ips) ips[n] = ((struct sockaddr_in *)i->ifa_addr)->sin_addr.s_addr;
+        if (masks) masks[n] = i->ifa_netmask ? ((struct sockaddr_in *)i->ifa_netmask)->sin_addr.s_addr : 0;
+        n++;
+    }
+    freeifaddrs(list);
+    return n;
+}

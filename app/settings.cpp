@@ -74,6 +74,14 @@ int settings_load(void) {
     return SETTINGS_OK;
 }
 
+void settings_apply_defaults(void) {
+    link_settings.new_baud_index = 2;
+    link_settings.baud_index = 2;
+    link_settings.com_port = 1;
+    link_settings.converter_type = 0;
+    link_settings.reply_wait_ms = 50;
+}
+
 int settings_save(UiWindow owner) {
     enter_start_dir();
     FILE *f = fopen(SETTINGS_FILE_NAME, "wb");

@@ -26,6 +26,11 @@ void settings_decode(const uint8_t in[SETTINGS_FILE_SIZE]);
 // seven stored fields, and net_state.ip / ip_text / host_text from net_ip.
 int settings_load(void);
 
+// The link settings a failed load falls back to: COM1, 9600 baud, converter type 0, 50 ms
+// reply wait, no pending speed change. The network converter's address, port and speed keep
+// what they hold.
+void settings_apply_defaults(void);
+
 // Makes start_dir current and writes vokcfg.cfg. A failed or short write shows
 // "write vok cfg err" over `owner` first; a file that cannot be created shows nothing.
 int settings_save(UiWindow owner);

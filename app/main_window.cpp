@@ -1,0 +1,228 @@
+// Main window logic: the hub that opens every dialog, draws the grid and closes the link.
+#include "app/main_window.h"
+
+#include <string.h>
+
+#include "app/settings.h"
+#include "app/title_menu.h"
+#include "display/module_grid.h"
+#include "display/search.h"
+#include "link/net_link.h"
+#include "link/serial_port.h"
+#include "netsetup/comm_settings.h"
+#include "resources/resource_ids.h"
+
+MainWindowFeatures main_window_features;
+UiRect main_window_rect;
+UiRect main_client_rect;
+
+namespace {
+const char *const CaptionNotice = "系统提示";
+const char *const CaptionError = "错误提示!";
+
+const char *const AdviceError =
+    "此模块某通道有错误! \r\n请检查是否有以下错误:\r\n1-- 此通道线缆太长，超过模块负载能力.\r\n"
+    "2-- 此通道线缆存在不合理分支布线.\r\n3-- 此通道线缆所处现场有强干扰源.\r\n\r\n"
+    "请查看<参数> -> <故障状态>指示.\r\n";
+const char *const AdviceWarning =
+    "此模块某通道有警告! \r\n请检查是否有以下警告:\r\n1-- 此通道传感器编号有重号!\r\n"
+    "请查看<参数> -> <故障状态>指示.\r\n";
+const char *const AdviceBoth =
+    "此模块某通道有错误(或警告)! \r\n请检查是否有以下(错误):\r\n1-- 此通道线缆太长，超过模块负载能力.\r\n"
+    "2-- 此通道线缆存在不合理分支布线.\r\n3-- 此通道线缆所处现场有强干扰源.\r\n\r\n"
+    "或请检查是否有以下(警告):\r\n4-- 此通道传感器编号有重号!\r\n请查看<参数> -> <故障状态>指示.\r\n";
+
+// Closes whichever link is open: the TCP link for the network converter, else the COM port.
+void close_link(void)
+{
+    if (link_state.open != 1) return;
+    if (link_settings.converter_type == CONVERTER_NET)
+        net_close();
+    else
+        port_close();
+}
+
+void run_dialog(UiWindow w, int resource_id, const UiDialogHandlers *h)
+{
+    if (h) ui_dialog_run(w, resource_id, h);
+}
+
+const Module &current_module(void)
+{
+    int cur = module_table.current;
+    if (cur < 0 || cur >= MODULE_MAX) cur = 0;
+    return module_table.module[cur];
+}
+
+void enter_realtime(UiWindow w)
+{
+    const Module &m = current_module();
+    const char *advice = fault_advice_text(m.fault_state, m.chan_error, m.chan_warning);
+    if (advice) ui_message_box(w, advice, CaptionNotice, UI_MB_OK | UI_ICON_WARNING);
+    static const int Greyed[] = {IDM_COMM, IDM_SEARCH, IDM_PARAMS, IDM_DATA,
+                                 IDM_REALTIME, IDM_TERMINAL, IDM_IO, IDM_RESET};
+    for (int id : Greyed) ui_menu_enable(w, id, 0);
+    ui_menu_redraw(w);
+    real_time.active = 1;
+    real_time.max_points = 300;
+    if (module_table.current != real_time.module) {
+        real_time.restart = 1;
+        real_time.channel = 0;
+        real_time.module = module_table.current;
+    }
+    ui_invalidate(w);
+}
+}  // namespace
+
+const char *fault_advice_text(int fault_state, int chan_error, int chan_warning)
+{
+    if (fault_state == 0 || fault_state == 0x80) return nullptr;
+    if (chan_error != 0 && chan_warning == 0) return AdviceError;
+    if (chan_error == 0 && chan_warning != 0) return AdviceWarning;
+    return AdviceBoth;
+}
+
+int main_window_on_create(UiWindow w)
+{
+    if (ui_screen_width() < 800) {
+        ui_beep(UI_BEEP_WARNING);
+        ui_message_box(w, "Your Screen size must > 800 X 600!", CaptionError, UI_MB_OK);
+        ui_post_quit(0);
+        return -1;
+    }
+    main_window.hwnd = w;
+    ui_current_directory(main_window.start_dir, START_DIR_MAX + 1);
+    if (settings_load() != SETTINGS_OK) {
+        ui_message_box(w, "通讯配置读取错误，调用缺省配置!", CaptionNotice, UI_MB_OK);
+        link_settings.new_baud_index = 2;
+        link_settings.baud_index = 2;
+        link_settings.com_port = 1;
+        link_settings.converter_type = 0;
+        link_settings.reply_wait_ms = 50;
+    }
+    module_table.count = 0;
+    module_table.ready = 0;
+    module_table.scan_pos = 0;
+
+    ui_get_window_rect(w, &main_window_rect);
+    ui_get_client_rect(w, &main_client_rect);
+    if (main_window_features.create_drawing) main_window_features.create_drawing();
+    memset(RxBuffer, 0, sizeof RxBuffer);
+    link_state.open = 0;
+    grid_load_icons();
+    if (main_window_features.compute_plot) main_window_features.compute_plot(&main_client_rect);
+    update_menu(w);
+    return 0;
+}
+
+void main_window_on_size(UiWindow w)
+{
+    ui_move_window(w, &main_window_rect);
+    ui_invalidate(w);
+}
+
+void main_window_on_paint(UiWindow w, GfxCanvas c)
+{
+    if (real_time.active == 1) {
+        if (main_window_features.realtime_paint) main_window_features.realtime_paint(w, c);
+        return;
+    }
+    draw_module_grid(c, main_client_rect.right, main_client_rect.bottom);
+}
+
+void main_window_on_lbutton(UiWindow w, int x, int y)
+{
+    if (module_table.ready != 1 || real_time.active == 1) return;
+    int index = module_cell_at(y, x);
+    if (index < 0) return;
+    module_table.current = index;
+    ui_invalidate(w);
+}
+
+void main_window_on_dblclk(UiWindow w, int x, int y)
+{
+    if (module_table.ready != 1 || real_time.active == 1) return;
+    if (hit_test_module(y, x) == 0) run_dialog(w, IDD_DATA_DISPLAY, main_window_features.data_display);
+}
+
+void main_window_on_rbutton(UiWindow w, int x, int y)
+{
+    if (module_table.ready != 1 || real_time.active == 1) return;
+    if (hit_test_module(y, x) == 0) run_dialog(w, IDD_MODULE_PARAMS, main_window_features.module_params);
+}
+
+void main_window_on_timer(UiWindow w, int timer_id)
+{
+    if (timer_id == TIMER_REALTIME && main_window_features.realtime_tick) main_window_features.realtime_tick(w);
+}
+
+void main_window_on_command(UiWindow w, int id)
+{
+    switch (id) {
+    case IDM_COMM: {
+        int result = ui_dialog_run(w, IDD_COMM_SETTINGS, &comm_settings_handlers);
+        if (result == IDC_COMM_OPEN || link_state.open == 0) {
+            module_table.ready = 0;
+            module_table.count = 0;
+            module_table.scan_pos = 0;
+            ui_invalidate(w);
+        }
+        break;
+    }
+    case IDM_SEARCH:
+        ui_dialog_run(w, IDD_SEARCH, &search_handlers);
+        module_table.current = 0;
+        ui_invalidate(w);
+        break;
+    case IDM_PARAMS:
+        if (module_table.ready == 1) run_dialog(w, IDD_MODULE_PARAMS, main_window_features.module_params);
+        break;
+    case IDM_DATA:
+        if (module_table.ready == 1) run_dialog(w, IDD_DATA_DISPLAY, main_window_features.data_display);
+        break;
+    case IDM_REALTIME:
+        if (module_table.ready == 1) enter_realtime(w);
+        break;
+    case IDM_TERMINAL:
+        run_dialog(w, IDD_TERMINAL, main_window_features.terminal);
+        break;
+    case IDM_RESET:
+        if (!main_window_features.reset_module) break;
+        if (main_window_features.reset_module() != 0) {
+            ui_message_box(w, "复位错误! 请重新操作!", CaptionNotice, UI_MB_OK | UI_ICON_WARNING);
+        } else {
+            run_dialog(w, IDD_RESET_COUNTDOWN, main_window_features.reset_countdown);
+            ui_post_command(w, IDM_SEARCH);
+        }
+        break;
+    case IDM_EXIT:
+        close_link();
+        ui_send_close(w);
+        break;
+    case IDM_IO:
+        if (current_module().model == 4500)
+            run_dialog(w, IDD_DIGITAL_IO, main_window_features.digital_io);
+        else if (current_module().model == 4501)
+            run_dialog(w, IDD_IO_TEST, main_window_features.io_test);
+        break;
+    case IDC_RT_START:
+    case IDC_RT_PARAMS:
+    case IDC_RT_EXIT:
+    case IDC_RT_SAVE:
+        if (main_window_features.realtime_command) main_window_features.realtime_command(w, id);
+        break;
+    default:
+        break;
+    }
+}
+
+void main_window_on_close(UiWindow w)
+{
+    close_link();
+    if (main_window_features.delete_drawing) main_window_features.delete_drawing();
+    if (real_time.buttons_shown && main_window_features.realtime_destroy_buttons)
+        main_window_features.realtime_destroy_buttons(w);
+    if (settings_save(w) != SETTINGS_OK)
+        ui_message_box(w, "通讯口配置保存错误!", CaptionError, UI_MB_OK);
+    ui_post_quit(0);
+}

@@ -1,0 +1,33 @@
+// Communication settings dialog (1008): COM port, speed and converter type, the network
+// converter's address, the reply wait of type 7, and opening or closing the link.
+#ifndef VOK_NETSETUP_COMM_SETTINGS_H
+#define VOK_NETSETUP_COMM_SETTINGS_H
+
+#include "platform/ui.h"
+
+extern const UiDialogHandlers comm_settings_handlers;
+
+// Converter discovery pieces that come with the network setup dialogs; null = not there.
+typedef struct CommSettingsFeatures {
+    const UiDialogHandlers *converter_list;  // dialog 168, the "搜索 IP 参数..." button
+    // After the user agreed to change the converter's bus speed to baud_index: the UDP
+    // reconfiguration with its own messages and waits.
+    void (*change_converter_speed)(UiWindow dlg, int baud_index);
+} CommSettingsFeatures;
+extern CommSettingsFeatures comm_settings_features;
+
+void comm_settings_init(UiWindow dlg);
+// Enables, greys, shows and hides the controls for the link state and converter type.
+void comm_settings_apply_states(UiWindow dlg);
+void comm_settings_on_converter(UiWindow dlg);
+void comm_settings_on_wait_edit(UiWindow dlg);
+void comm_settings_on_open(UiWindow dlg);
+void comm_settings_on_close_link(UiWindow dlg);
+void comm_settings_on_discovery(UiWindow dlg);
+// Exit button and the frame's close box.
+void comm_settings_on_exit(UiWindow dlg);
+
+// The limit an out-of-range reply wait is set to (10 or 15000 ms), or 0 when it is in range.
+int reply_wait_out_of_range(int value_ms);
+
+#endif

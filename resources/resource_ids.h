@@ -1,0 +1,108 @@
+// Resource, command, control and timer ids of vokmon (the values are fixed; the .rc file,
+// the window procedures and the feature logic all name them from here).
+#ifndef VOK_RESOURCE_IDS_H
+#define VOK_RESOURCE_IDS_H
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
+// Program icon and main menu.
+#define IDI_PROGRAM 304
+#define IDR_MAIN_MENU 1004
+
+// Menu commands of the main window.
+#define IDM_COMM 100
+#define IDM_SEARCH 101
+#define IDM_PARAMS 102
+#define IDM_DATA 103
+#define IDM_REALTIME 105
+#define IDM_TERMINAL 106
+#define IDM_RESET 107
+#define IDM_EXIT 108
+#define IDM_IO 109
+
+// Push buttons of the real-time view (commands sent to the main window).
+#define IDC_RT_START 1200
+#define IDC_RT_PARAMS 1201
+#define IDC_RT_EXIT 1202
+#define IDC_RT_SAVE 1203
+
+// Timers.
+#define TIMER_REALTIME 100  // main window: real-time samples
+#define TIMER_SEARCH 101    // search dialog: one bus address per tick
+
+// Dialog templates.
+#define IDD_DATA_DISPLAY 111
+#define IDD_RESET_COUNTDOWN 113
+#define IDD_DIGITAL_IO 117
+#define IDD_IO_TEST 147
+#define IDD_CONVERTER_LIST 168
+#define IDD_COMM_SETTINGS 1008
+#define IDD_SEARCH 1009
+#define IDD_TERMINAL 1010
+#define IDD_MODULE_PARAMS 1011
+
+// Communication settings dialog (1008).
+#define IDC_COMM_OPEN 214
+#define IDC_COMM_EXIT 215
+#define IDC_COMM_CLOSE 216
+#define IDC_CONVERTER_LIST 800
+#define IDC_NET_IP 900
+#define IDC_NET_PORT 901
+#define IDC_NET_GROUP 902
+#define IDC_NET_IP_LABEL 903
+#define IDC_NET_PORT_LABEL 904
+#define IDC_NET_BAUD_LABEL 905
+#define IDC_SERIAL_GROUP 906
+#define IDC_BAUD_GROUP 907
+#define IDC_NET_BAUD 908
+#define IDC_NET_SEARCH 909
+#define IDC_COM1 1255   // COM1..COM8 = 1255..1262
+#define IDC_COM8 1262
+#define IDC_BAUD_2400 1263  // 2400..38400 = 1263..1267
+#define IDC_BAUD_38400 1267
+#define IDC_WAIT_EDIT 1309
+#define IDC_WAIT_LABEL 1310
+#define IDC_WAIT_MS 1311
+
+// Search dialog (1009).
+#define IDC_SEARCH_START 300
+#define IDC_SEARCH_STOP 301
+#define IDC_SEARCH_ADDRESS 302
+#define IDC_SEARCH_FOUND 303
+
+// Module icons, selected / plain, and the icon of unknown models.
+#define IDI_3901_SEL 126
+#define IDI_3901 127
+#define IDI_3902_SEL 119
+#define IDI_3902 120
+#define IDI_3903_SEL 122
+#define IDI_3903 121
+#define IDI_4101_SEL 128
+#define IDI_4101 129
+#define IDI_4102_SEL 130
+#define IDI_4102 131
+#define IDI_4103_SEL 151
+#define IDI_4103 152
+#define IDI_4300_SEL 156
+#define IDI_4300 157
+#define IDI_4301_SEL 132
+#define IDI_4301 133
+#define IDI_4303_SEL 154
+#define IDI_4303 155
+#define IDI_4500_SEL 123
+#define IDI_4500 124
+#define IDI_4501_SEL 140
+#define IDI_4501 141
+#define IDI_4560_SEL 135
+#define IDI_4560 136
+#define IDI_4562_SEL 162
+#define IDI_4562 163
+#define IDI_4563_SEL 166
+#define IDI_4563 167
+#define IDI_4598_SEL 159
+#define IDI_4598 160
+#define IDI_MODULE_OTHER 1002
+
+#endif

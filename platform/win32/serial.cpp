@@ -1,0 +1,309 @@
+// Serial backend for Windows: COM ports through the Win32 communications API, opened for
+// overlapped I/O so every read and write is bounded by the port's time-outs.
+#include <windows.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include "platform/serial.h"
+
+enum { PORT_SLOTS = 8 };
+
+struct SerialPort {
+    int used;
+    HANDLE file;
+    OVERLAPPED read_ov;   // hEvent: the read event, when created
+    OVERLAPPED write_ov;  // hEvent: the write event, when created
+};
+
+static SerialPort Ports[PORT_SLOTS];
+
+int serial_os_family(void)
+{
+    OSVERSIONINFOW v;
+    memset(&v, 0, sizeof v);
+    v.dwOSVersionInfoSize = sizeof v;
+    if (!GetVersionExW(&v)) return 0;
+    if (v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) return SERIAL_OS_9X;
+    if (v.dwPlatformId == VER_PLATFORM_WIN32_NT) return SERIAL_OS_NT;
+    return 0;
+}
+
+// "COMn" becomes "\\.\COMn", which also reaches ports above COM9; other names are used as given.
+SerialHandle serial_open(const char *name)
+{
+    if (!name || !*name) return SERIAL_INVALID;
+    SerialPort *p = nullptr;
+    for (SerialPort &slot : Ports)
+        if (!slot.used) {
+            p = &slot;
+            break;
+        }
+    if (!p) return SERIAL_INVALID;
+
+    char path[300];
+    if (strncmp(name, "COM", 3) == 0)
+        snprintf(path, sizeof path, "\\\\.\\%s", name);
+    else
+        snprintf(path, sizeof path, "%s", name);
+    wchar_t wide[300];
+    if (!MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, 300)) return SERIAL_INVALID;
+
+    HANDLE f = CreateFileW(wide, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_OVERLAPPED, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return SERIAL_INVALID;
+    memset(p, 0, sizeof *p);
+    p->used = 1;
+    p->file = f;
+    return p;
+}
+
+int serial_close(SerialHandle h)
+{
+    if (!h || !h->used) return 1;
+    serial_close_event(h, SERIAL_READ_EVENT);
+    serial_close_event(h, SERIAL_WRITE_EVENT);
+    CloseHandle(h->file);
+    memset(h, 0, sizeof *h);
+    return 1;
+}
+
+int serial_set_event_mask(SerialHandle h, uint32_t mask)
+{
+    return h && h->used && SetCommMask(h->file, mask) ? 1 : 0;
+}
+
+int serial_setup_queues(SerialHandle h, uint32_t in_size, uint32_t out_size)
+{
+    return h && h->used && SetupComm(h->file, in_size, out_size) ? 1 : 0;
+}
+
+int serial_set_timeouts(SerialHandle h, const SerialTimeouts *t)
+{
+    if (!h || !h->used || !t) return 0;
+    COMMTIMEOUTS ct;
+    ct.ReadIntervalTimeout = t->read_interval;
+    ct.ReadTotalTimeoutMultiplier = t->read_total_mult;
+    ct.ReadTotalTimeoutConstant = t->read_total_const;
+    ct.WriteTotalTimeoutMultiplier = t->write_total_mult;
+    ct.WriteTotalTimeoutConstant = t->write_total_const;
+    return SetCommTimeouts(h->file, &ct) ? 1 : 0;
+}
+
+int serial_get_line(SerialHandle h, SerialLine *line)
+{
+    if (!h || !h->used || !line) return 0;
+    DCB d;
+    memset(&d, 0, sizeof d);
+    d.DCBlength = sizeof d;
+    if (!GetCommState(h->file, &d)) return 0;
+    line->baud = d.BaudRate;
+    line->byte_size = d.ByteSize;
+    line->parity = d.Parity;
+    line->stop_bits = d.StopBits;
+    line->binary = (uint8_t)d.fBinary;
+    line->parity_check = (uint8_t)d.fParity;
+    line->out_cts_flow = (uint8_t)d.fOutxCtsFlow;
+    line->out_dsr_flow = (uint8_t)d.fOutxDsrFlow;
+    line->dtr_control = (uint8_t)d.fDtrControl;
+    line->dsr_sensitivity = (uint8_t)d.fDsrSensitivity;
+    line->tx_continue_on_xoff = (uint8_t)d.fTXContinueOnXoff;
+    line->out_x = (uint8_t)d.fOutX;
+    line->in_x = (uint8_t)d.fInX;
+    line->error_char_on = (uint8_t)d.fErrorChar;
+    line->null_strip = (uint8_t)d.fNull;
+    line->rts_control = (uint8_t)d.fRtsControl;
+    line->abort_on_error = (uint8_t)d.fAbortOnError;
+    line->xon_lim = d.XonLim;
+    line->xoff_lim = d.XoffLim;
+    line->xon_char = d.XonChar;
+    line->xoff_char = d.XoffChar;
+    line->error_char = d.ErrorChar;
+    line->eof_char = d.EofChar;
+    line->evt_char = d.EvtChar;
+    return 1;
+}
+
+// Starts from the device's current DCB so fields the seam does not carry keep their values.
+int serial_set_line(SerialHandle h, const SerialLine *line)
+{
+    if (!h || !h->used || !line) return 0;
+    DCB d;
+    memset(&d, 0, sizeof d);
+    d.DCBlength = sizeof d;
+    if (!GetCommState(h->file, &d)) return 0;
+    d.BaudRate = line->baud;
+    d.ByteSize = line->byte_size;
+    d.Parity = line->parity;
+    d.StopBits = line->stop_bits;
+    d.fBinary = line->binary ? 1 : 0;
+    d.fParity = line->parity_check ? 1 : 0;
+    d.fOutxCtsFlow = line->out_cts_flow ? 1 : 0;
+    d.fOutxDsrFlow = line->out_dsr_flow ? 1 : 0;
+    d.fDtrControl = line->dtr_control & 3;
+    d.fDsrSensitivity = line->dsr_sensitivity ? 1 : 0;
+    d.fTXContinueOnXoff = line->tx_continue_on_xoff ? 1 : 0;
+    d.fOutX = line->out_x ? 1 : 0;
+    d.fInX = line->in_x ? 1 : 0;
+    d.fErrorChar = line->error_char_on ? 1 : 0;
+    d.fNull = line->null_strip ? 1 : 0;
+    d.fRtsControl = line->rts_control & 3;
+    d.fAbortOnError = line->abort_on_error ? 1 : 0;
+    d.XonLim = line->xon_lim;
+    d.XoffLim = line->xoff_lim;
+    d.XonChar = line->xon_char;
+    d.XoffChar = line->xoff_char;
+    d.ErrorChar = line->error_char;
+    d.EofChar = line->eof_char;
+    d.EvtChar = line->evt_char;
+    return SetCommState(h->file, &d) ? 1 : 0;
+}
+
+int serial_purge(SerialHandle h, uint32_t flags)
+{
+    return h && h->used && PurgeComm(h->file, flags) ? 1 : 0;
+}
+
+int serial_set_rts(SerialHandle h, int on)
+{
+    return h && h->used && EscapeCommFunction(h->file, on ? SETRTS : CLRRTS) ? 1 : 0;
+}
+
+int serial_set_dtr(SerialHandle h, int on)
+{
+    return h && h->used && EscapeCommFunction(h->file, on ? SETDTR : CLRDTR) ? 1 : 0;
+}
+
+static OVERLAPPED *record(SerialHandle h, int which)
+{
+    return which == SERIAL_READ_EVENT ? &h->read_ov : &h->write_ov;
+}
+
+int serial_create_event(SerialHandle h, int which)
+{
+    if (!h || !h->used || (which != SERIAL_READ_EVENT && which != SERIAL_WRITE_EVENT)) return 0;
+    OVERLAPPED *ov = record(h, which);
+    if (ov->hEvent) return 1;
+    ov->hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);  // manual reset, not signalled
+    return ov->hEvent ? 1 : 0;
+}
+
+int serial_close_event(SerialHandle h, int which)
+{
+    if (!h || !h->used || (which != SERIAL_READ_EVENT && which != SERIAL_WRITE_EVENT)) return 0;
+    OVERLAPPED *ov = record(h, which);
+    if (ov->hEvent) CloseHandle(ov->hEvent);
+    ov->hEvent = nullptr;
+    return 1;
+}
+
+int serial_clear_errors(SerialHandle h, uint32_t *errors, int *in_queue, int *out_queue)
+{
+    if (!h || !h->used) return 0;
+    DWORD err = 0;
+    COMSTAT st;
+    memset(&st, 0, sizeof st);
+    if (!ClearCommError(h->file, &err, &st)) return 0;
+    if (errors) *errors = err;
+    if (in_queue) *in_queue = (int)st.cbInQue;
+    if (out_queue) *out_queue = (int)st.cbOutQue;
+    return 1;
+}
+
+// Starts the transfer on `ov` and waits for it. Completion is bounded by the port's total
+// time-outs; while the query says the operation is still incomplete it waits again.
+static int overlapped_io(SerialHandle h, OVERLAPPED *ov, void *buf, int count, int writing)
+{
+    HANDLE ev = ov->hEvent;
+    memset(ov, 0, sizeof *ov);
+    ov->hEvent = ev;
+    DWORD n = 0;
+    BOOL ok = writing ? WriteFile(h->file, buf, (DWORD)count, &n, ov)
+                      : ReadFile(h->file, buf, (DWORD)count, &n, ov);
+    if (ok) return (int)n;
+    if (GetLastError() != ERROR_IO_PENDING) {
+        serial_clear_errors(h, nullptr, nullptr, nullptr);
+        return -1;
+    }
+    n = 0;
+    for (;;) {
+        if (GetOverlappedResult(h->file, ov, &n, TRUE)) break;
+        if (GetLastError() == ERROR_IO_INCOMPLETE) continue;
+        serial_clear_errors(h, nullptr, nullptr, nullptr);
+        break;
+    }
+    return (int)n;
+}
+
+int serial_read(SerialHandle h, void *buf, int count)
+{
+    if (!h || !h->used || !buf || count < 0) return -1;
+    return overlapped_io(h, &h->read_ov, buf, count, 0);
+}
+
+int serial_write(SerialHandle h, const void *buf, int count)
+{
+    if (!h || !h->used || !buf || count < 0) return -1;
+    return overlapped_io(h, &h->write_ov, (void *)buf, count, 1);
+}
+
+// The 9x path writes with no overlapped record. On NT a handle opened for overlapped I/O
+// needs one (without it a write may be reported complete before it is), so there a
+// private record with its own event is used and waited for.
+int serial_write_plain(SerialHandle h, const void *buf, int count)
+{
+    if (!h || !h->used || !buf || count < 0) return -1;
+    if (serial_os_family() == SERIAL_OS_9X) {
+        DWORD n = 0;
+        return WriteFile(h->file, buf, (DWORD)count, &n, nullptr) ? (int)n : -1;
+    }
+    OVERLAPPED ov;
+    memset(&ov, 0, sizeof ov);
+    ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!ov.hEvent) return -1;
+    int n = overlapped_io(h, &ov, (void *)buf, count, 1);
+    CloseHandle(ov.hEvent);
+    return n;
+}
+
+int serial_transmit_char(SerialHandle h, uint8_t c)
+{
+    return h && h->used && TransmitCommChar(h->file, (char)c) ? 1 : 0;
+}
+
+uint32_t serial_wait_event(SerialHandle h, uint32_t mask, int timeout_ms)
+{
+    if (!h || !h->used) return 0;
+    OVERLAPPED ov;
+    memset(&ov, 0, sizeof ov);
+    ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!ov.hEvent) return 0;
+    DWORD start = GetTickCount();
+    uint32_t seen = 0;
+    for (;;) {
+        DWORD ev = 0, n = 0;
+        ResetEvent(ov.hEvent);
+        if (!WaitCommEvent(h->file, &ev, &ov)) {
+            if (GetLastError() != ERROR_IO_PENDING) break;
+            DWORD left = INFINITE;
+            if (timeout_ms >= 0) {
+                DWORD spent = GetTickCount() - start;
+                left = spent >= (DWORD)timeout_ms ? 0 : (DWORD)timeout_ms - spent;
+            }
+            if (WaitForSingleObject(ov.hEvent, left) != WAIT_OBJECT_0) {
+                // Time-out: setting the mask again ends the pending wait; collect it so
+                // the record is free before it goes out of scope.
+                DWORD m = 0;
+                if (GetCommMask(h->file, &m)) SetCommMask(h->file, m);
+                GetOverlappedResult(h->file, &ov, &n, TRUE);
+                break;
+            }
+            if (!GetOverlappedResult(h->file, &ov, &n, FALSE)) break;
+        }
+        seen = ev & mask;
+        if (seen || ev == 0) break;  // 0: the mask was changed under the wait
+        if (timeout_ms >= 0 && GetTickCount() - start >= (DWORD)timeout_ms) break;
+    }
+    CloseHandle(ov.hEvent);
+    return seen;
+}

@@ -1,0 +1,57 @@
+// Fake clock: virtual time that moves only when a sleep or a simulated wait moves it.
+#include <set>
+
+#include "platform/clock.h"
+#include "platform/fake/fake_state.h"
+
+namespace fake {
+
+int64_t g_now_us = 0;
+static std::vector<int> g_sleeps;
+static std::multiset<int> g_failures;
+
+void reset()
+{
+    g_now_us = 0;
+    g_sleeps.clear();
+    g_failures.clear();
+    reset_serial();
+    reset_net();
+}
+
+int64_t now_us() { return g_now_us; }
+
+void advance_us(int64_t us)
+{
+    if (us > 0)
+        g_now_us += us;
+}
+
+const std::vector<int> &sleep_log() { return g_sleeps; }
+void clear_sleep_log() { g_sleeps.clear(); }
+
+void fail_next(Fail what) { g_failures.insert((int)what); }
+
+bool take_failure(Fail what)
+{
+    auto it = g_failures.find((int)what);
+    if (it == g_failures.end())
+        return false;
+    g_failures.erase(it);
+    return true;
+}
+
+}  // namespace fake
+
+void clock_init(void) {}
+
+void sleep_ms(int ms)
+{
+    fake::g_sleeps.push_back(ms);
+    if (ms > 0)
+        fake::g_now_us += (int64_t)ms * 1000;
+}
+
+uint32_t now_ms(void) { return (uint32_t)(fake::g_now_us / 1000); }
+
+int64_t now_us(void) { return fake::g_now_us; }

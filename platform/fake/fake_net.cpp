@@ -1,0 +1,335 @@
+// Fake net backend: sockets on virtual time, wired to simulated network converters
+// (TCP raw frames, UDP 30718 datagrams); every other endpoint is refused or unheard.
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <map>
+
+#include "platform/fake/fake_state.h"
+#include "platform/net.h"
+#include "sim/sim.h"
+
+namespace fake {
+
+namespace {
+
+struct Datagram {
+    int64_t t_us;
+    std::vector<uint8_t> bytes;
+    uint32_t ip;
+    uint16_t port;
+};
+
+struct Sock {
+    bool tcp = true;
+    sim::NetConverter *conv = nullptr;  // TCP: the connected converter
+    bool broadcast = false;
+    uint32_t bound_ip = 0;
+    uint16_t bound_port = 0;
+    std::deque<Datagram> rx;            // UDP replies, ordered by arrival
+};
+
+struct Endpoint {
+    uint32_t ip;
+    uint16_t port;
+    bool operator<(const Endpoint &o) const { return ip != o.ip ? ip < o.ip : port < o.port; }
+};
+
+std::map<SockHandle, Sock> g_socks;
+SockHandle g_next = 3;
+std::map<Endpoint, sim::NetConverter *> g_tcp;
+std::vector<sim::NetConverter *> g_udp;
+std::map<std::string, uint32_t> g_hosts;
+std::vector<uint32_t> g_if_ips, g_if_masks;
+std::vector<NetEvent> g_log;
+int64_t g_udp_latency_us = 2000;
+int g_started = 0;
+
+void log(NetEvent::Kind k, int value, std::vector<uint8_t> bytes = {}, uint32_t ip = 0,
+         uint16_t port = 0)
+{
+    g_log.push_back(NetEvent{g_now_us, k, std::move(bytes), ip, port, value});
+}
+
+Sock *sock(SockHandle s)
+{
+    auto it = g_socks.find(s);
+    return it == g_socks.end() ? nullptr : &it->second;
+}
+
+// Earliest time something becomes readable on s, or NEVER.
+int64_t next_readable(Sock *k)
+{
+    if (k->tcp) {
+        if (k->conv == nullptr)
+            return sim::NEVER;
+        if (k->conv->tcp_closed_by_peer(g_now_us))
+            return g_now_us;  // end of stream is readable
+        const int64_t t = k->conv->next_arrival_us();
+        return t;
+    }
+    return k->rx.empty() ? sim::NEVER : k->rx.front().t_us;
+}
+
+uint32_t host_order(uint32_t net_ip)
+{
+    const uint8_t *b = (const uint8_t *)&net_ip;
+    return ((uint32_t)b[0] << 24) | ((uint32_t)b[1] << 16) | ((uint32_t)b[2] << 8) | b[3];
+}
+
+// Does a datagram to `dst` reach a converter at `conv_ip` with mask `mask`?
+bool reaches(uint32_t dst, uint32_t conv_ip, uint32_t mask)
+{
+    if (dst == 0xFFFFFFFFu || dst == conv_ip)
+        return true;
+    const uint32_t d = host_order(dst), c = host_order(conv_ip), m = host_order(mask);
+    return m != 0 && m != 0xFFFFFFFFu && (d & m) == (c & m) && (d | m) == 0xFFFFFFFFu;
+}
+
+}  // namespace
+
+void reset_net()
+{
+    g_socks.clear();
+    g_tcp.clear();
+    g_udp.clear();
+    g_hosts.clear();
+    g_if_ips.clear();
+    g_if_masks.clear();
+    g_log.clear();
+    g_udp_latency_us = 2000;
+    g_started = 0;
+    g_next = 3;
+}
+
+void attach_tcp(uint32_t ip, uint16_t port, sim::NetConverter *conv) { g_tcp[{ip, port}] = conv; }
+void attach_udp(sim::NetConverter *conv) { g_udp.push_back(conv); }
+void add_host(const std::string &name, uint32_t ip) { g_hosts[name] = ip; }
+void set_interfaces(const std::vector<uint32_t> &ips, const std::vector<uint32_t> &masks)
+{
+    g_if_ips = ips;
+    g_if_masks = masks;
+}
+void set_udp_latency_us(int64_t us) { g_udp_latency_us = us; }
+const std::vector<NetEvent> &net_log() { return g_log; }
+void clear_net_log() { g_log.clear(); }
+
+}  // namespace fake
+
+using namespace fake;
+
+int sock_startup(void)
+{
+    if (take_failure(Fail::SockStartup)) {
+        log(NetEvent::Startup, -1);
+        return -1;
+    }
+    g_started++;
+    log(NetEvent::Startup, 0);
+    return 0;
+}
+
+void sock_cleanup(void)
+{
+    if (g_started > 0)
+        g_started--;
+    log(NetEvent::Cleanup, 0);
+}
+
+static SockHandle new_sock(bool tcp)
+{
+    if (take_failure(Fail::SockCreate))
+        return SOCK_INVALID;
+    const SockHandle h = g_next++;
+    g_socks[h].tcp = tcp;
+    return h;
+}
+
+SockHandle sock_tcp(void) { return new_sock(true); }
+SockHandle sock_udp(void) { return new_sock(false); }
+
+int sock_close(SockHandle s)
+{
+    if (g_socks.erase(s) == 0)
+        return -1;
+    log(NetEvent::Close, 0);
+    return 0;
+}
+
+int sock_resolve(const char *host, uint32_t *ip)
+{
+    if (host == nullptr || ip == nullptr)
+        return -1;
+    if (ip_from_text(host, ip) == 0)
+        return 0;
+    auto it = g_hosts.find(host);
+    if (it == g_hosts.end())
+        return -1;
+    *ip = it->second;
+    return 0;
+}
+
+int sock_connect(SockHandle s, uint32_t ip, uint16_t port)
+{
+    Sock *k = sock(s);
+    auto it = g_tcp.find({ip, port});
+    int rc = 0;
+    if (k == nullptr || !k->tcp || it == g_tcp.end() || it->second == nullptr ||
+        take_failure(Fail::Connect)) {
+        rc = -1;
+    } else {
+        k->conv = it->second;
+        k->conv->tcp_open(g_now_us);
+    }
+    log(NetEvent::Connect, rc, {}, ip, port);
+    return rc;
+}
+
+int sock_wait_readable(SockHandle s, int64_t timeout_us)
+{
+    Sock *k = sock(s);
+    if (k == nullptr)
+        return -1;
+    const int64_t t = next_readable(k);
+    const int64_t deadline = g_now_us + std::max<int64_t>(timeout_us, 0);
+    if (t <= deadline) {
+        g_now_us = std::max(g_now_us, t);
+        return 1;
+    }
+    g_now_us = deadline;
+    return 0;
+}
+
+int sock_wait_writable(SockHandle s, int64_t timeout_us)
+{
+    (void)timeout_us;
+    Sock *k = sock(s);
+    if (k == nullptr)
+        return -1;
+    return (!k->tcp || k->conv != nullptr) ? 1 : 0;
+}
+
+int sock_send(SockHandle s, const void *buf, int len)
+{
+    Sock *k = sock(s);
+    const uint8_t *p = (const uint8_t *)buf;
+    std::vector<uint8_t> bytes(p, p + std::max(len, 0));
+    int rc = len;
+    if (k == nullptr || !k->tcp || k->conv == nullptr || len < 0 || take_failure(Fail::Send) ||
+        k->conv->tcp_closed_by_peer(g_now_us))
+        rc = -1;
+    else
+        k->conv->tcp_send(g_now_us, p, (size_t)len);
+    log(NetEvent::Send, rc, std::move(bytes));
+    return rc;
+}
+
+int sock_recv(SockHandle s, void *buf, int len)
+{
+    Sock *k = sock(s);
+    if (k == nullptr || !k->tcp || k->conv == nullptr || len < 0 || take_failure(Fail::Recv)) {
+        log(NetEvent::Recv, -1);
+        return -1;
+    }
+    // A blocking recv waits for the first byte (or the peer's close).
+    if (k->conv->ready(g_now_us) == 0 && !k->conv->tcp_closed_by_peer(g_now_us)) {
+        const int64_t t = k->conv->next_arrival_us();
+        if (t == sim::NEVER) {
+            // Nothing will ever come: a real call would block forever; report a failure.
+            log(NetEvent::Recv, -1);
+            return -1;
+        }
+        g_now_us = std::max(g_now_us, t);
+    }
+    std::vector<uint8_t> got;
+    k->conv->tcp_take(g_now_us, got, (size_t)len);
+    std::memcpy(buf, got.data(), got.size());
+    log(NetEvent::Recv, (int)got.size(), got);
+    return (int)got.size();
+}
+
+int sock_set_broadcast(SockHandle s, int on)
+{
+    Sock *k = sock(s);
+    if (k == nullptr)
+        return -1;
+    k->broadcast = on != 0;
+    return 0;
+}
+
+int sock_bind(SockHandle s, uint32_t ip, uint16_t port)
+{
+    Sock *k = sock(s);
+    int rc = k ? 0 : -1;
+    if (k) {
+        k->bound_ip = ip;
+        k->bound_port = port;
+    }
+    log(NetEvent::Bind, rc, {}, ip, port);
+    return rc;
+}
+
+int sock_sendto(SockHandle s, const void *buf, int len, uint32_t ip, uint16_t port)
+{
+    Sock *k = sock(s);
+    const uint8_t *p = (const uint8_t *)buf;
+    std::vector<uint8_t> bytes(p, p + std::max(len, 0));
+    const bool is_broadcast = ip == 0xFFFFFFFFu || (host_order(ip) & 0xFF) == 0xFF;
+    int rc = len;
+    if (k == nullptr || k->tcp || len < 0 || take_failure(Fail::Send) ||
+        (is_broadcast && !k->broadcast)) {
+        rc = -1;
+    } else if (port == 30718) {
+        for (sim::NetConverter *c : g_udp) {
+            const uint32_t cip = c->current_ip(g_now_us);
+            if (!reaches(ip, cip, c->config.mask))
+                continue;
+            for (auto &reply : c->udp_datagram(g_now_us, p, (size_t)len)) {
+                Datagram d{g_now_us + g_udp_latency_us, std::move(reply), cip, 30718};
+                auto at = std::upper_bound(k->rx.begin(), k->rx.end(), d.t_us,
+                                           [](int64_t t, const Datagram &x) { return t < x.t_us; });
+                k->rx.insert(at, std::move(d));
+            }
+        }
+    }
+    log(NetEvent::SendTo, rc, std::move(bytes), ip, port);
+    return rc;
+}
+
+int sock_recvfrom(SockHandle s, void *buf, int len, uint32_t *ip, uint16_t *port)
+{
+    Sock *k = sock(s);
+    if (k == nullptr || k->tcp || len < 0 || take_failure(Fail::Recv)) {
+        log(NetEvent::RecvFrom, -1);
+        return -1;
+    }
+    if (k->rx.empty()) {
+        log(NetEvent::RecvFrom, -1);  // nothing will ever come: would block forever
+        return -1;
+    }
+    Datagram d = std::move(k->rx.front());
+    k->rx.pop_front();
+    g_now_us = std::max(g_now_us, d.t_us);
+    // Like recvfrom: a datagram longer than the buffer is cut.
+    const int n = std::min<int>(len, (int)d.bytes.size());
+    std::memcpy(buf, d.bytes.data(), (size_t)n);
+    if (ip)
+        *ip = d.ip;
+    if (port)
+        *port = d.port;
+    log(NetEvent::RecvFrom, n, std::vector<uint8_t>(d.bytes.begin(), d.bytes.begin() + n), d.ip,
+        d.port);
+    return n;
+}
+
+int sock_local_interfaces(uint32_t *ips, uint32_t *masks, int max)
+{
+    const int n = std::min<int>(max, (int)g_if_ips.size());
+    for (int i = 0; i < n; i++) {
+        if (ips)
+            ips[i] = g_if_ips[i];
+        if (masks)
+            masks[i] = i < (int)g_if_masks.size() ? g_if_masks[i] : 0;
+    }
+    return n;
+}

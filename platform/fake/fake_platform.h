@@ -1,0 +1,88 @@
+// Fake platform backends for tests: serial, clock and net on virtual time, wired to the
+// in-process bus simulator. A test links vok_platform_fake instead of vok_platform; no call
+// here lets real time pass.
+#ifndef VOK_FAKE_PLATFORM_H
+#define VOK_FAKE_PLATFORM_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim {
+class SerialConverter;
+class NetConverter;
+}
+
+namespace fake {
+
+// Virtual time back to 0; every port, endpoint, host name and interface detached; logs and
+// pending failures cleared; OS family back to NT (40). Converters are owned by the caller.
+void reset();
+
+// Virtual time in microseconds since reset().
+int64_t now_us();
+// Moves virtual time forward (the simulated world runs) without recording a sleep.
+void advance_us(int64_t us);
+
+// Every sleep_ms() argument since reset / clear, in call order (0 and negatives included).
+const std::vector<int> &sleep_log();
+void clear_sleep_log();
+
+// ---- serial -----------------------------------------------------------------------------
+
+// Makes serial_open(port_name) succeed and connects it to `conv` (nullptr: a port with
+// nothing on the line). Bytes move at 10 bit times a byte at the baud of serial_set_line.
+void attach_serial(const std::string &port_name, sim::SerialConverter *conv);
+// serial_os_family() result (SERIAL_OS_NT 40, SERIAL_OS_9X 98, or 0).
+void set_os_family(int family);
+
+// Failure injection: the next call of that kind fails once (then behaves again).
+enum class Fail { Open, CreateEvent, SetLine, Read, Write, SockStartup, SockCreate, Connect, Send, Recv };
+void fail_next(Fail what);
+
+struct SerialEvent {
+    int64_t t_us;
+    enum Kind { Open, Close, SetLine, Purge, ClearErrors, Rts, Dtr, Write, Read, QueueQuery } kind;
+    std::vector<uint8_t> bytes;   // Write: the frame; Read: the bytes returned
+    int value;                    // SetLine: baud; Purge: flags; Rts/Dtr: 0/1; Read: count asked;
+                                  // QueueQuery: input-queue count reported; Write: bytes written
+};
+// serial_clear_errors() logs QueueQuery when the caller asks for the input-queue count
+// (in_queue not null), ClearErrors otherwise; both clear the error state.
+const std::vector<SerialEvent> &serial_log(const std::string &port_name);
+void clear_serial_log(const std::string &port_name);
+// RTS / DTR as the port has them now (0/1), -1 for an unknown port.
+int serial_rts(const std::string &port_name);
+int serial_dtr(const std::string &port_name);
+// Bytes in the driver's input queue now (what a queue query would report).
+int serial_in_queue(const std::string &port_name);
+
+// ---- net --------------------------------------------------------------------------------
+
+// Addresses are IPv4 in network byte order, as in platform/net.h; ports in host order.
+// sock_connect to (ip, port) reaches `conv`'s TCP side; any other endpoint is refused.
+void attach_tcp(uint32_t ip, uint16_t port, sim::NetConverter *conv);
+// `conv` answers datagrams sent to port 30718 at its configured address (conv->config.ip),
+// at 255.255.255.255 and at the directed broadcast of its subnet.
+void attach_udp(sim::NetConverter *conv);
+// sock_resolve(name) gives ip; dotted text always resolves.
+void add_host(const std::string &name, uint32_t ip);
+// sock_local_interfaces() result.
+void set_interfaces(const std::vector<uint32_t> &ips, const std::vector<uint32_t> &masks);
+// Delay from a datagram sent to its replies being readable (default 2 ms).
+void set_udp_latency_us(int64_t us);
+
+struct NetEvent {
+    int64_t t_us;
+    enum Kind { Startup, Cleanup, Connect, Send, Recv, SendTo, RecvFrom, Close, Bind } kind;
+    std::vector<uint8_t> bytes;   // Send/SendTo: what was sent; Recv/RecvFrom: what was returned
+    uint32_t ip;                  // Connect/SendTo/RecvFrom/Bind: peer or local address (network order)
+    uint16_t port;
+    int value;                    // the call's result
+};
+const std::vector<NetEvent> &net_log();
+void clear_net_log();
+
+}  // namespace fake
+
+#endif

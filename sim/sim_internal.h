@@ -1,0 +1,26 @@
+// Internals shared by the simulator's source files.
+#ifndef VOK_SIM_INTERNAL_H
+#define VOK_SIM_INTERNAL_H
+
+#include <cstdint>
+#include <vector>
+
+#include "sim/sim.h"
+
+namespace sim {
+
+struct Request {
+    const uint8_t *f;   // the frame, lead first, CR last
+    size_t n;
+    int64_t t_us;
+    Bus *bus;
+};
+
+// The reply of a healthy module to a request addressed to it (empty: it stays silent).
+std::vector<uint8_t> module_reply(Module &m, const Request &rq);
+// Starts a restart now: silent for the unit-count-dependent time, pending writes applied.
+void module_restart(Module &m, int64_t t_us, double scale);
+
+}  // namespace sim
+
+#endif

@@ -1,0 +1,139 @@
+// The fake serial backend against the simulated bus: bit times, echo, time-outs, queue, log.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/fake/fake_platform.h"
+#include "platform/serial.h"
+#include "sim/sim.h"
+
+namespace {
+
+struct FakeSerial : ::testing::Test {
+    sim::Bus bus;
+    sim::SerialConverter conv{&bus};
+    SerialHandle h = SERIAL_INVALID;
+
+    void SetUp() override
+    {
+        fake::reset();
+        sim::Module m = sim::make_module(0x01, 4560);
+        m.channels[0].units.push_back(sim::make_itu(sim::ITU_TEMP_HUM, 0x12, 0x34, 21.5));
+        m.channels[0].units.push_back(sim::make_itu(sim::ITU_HUMIDITY, 0x12, 0x35, 0));
+        bus.add(m);
+        fake::attach_serial("COM1", &conv);
+    }
+    void open(uint32_t baud)
+    {
+        h = serial_open("COM1");
+        ASSERT_NE(h, SERIAL_INVALID);
+        SerialLine line{};
+        line.baud = baud;
+        line.byte_size = 8;
+        ASSERT_EQ(serial_set_line(h, &line), 1);
+        SerialTimeouts to{0, 3, 10, 3, 20};
+        ASSERT_EQ(serial_set_timeouts(h, &to), 1);
+    }
+    void TearDown() override
+    {
+        if (h)
+            serial_close(h);
+    }
+};
+
+// 10 bits a byte: microseconds for n bytes at baud.
+double bytes_us(int n, int baud) { return n * 10.0 * 1e6 / baud; }
+
+TEST_F(FakeSerial, NameReplyTakesLineTimeWithoutEcho)
+{
+    open(9600);
+    const uint8_t req[] = {'$', '0', '1', 'M', 0x0D};
+    const int64_t t0 = fake::now_us();
+    ASSERT_EQ(serial_write(h, req, 5), 5);
+    EXPECT_NEAR(fake::now_us() - t0, bytes_us(5, 9600), 2);
+    uint8_t rx[32] = {};
+    ASSERT_EQ(serial_read(h, rx, 11), 11);
+    EXPECT_EQ(std::string((char *)rx, 11), "!01VOK4560\r");
+    // request out, module turnaround (2 ms), reply back
+    EXPECT_NEAR(fake::now_us() - t0, bytes_us(16, 9600) + 2000, 12);
+    EXPECT_TRUE(fake::sleep_log().empty());
+}
+
+TEST_F(FakeSerial, EchoPrecedesReplyAndCountsInQueue)
+{
+    conv.echo = true;
+    open(9600);
+    const uint8_t req[] = {'$', '0', '1', '2', 0x0D};
+    serial_write(h, req, 5);
+    int inq = -1;
+    ASSERT_EQ(serial_clear_errors(h, nullptr, &inq, nullptr), 1);
+    EXPECT_EQ(inq, 5);  // the echo only: the reply has not begun
+    sleep_ms(10);
+    uint8_t rx[32] = {};
+    ASSERT_EQ(serial_read(h, rx, 15), 15);
+    EXPECT_EQ(std::string((char *)rx, 15), "$012\r!01400600\r");
+    ASSERT_EQ(fake::sleep_log().size(), 1u);
+    EXPECT_EQ(fake::sleep_log()[0], 10);
+}
+
+TEST_F(FakeSerial, ReadTimesOutWithWhatArrived)
+{
+    open(9600);
+    uint8_t rx[32];
+    const int64_t t0 = fake::now_us();
+    EXPECT_EQ(serial_read(h, rx, 18), 0);
+    EXPECT_EQ(fake::now_us() - t0, (3 * 18 + 10) * 1000);
+    // A silent address: nothing comes back.
+    const uint8_t req[] = {'$', '0', '2', 'M', 0x0D};
+    serial_write(h, req, 5);
+    EXPECT_EQ(serial_read(h, rx, 11), 0);
+}
+
+TEST_F(FakeSerial, BaudMismatchGetsNoAnswer)
+{
+    open(4800);  // the module listens at 9600
+    const uint8_t req[] = {'$', '0', '1', 'M', 0x0D};
+    serial_write(h, req, 5);
+    uint8_t rx[32];
+    EXPECT_EQ(serial_read(h, rx, 11), 0);
+}
+
+TEST_F(FakeSerial, LogRecordsLinesAndFrames)
+{
+    open(9600);
+    serial_set_rts(h, 1);
+    const uint8_t req[] = {'#', '0', '1', '0', 0x0D};
+    serial_write(h, req, 5);
+    serial_set_rts(h, 0);
+    serial_purge(h, SERIAL_PURGE_ALL);
+    const auto &log = fake::serial_log("COM1");
+    ASSERT_GE(log.size(), 5u);
+    EXPECT_EQ(log[0].kind, fake::SerialEvent::Open);
+    EXPECT_EQ(log[1].kind, fake::SerialEvent::SetLine);
+    EXPECT_EQ(log[1].value, 9600);
+    EXPECT_EQ(log[2].kind, fake::SerialEvent::Rts);
+    EXPECT_EQ(log[3].kind, fake::SerialEvent::Write);
+    EXPECT_EQ(log[3].bytes, std::vector<uint8_t>(req, req + 5));
+    EXPECT_EQ(fake::serial_rts("COM1"), 0);
+}
+
+TEST_F(FakeSerial, UnknownPortAndInjectedFailures)
+{
+    EXPECT_EQ(serial_open("COM8"), SERIAL_INVALID);
+    fake::fail_next(fake::Fail::Open);
+    EXPECT_EQ(serial_open("COM1"), SERIAL_INVALID);
+    h = serial_open("COM1");
+    ASSERT_NE(h, SERIAL_INVALID);
+    fake::fail_next(fake::Fail::CreateEvent);
+    EXPECT_EQ(serial_create_event(h, SERIAL_READ_EVENT), 0);
+    EXPECT_EQ(serial_create_event(h, SERIAL_READ_EVENT), 1);
+    SerialLine line{};
+    line.baud = 9600;
+    fake::fail_next(fake::Fail::SetLine);
+    EXPECT_EQ(serial_set_line(h, &line), 0);
+    EXPECT_EQ(serial_set_line(h, &line), 1);
+}
+
+}  // namespace

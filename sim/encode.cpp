@@ -97,7 +97,7 @@ std::array<uint8_t, 4> encode_record(const Unit &u, const Module &m, int channel
     // Model 4103: channels 1 and 2 carry temperature-humidity ITU modules.
     if (model == 4103 && (channel == 1 || channel == 2)) {
         auto sm = enc_sm16(t);
-        return {u.itu_address, enc_h(h), sm[0], sm[1]};
+        return {u.sort, enc_h(h), sm[0], sm[1]};
     }
     if (!u.itu) {
         switch (u.family()) {
@@ -119,12 +119,12 @@ std::array<uint8_t, 4> encode_record(const Unit &u, const Module &m, int channel
         }
         case 0x89: {
             auto sm = enc_sm16(t);
-            return {u.itu_address, enc_h(h), sm[0], sm[1]};
+            return {u.sort, enc_h(h), sm[0], sm[1]};
         }
         default: {  // 0x28, 0x22 and other 16-bit families: alarm bytes TH/TL after the value
             auto tt = enc_t16(t);
             if (u.family() == 0x28 && model == 4563)
-                return {tt[0], tt[1], u.offset, 0x46};
+                return {tt[0], tt[1], u.calibration, 0x46};
             return {tt[0], tt[1], 0x4B, 0x46};
         }
         }

@@ -54,28 +54,32 @@ static int64_t restart_us(const Module &m, double scale)
     return (int64_t)(s * scale * 1e6);
 }
 
+int64_t module_restart_time_us(const Module &m, double scale) { return restart_us(m, scale); }
+
 // What happens at a restart: written sort numbers become the reported ones.
 static void apply_restart(Module &m)
 {
     for (Channel &c : m.channels)
-        for (Unit &u : c.units)
-            if (u.pending_sort >= 0) {
+        for (Unit &u : c.units) {
+            if (u.pending_sort >= 0)
                 u.sort = (uint8_t)u.pending_sort;
-                u.pending_sort = -1;
-            }
+            if (u.pending_id2 >= 0)
+                u.id[2] = (uint8_t)u.pending_id2;
+            u.pending_sort = u.pending_id2 = -1;
+        }
 }
 
-void module_restart(Module &m, int64_t t_us, double scale)
+void module_restart(Module &m, int64_t t_us, double scale, int64_t duration_us)
 {
     apply_restart(m);
-    m.restart_until_us = t_us + restart_us(m, scale);
+    m.restart_until_us = t_us + (duration_us >= 0 ? duration_us : restart_us(m, scale));
     m.busy_until_us = m.restart_until_us + (int64_t)m.faults.busy_after_reset_ms * 1000;
 }
 
 void Bus::power_cycle(uint8_t address, int64_t t_us)
 {
     if (Module *m = find(address))
-        module_restart(*m, t_us, restart_scale);
+        module_restart(*m, t_us, restart_scale, -1);
 }
 
 // Applies the module's reply faults to a well-formed reply.

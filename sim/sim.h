@@ -46,21 +46,31 @@ enum ItuType : uint8_t {
 struct Unit {
     bool itu = false;
     std::array<uint8_t, 8> id{};
-    uint8_t sort = 0;          // sort number the module reports
-    int pending_sort = -1;     // written sort number, applied at the next reset (-1: none)
+    uint8_t sort = 0;          // sort number the module reports (an ITU's bus address)
+    int pending_sort = -1;     // written sort number / ITU address, applied at the next reset
+    int pending_id2 = -1;      // written ITU offset (raw ID byte 2), applied at the next reset
     Reading temp;              // temperature (°C) or, for ITU_ANALOG, volts
     Reading hum = Reading::constant(50.0);  // relative humidity (%RH) or second quantity
-    uint8_t inputs = 0;        // digital ITUs: input bits
-    uint8_t outputs = 0;       // digital ITUs: output bits (set by /AAcNNhh and @AAcNNs)
+    uint8_t inputs = 0;        // input bits (ITU types 4, 6; 0x42 IO byte; 4501 digital: state)
+    uint8_t outputs = 0;       // output bits (ITU types 5, 6, set by /AAcNNhh; 4501 digital:
+                               // state, set by @AAcNNs)
     uint8_t point = 0;         // ITU_8_TEMP / ITU_ANALOG: the ITU's own point number 0-7
-    uint8_t itu_address = 0;   // ITU bus address (changed by @AAcOO1NN)
-    uint8_t offset = 0;        // ITU offset byte (set by @AAcNN2XX)
+    uint8_t calibration = 0;   // 0x28 on model 4563: the two offset nibbles of record byte 2
     bool absent = false;       // the unit delivers nothing: its record is all 0xFF
     uint8_t family() const { return id[0]; }
 };
 
 struct Channel {
-    std::vector<Unit> units;   // at most 64
+    std::vector<Unit> units;    // at most 64
+    std::vector<Unit> digital;  // model 4501: the channel's digital ITUs (^AAc, ~AAc, @AAcNNs)
+};
+
+// Alarm settings of models 4101-4103 (carried in their $AA6 reply).
+struct Alarm {
+    int temp_high = 60, temp_low = -10, temp_hysteresis = 2;   // °C, signed bytes
+    int hum_high = 80, hum_low = 20, hum_hysteresis = 5;       // %RH (4103 only)
+    std::array<uint8_t, 4> temp_enable{0xFF, 0xFF, 0xFF, 0xFF}; // bit per unit 0-31
+    std::array<uint8_t, 2> hum_enable{0xFF, 0xFF};              // bit per unit 0-7 of CH1, CH2
 };
 
 // Per-module faults, settable from the bus file and at run time.
@@ -76,6 +86,7 @@ struct Faults {
     bool all_ff = false;             // every data record all 0xFF
     int busy_after_reset_ms = 0;     // after a restart, answers with a wrong lead for this long
     bool duplicate_sort = false;     // *AAc reports the first unit's sort number for every unit
+    uint8_t data_status = 0;         // status byte of data replies (1, 2: the module's warnings)
 };
 
 // One module on the bus.
@@ -91,10 +102,10 @@ struct Module {
     int state_mask = -1;             // $AA6 state mask; -1: bit n set when channel n has units
     int state_mask2 = -1;            // $AA8 state mask; -1: as state_mask
     uint8_t kind_mask_a = 0, kind_mask_b = 0;  // $AAT (4562/4563): ChannelKind a / b masks
-    std::array<uint8_t, 12> alarm{}; // 4101/4102: 7 bytes after the CH0 count; 4103: 12 bytes
-    uint8_t digital_in = 0;          // 4500: input byte
-    uint8_t digital_out = 0;         // /AAv: output character last written
-    std::array<Reading, 2> analog{}; // 4500: the two readings of #AA2
+    Alarm alarm;                     // 4101-4103
+    uint8_t digital_in = 0xFF;       // 4500: input byte (bit 0 = input on)
+    uint8_t digital_out = 0xFF;      // /AAv: output byte last written (4500: bit 0 = output on)
+    std::array<Reading, 2> analog{}; // 4500: the two readings of #AA2 (0.0 .. 999.9)
     std::array<Channel, 8> channels;
     Faults faults;
     int turnaround_us = 2000;        // time from the request's CR to the reply's first bit
@@ -102,7 +113,6 @@ struct Module {
     // Run-time state.
     int64_t restart_until_us = 0;    // silent until this time (reset, mode switch)
     int64_t busy_until_us = 0;       // busy fault window after a restart
-    int pending_address = -1;        // unused by modules that apply at once
 
     int model() const;               // from name[3..6], the same rule the host uses
     int unit_count() const;

@@ -56,7 +56,7 @@ Unit make_itu(uint8_t type, uint8_t id1, uint8_t id2, double value)
     u.itu = true;
     u.id = {type, id1, id2, 0, 0, 0, 0, 0};
     u.temp.value = value;
-    u.itu_address = id1;
+    u.sort = id1;
     return u;
 }
 

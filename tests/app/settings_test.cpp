@@ -188,3 +188,30 @@ TEST(ChannelKinds, OnlyModels4562And4563HaveThem) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StartValues, HoldBeforeAndAfterReset) {
+    for (int pass = 0; pass < 2; ++pass) {
+        SCOPED_TRACE(pass);
+        const uint8_t *ip = reinterpret_cast<const uint8_t *>(&link_settings.net_ip);
+        EXPECT_EQ(std::vector<int>(ip, ip + 4), (std::vector<int>{192, 168, 1, 100}));
+        EXPECT_EQ(link_settings.com_port, 1);
+        EXPECT_EQ(link_settings.baud_index, 2);
+        EXPECT_EQ(link_settings.new_baud_index, 2);
+        EXPECT_EQ(link_settings.net_port, 10001);
+        EXPECT_EQ(link_settings.net_baud_index, 2);
+        EXPECT_EQ(link_settings.reply_wait_ms, 50);
+        EXPECT_EQ(net_state.port_entered, 10001);
+        EXPECT_EQ(net_state.tcp, SOCK_INVALID);
+        EXPECT_EQ(link_state.port, SERIAL_INVALID);
+        EXPECT_EQ(real_time.period_index, 1);
+        EXPECT_EQ(real_time.max_points, 300);
+        EXPECT_EQ(real_time.restart, 1);
+        link_settings.com_port = 4;
+        real_time.restart = 0;
+        state_reset();
+    }
+}
+
+}  // namespace

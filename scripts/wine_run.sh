@@ -70,6 +70,11 @@ for spec in ${coms[@]+"${coms[@]}"}; do
     real="$(readlink -f "$path")"
     eval "exec $fd>\"\$WINEPREFIX/com$n.lock\""
     flock -w "$limit" "$fd" || { echo "wine_run: COM$n stayed busy" >&2; finish 3; }
+    # Wine's mount manager rewrites dosdevices/comN from HKLM\Software\Wine\Ports (else
+    # from the detected /dev/ttyS*) whenever a wine session starts. Setting the value also
+    # starts the session; the link made after it holds until the program opens the port.
+    timeout 60 "$VOK_WINE" reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /d "$real" /f >/dev/null 2>&1 ||
+        { echo "wine_run: could not map COM$n" >&2; finish 3; }
     mkdir -p "$WINEPREFIX/dosdevices"
     ln -sfn "$real" "$WINEPREFIX/dosdevices/com$n"
     fd=$((fd + 1))

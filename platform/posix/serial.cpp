@@ -351,7 +351,7 @@ int serial_read(SerialHandle h, void *buf, int count)
     if (total_ms > 86400000ull * 365) total_ms = 86400000ull * 365;  // keeps the ns deadline in range
     int64_t deadline = total_ms ? mono_ns() + (int64_t)total_ms * 1000000 : -1;
     int interval = t.read_interval != 0 && t.read_interval != NO_WAIT;
-    int got = 0;
+    int got = 0, hung_up = 0;
     for (;;) {
         ssize_t n = read(h->fd, dst + got, (size_t)(count - got));
         if (n > 0) {
@@ -365,14 +365,17 @@ int serial_read(SerialHandle h, void *buf, int count)
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            // EIO: the other end of a pty is gone. Ends the read like a line error.
+            // A device that went away (EIO): ends the read like a line error.
             return got > 0 ? got : -1;
         }
+        // After a hang-up the descriptor stays readable with nothing to read: once the
+        // last queued bytes are taken, end like a line error instead of spinning.
+        if (hung_up) return got > 0 ? got : -1;
         if (immediate) break;
         int r = wait_fd(h->fd, POLLIN, deadline);
         if (r == 0) break;
         if (r < 0) return got > 0 ? got : -1;
-        if ((r & (POLLHUP | POLLERR)) && !(r & POLLIN)) return got > 0 ? got : -1;
+        if (r & (POLLHUP | POLLERR)) hung_up = 1;
     }
     return got;
 }
@@ -434,7 +437,8 @@ uint32_t serial_wait_event(SerialHandle h, uint32_t mask, int timeout_ms)
         } else if (!seen && timeout_ms != 0) {
             int64_t deadline = timeout_ms < 0 ? -1 : mono_ns() + (int64_t)timeout_ms * 1000000;
             int r = wait_fd(h->fd, POLLIN, deadline);
-            if (r > 0 && (r & POLLIN)) seen |= SERIAL_EV_RXCHAR;
+            // A hung-up pty polls readable with nothing queued: only real bytes count.
+            if (r > 0 && ioctl(h->fd, TIOCINQ, &in) == 0 && in > 0) seen |= SERIAL_EV_RXCHAR;
         }
     }
     return seen;

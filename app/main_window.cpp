@@ -94,11 +94,7 @@ int main_window_on_create(UiWindow w)
     ui_current_directory(main_window.start_dir, START_DIR_MAX + 1);
     if (settings_load() != SETTINGS_OK) {
         ui_message_box(w, "通讯配置读取错误，调用缺省配置!", CaptionNotice, UI_MB_OK);
-        link_settings.new_baud_index = 2;
-        link_settings.baud_index = 2;
-        link_settings.com_port = 1;
-        link_settings.converter_type = 0;
-        link_settings.reply_wait_ms = 50;
+        settings_apply_defaults();
     }
     module_table.count = 0;
     module_table.ready = 0;

@@ -388,7 +388,7 @@ int ui_dialog_run(UiWindow owner, int resource_id, const UiDialogHandlers *handl
     headless::g_last_dialog = dlg;
     if (handlers && handlers->on_init) handlers->on_init(dlg);
     auto it = headless::g_sessions.find(resource_id);
-    if (!d.ended && it != headless::g_sessions.end()) it->second(dlg);
+    if (!d.ended && it != headless::g_sessions.end() && it->second) it->second(dlg);
     if (!d.ended) headless::close(dlg);
     if (!d.ended) {  // a dialog that refuses to close would hang Windows; fail the run loudly
         d.calls.push_back("stuck-open");

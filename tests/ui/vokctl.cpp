@@ -1,0 +1,286 @@
+// Automation helper for vokmon under Wine: finds its main window, dialogs and message
+// boxes, sends commands, clicks and texts, and reads titles, fields and list boxes.
+// Usage: vokctl.exe STEP... where each STEP is one argument "verb arg...", run in order;
+// every result goes to stdout as one line. Exit code 0 when all steps succeeded, else the
+// 1-based number of the failing step.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+const wchar_t *const MainClass = L"VOK3900 WIN9x/XP  V2.95  2016.11.25";
+HWND g_main = nullptr;
+HWND g_dialog = nullptr;  // the dialog the control steps address
+
+std::string utf8(const std::wstring &w)
+{
+    if (w.empty()) return std::string();
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+std::wstring wide(const std::string &s)
+{
+    if (s.empty()) return std::wstring();
+    int n = MultiByteToWideChar(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), w.data(), n);
+    return w;
+}
+
+std::wstring text_of(HWND h)
+{
+    wchar_t buf[2048];
+    LRESULT n = SendMessageW(h, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(buf));
+    return std::wstring(buf, static_cast<size_t>(n > 0 ? n : 0));
+}
+
+std::wstring class_of(HWND h)
+{
+    wchar_t buf[256];
+    int n = GetClassNameW(h, buf, 256);
+    return std::wstring(buf, static_cast<size_t>(n > 0 ? n : 0));
+}
+
+// Escapes CR and LF so that each result stays on one line.
+std::string one_line(const std::string &s)
+{
+    std::string out;
+    for (char c : s) {
+        if (c == '\r') out += "\\r";
+        else if (c == '\n') out += "\\n";
+        else out += c;
+    }
+    return out;
+}
+
+struct Found {
+    int want_id;      // dialog: a control id it must have; 0: a message box
+    HWND result;
+};
+
+bool is_message_box(HWND h)
+{
+    // A box has an OK, Yes or No button but none of vokmon's dialog controls.
+    return (GetDlgItem(h, IDOK) || GetDlgItem(h, IDYES)) && !GetDlgItem(h, 214) && !GetDlgItem(h, 300);
+}
+
+BOOL CALLBACK find_top(HWND h, LPARAM lp)
+{
+    auto *f = reinterpret_cast<Found *>(lp);
+    if (!IsWindowVisible(h) || class_of(h) != L"#32770") return TRUE;
+    if (f->want_id ? GetDlgItem(h, f->want_id) != nullptr : is_message_box(h)) {
+        f->result = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND wait_for(int want_id, int timeout_ms)
+{
+    for (int t = 0; t <= timeout_ms; t += 100) {
+        Found f{want_id, nullptr};
+        EnumWindows(find_top, reinterpret_cast<LPARAM>(&f));
+        if (f.result) return f.result;
+        Sleep(100);
+    }
+    return nullptr;
+}
+
+BOOL CALLBACK collect_static(HWND h, LPARAM lp)
+{
+    auto *best = reinterpret_cast<std::wstring *>(lp);
+    if (class_of(h) == L"Static") {
+        std::wstring t = text_of(h);
+        if (t.size() > best->size()) *best = t;
+    }
+    return TRUE;
+}
+
+std::vector<std::string> split(const std::string &s)
+{
+    std::vector<std::string> out;
+    size_t i = 0;
+    while (i < s.size()) {
+        while (i < s.size() && s[i] == ' ') ++i;
+        if (i >= s.size()) break;
+        size_t j = s.find(' ', i);
+        if (j == std::string::npos) j = s.size();
+        out.push_back(s.substr(i, j - i));
+        i = j;
+    }
+    return out;
+}
+
+// The rest of the step after `skip` words (texts may hold blanks).
+std::string rest(const std::string &s, int skip)
+{
+    size_t i = 0;
+    for (int k = 0; k < skip; ++k) {
+        while (i < s.size() && s[i] == ' ') ++i;
+        while (i < s.size() && s[i] != ' ') ++i;
+    }
+    if (i < s.size()) ++i;
+    return i < s.size() ? s.substr(i) : std::string();
+}
+
+int num(const std::vector<std::string> &a, size_t k, int dflt)
+{
+    return a.size() > k ? std::atoi(a[k].c_str()) : dflt;
+}
+
+bool step(const std::string &line)
+{
+    std::vector<std::string> a = split(line);
+    if (a.empty()) return true;
+    const std::string &verb = a[0];
+    if (verb == "wait-main") {
+        for (int t = 0; t <= num(a, 1, 20000) && !g_main; t += 100) {
+            g_main = FindWindowW(MainClass, nullptr);
+            if (!g_main) Sleep(100);
+        }
+        std::printf("main %s\n", g_main ? "found" : "missing");
+        return g_main != nullptr;
+    }
+    if (verb == "sleep") {
+        Sleep(static_cast<DWORD>(num(a, 1, 100)));
+        return true;
+    }
+    if (verb == "title") {
+        std::printf("title %s\n", utf8(text_of(g_main)).c_str());
+        return g_main != nullptr;
+    }
+    if (verb == "command") {
+        return PostMessageW(g_main, WM_COMMAND, static_cast<WPARAM>(num(a, 1, 0)), 0) != 0;
+    }
+    if (verb == "click-xy") {  // left click in the main window's client area
+        LPARAM p = MAKELPARAM(num(a, 1, 0), num(a, 2, 0));
+        PostMessageW(g_main, WM_LBUTTONDOWN, MK_LBUTTON, p);
+        PostMessageW(g_main, WM_LBUTTONUP, 0, p);
+        return true;
+    }
+    if (verb == "pixel") {  // colour at a client point of the main window, as RRGGBB
+        HDC dc = GetDC(g_main);
+        COLORREF c = GetPixel(dc, num(a, 1, 0), num(a, 2, 0));
+        ReleaseDC(g_main, dc);
+        std::printf("pixel %d %d %02X%02X%02X\n", num(a, 1, 0), num(a, 2, 0), GetRValue(c), GetGValue(c), GetBValue(c));
+        return true;
+    }
+    if (verb == "box") {  // wait for a message box, print it, press its default answer
+        HWND h = wait_for(0, num(a, 1, 10000));
+        if (!h) {
+            std::printf("box missing\n");
+            return false;
+        }
+        std::wstring text;
+        EnumChildWindows(h, collect_static, reinterpret_cast<LPARAM>(&text));
+        std::printf("box [%s] %s\n", utf8(text_of(h)).c_str(), one_line(utf8(text)).c_str());
+        int answer = a.size() > 2 && a[2] == "no" ? IDNO : (GetDlgItem(h, IDYES) ? IDYES : IDOK);
+        PostMessageW(h, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(h, answer)));
+        Sleep(200);
+        return true;
+    }
+    if (verb == "no-box") {  // succeeds when no message box shows up within the time
+        HWND h = wait_for(0, num(a, 1, 1000));
+        if (h) {
+            std::wstring text;
+            EnumChildWindows(h, collect_static, reinterpret_cast<LPARAM>(&text));
+            std::printf("unexpected box %s\n", one_line(utf8(text)).c_str());
+        }
+        return h == nullptr;
+    }
+    if (verb == "dialog") {  // wait for the dialog holding control id, make it current
+        g_dialog = wait_for(num(a, 1, 0), num(a, 2, 10000));
+        std::printf("dialog %d %s [%s]\n", num(a, 1, 0), g_dialog ? "found" : "missing",
+                    g_dialog ? utf8(text_of(g_dialog)).c_str() : "");
+        return g_dialog != nullptr;
+    }
+    if (verb == "gone") {  // wait until no dialog holds control id
+        for (int t = 0; t <= num(a, 2, 10000); t += 100) {
+            if (!wait_for(num(a, 1, 0), 0)) return true;
+            Sleep(100);
+        }
+        std::printf("dialog %d still open\n", num(a, 1, 0));
+        return false;
+    }
+    if (verb == "click") {
+        int id = num(a, 1, 0);
+        return PostMessageW(g_dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                            reinterpret_cast<LPARAM>(GetDlgItem(g_dialog, id))) != 0;
+    }
+    if (verb == "check") {  // radio button: set it, clear its group mates by the given range
+        int id = num(a, 1, 0), first = num(a, 2, id), last = num(a, 3, id);
+        for (int k = first; k <= last; ++k)
+            SendDlgItemMessageW(g_dialog, k, BM_SETCHECK, k == id ? BST_CHECKED : BST_UNCHECKED, 0);
+        return true;
+    }
+    if (verb == "set-text") {
+        std::wstring w = wide(rest(line, 2));
+        return SendDlgItemMessageW(g_dialog, num(a, 1, 0), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(w.c_str())) != 0;
+    }
+    if (verb == "get-text") {
+        std::printf("text %d %s\n", num(a, 1, 0), utf8(text_of(GetDlgItem(g_dialog, num(a, 1, 0)))).c_str());
+        return true;
+    }
+    if (verb == "select") {  // combo box selection with its change notice
+        int id = num(a, 1, 0);
+        SendDlgItemMessageW(g_dialog, id, CB_SETCURSEL, static_cast<WPARAM>(num(a, 2, 0)), 0);
+        return PostMessageW(g_dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+                            reinterpret_cast<LPARAM>(GetDlgItem(g_dialog, id))) != 0;
+    }
+    if (verb == "list") {  // every line of a list box
+        int id = num(a, 1, 0);
+        LRESULT n = SendDlgItemMessageW(g_dialog, id, LB_GETCOUNT, 0, 0);
+        std::printf("list %d count %ld\n", id, static_cast<long>(n));
+        for (LRESULT k = 0; k < n; ++k) {
+            wchar_t buf[1024];
+            LRESULT len = SendDlgItemMessageW(g_dialog, id, LB_GETTEXT, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(buf));
+            std::printf("list %d [%ld] %s\n", id, static_cast<long>(k),
+                        utf8(std::wstring(buf, static_cast<size_t>(len > 0 ? len : 0))).c_str());
+        }
+        return n >= 0;
+    }
+    if (verb == "enabled") {
+        std::printf("enabled %d %d\n", num(a, 1, 0), IsWindowEnabled(GetDlgItem(g_dialog, num(a, 1, 0))) ? 1 : 0);
+        return true;
+    }
+    if (verb == "menu") {  // state of a main menu item
+        UINT st = GetMenuState(GetMenu(g_main), static_cast<UINT>(num(a, 1, 0)), MF_BYCOMMAND);
+        std::printf("menu %d %s\n", num(a, 1, 0), (st & (MF_GRAYED | MF_DISABLED)) ? "grey" : "enabled");
+        return st != 0xFFFFFFFFu;
+    }
+    if (verb == "close-main") {
+        PostMessageW(g_main, WM_CLOSE, 0, 0);
+        return true;
+    }
+    if (verb == "wait-exit") {  // the main window is gone
+        for (int t = 0; t <= num(a, 1, 10000); t += 100) {
+            if (!FindWindowW(MainClass, nullptr)) return true;
+            Sleep(100);
+        }
+        std::printf("main still open\n");
+        return false;
+    }
+    std::printf("unknown step %s\n", verb.c_str());
+    return false;
+}
+}  // namespace
+
+int wmain(int argc, wchar_t **argv)
+{
+    for (int k = 1; k < argc; ++k) {
+        std::string line = utf8(argv[k]);
+        bool ok = step(line);
+        std::fflush(stdout);
+        if (!ok) {
+            std::printf("FAILED step %d: %s\n", k, line.c_str());
+            return k;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,437 @@
+// Driver calls against the simulated bus: frames, waits, decoding, partial fills on
+// failure, status mapping, echo offsets and the model-specific reads.
+#include <cstring>
+
+#include "tests/driver/driver_fixture.h"
+
+namespace {
+
+const uint8_t SENTINEL = 0xA5;
+
+vok_module_info blank_info()
+{
+    vok_module_info info;
+    std::memset(&info, SENTINEL, sizeof info);
+    return info;
+}
+
+std::vector<std::string> strings(std::initializer_list<const char *> l)
+{
+    return std::vector<std::string>(l.begin(), l.end());
+}
+
+}  // namespace
+
+class DriverCalls : public DriverTest {
+protected:
+    sim::Module *module = nullptr;
+    void SetUp() override
+    {
+        DriverTest::SetUp();
+        sim::Module &m = add_module(1, 4560);
+        m.format = 0x12;
+        m.firmware = "V2.10";
+        add_sensors(m, 0, 3);
+        add_sensors(m, 2, 5);
+        module = &m;
+    }
+};
+
+TEST_F(DriverCalls, ReadConfigReadsFourRepliesWithTheirWaits)
+{
+    open();
+    vok_module_info info = blank_info();
+    ASSERT_EQ(vok_read_config(1, 1, &info), VOK_OK);
+    EXPECT_EQ(writes(), strings({"$012\r", "$01M\r", "$01F\r", "$016\r"}));
+    EXPECT_EQ(sleeps(), (std::vector<int>{25, 100, 5, 25, 60, 5, 25, 60, 5, 25, 80}));
+    EXPECT_EQ(read_counts(), (std::vector<int>{20, 20, 20, 30}));
+    EXPECT_EQ(info.address, 1);
+    EXPECT_EQ(info.new_address, 1);
+    EXPECT_EQ(info.type_code, 0x40);
+    EXPECT_EQ(info.baud_index, 3);
+    EXPECT_EQ(info.baud_index_set, 3);
+    EXPECT_EQ(info.data_format, 0x12);
+    EXPECT_EQ(info.channel_state, 0x05);
+    EXPECT_EQ(info.itu_total, 8);
+    const uint8_t counts[8] = {3, 0, 5, 0, 0, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(info.itu_count, counts, 8), 0);
+    EXPECT_EQ(std::string(info.name, 7), "VOK4560");
+    EXPECT_EQ((uint8_t)info.name[7], SENTINEL);
+    EXPECT_STREQ(info.version, "V2.10");
+}
+
+TEST_F(DriverCalls, ReadConfigKeepsWhatItFilledBeforeAFailure)
+{
+    open();
+    // Silent from the name request on: configuration filled, name untouched.
+    on_request("$01M\r", 1, [](sim::Module &m) { m.faults.silent = true; });
+    vok_module_info info = blank_info();
+    EXPECT_EQ(vok_read_config(1, 1, &info), VOK_E_SEND);
+    EXPECT_EQ(info.address, 1);
+    EXPECT_EQ(info.type_code, 0x40);
+    EXPECT_EQ(info.data_format, 0x12);
+    EXPECT_EQ((uint8_t)info.name[0], SENTINEL);
+
+    // A short name reply.
+    module->faults = sim::Faults{};
+    on_request("$01M\r", 1, [](sim::Module &m) { m.faults.short_by = 1; });
+    info = blank_info();
+    EXPECT_EQ(vok_read_config(1, 1, &info), VOK_E_SHORT);
+    EXPECT_EQ(info.baud_index, 3);
+    EXPECT_EQ((uint8_t)info.name[0], SENTINEL);
+
+    // No firmware answer: version "None".
+    module->faults = sim::Faults{};
+    on_request("$01F\r", 1, [](sim::Module &m) { m.faults.silent = true; });
+    info = blank_info();
+    EXPECT_EQ(vok_read_config(1, 1, &info), VOK_E_SEND);
+    EXPECT_EQ(std::string(info.name, 7), "VOK4560");
+    EXPECT_EQ(std::memcmp(info.version, "None", 5), 0);
+    EXPECT_EQ(info.channel_state, SENTINEL);
+
+    // No count answer: state and counts zeroed, the total left alone.
+    module->faults = sim::Faults{};
+    on_request("$016\r", 1, [](sim::Module &m) { m.faults.silent = true; });
+    info = blank_info();
+    EXPECT_EQ(vok_read_config(1, 1, &info), VOK_E_SEND);
+    EXPECT_STREQ(info.version, "V2.10");
+    EXPECT_EQ(info.channel_state, 0);
+    EXPECT_EQ(std::memcmp(info.itu_count, "\0\0\0\0\0\0\0\0", 8), 0);
+    EXPECT_EQ((uint32_t)info.itu_total, 0xA5A5A5A5u);
+
+    // Wrong address or lead in a reply.
+    module->faults = sim::Faults{};
+    on_request("$012\r", 1, [](sim::Module &m) { m.faults.wrong_address = true; });
+    info = blank_info();
+    EXPECT_EQ(vok_read_config(1, 1, &info), VOK_E_REPLY);
+    EXPECT_EQ(info.new_address, 1);
+    EXPECT_EQ(info.type_code, SENTINEL);
+    module->faults = sim::Faults{};
+    on_request("$016\r", 1, [](sim::Module &m) { m.faults.wrong_lead = true; });
+    info = blank_info();
+    EXPECT_EQ(vok_read_config(1, 1, &info), VOK_E_REPLY);
+    EXPECT_STREQ(info.version, "V2.10");
+    EXPECT_EQ(info.channel_state, SENTINEL);
+}
+
+TEST_F(DriverCalls, ReadTempCopiesTheRecordsOfTheChannel)
+{
+    open();
+    unsigned char buffer[64];
+    std::memset(buffer, SENTINEL, sizeof buffer);
+    EXPECT_EQ(vok_read_temp(1, 1, 0, buffer), 3);
+    EXPECT_EQ(writes(), strings({"$016\r", "#010\r"}));
+    // 5 + 3 x 4 = 17 bytes expected: 17 x 1.2 + 100 = 120 ms at 9600.
+    EXPECT_EQ(sleeps(), (std::vector<int>{25, 80, 25, 120}));
+    EXPECT_EQ(read_counts(), (std::vector<int>{30, 18}));
+    std::vector<uint8_t> reply = last_read();
+    ASSERT_EQ(reply.size(), 18u);
+    EXPECT_EQ(std::memcmp(buffer, reply.data() + 5, 12), 0);
+    EXPECT_EQ(buffer[12], SENTINEL);
+}
+
+TEST_F(DriverCalls, EmptyChannelEndsAfterTheCountRequest)
+{
+    open();
+    unsigned char buffer[8];
+    std::memset(buffer, SENTINEL, sizeof buffer);
+    EXPECT_EQ(vok_read_temp(1, 1, 1, buffer), 0);
+    EXPECT_EQ(vok_read_id(1, 1, 3, buffer), 0);
+    EXPECT_EQ(vok_read_sortnum(1, 1, 7, buffer), 0);
+    EXPECT_EQ(writes(), strings({"$016\r", "$016\r", "$016\r"}));
+    EXPECT_EQ(buffer[0], SENTINEL);
+}
+
+TEST_F(DriverCalls, ReadIdOfAllChannelsTakesEveryUnitInOrder)
+{
+    open();
+    unsigned char buffer[256];
+    std::memset(buffer, SENTINEL, sizeof buffer);
+    EXPECT_EQ(vok_read_id(1, 1, 8, buffer), 8);
+    EXPECT_EQ(writes(), strings({"$016\r", "&018\r"}));
+    std::vector<uint8_t> ids;
+    for (int c : {0, 2})
+        for (const auto &u : module->channels[c].units)
+            ids.insert(ids.end(), u.id.begin(), u.id.end());
+    EXPECT_EQ(std::vector<uint8_t>(buffer, buffer + 64), ids);
+    EXPECT_EQ(buffer[64], SENTINEL);
+}
+
+TEST_F(DriverCalls, AllChannelCountIsKeptToAByte)
+{
+    for (int c = 0; c < 5; c++) {
+        module->channels[c].units.clear();
+        add_sensors(*module, c, 64);
+    }
+    open();
+    // 320 units: (320 mod 256) = 64 records are asked for and copied.
+    static unsigned char buffer[255 * 4 + 1];
+    std::memset(buffer, SENTINEL, sizeof buffer);
+    EXPECT_EQ(vok_read_temp(1, 1, 8, buffer), 64);
+    EXPECT_EQ(read_counts(), (std::vector<int>{30, 5 + 256 + 1}));
+    std::vector<uint8_t> reply = last_read();
+    ASSERT_EQ(reply.size(), 262u);
+    EXPECT_EQ(std::memcmp(buffer, reply.data() + 5, 256), 0);
+    EXPECT_EQ(buffer[256], SENTINEL);
+}
+
+TEST_F(DriverCalls, StatusByteOfTheDataReplyIsPassedOn)
+{
+    open();
+    // The module answers the data request with a scripted reply (sent ahead of its own).
+    auto script = [&](uint8_t status, uint8_t count) {
+        std::vector<uint8_t> reply = {'>', '0', '1', status, count};
+        for (int i = 0; i < 12; i++)
+            reply.push_back((uint8_t)(0x30 + i));
+        reply.push_back(0x0D);
+        module->faults = sim::Faults{};
+        on_request("#010\r", 1, [reply](sim::Module &m) { m.faults.garbage = reply; });
+    };
+    unsigned char buffer[16];
+    script(1, 3);
+    EXPECT_EQ(vok_read_temp(1, 1, 0, buffer), 259);
+    EXPECT_EQ(buffer[0], 0x30);
+    script(2, 3);
+    EXPECT_EQ(vok_read_temp(1, 1, 0, buffer), 512);
+    script(7, 2);
+    EXPECT_EQ(vok_read_temp(1, 1, 0, buffer), 2);
+}
+
+TEST_F(DriverCalls, BadDataRepliesCopyNothing)
+{
+    open();
+    unsigned char buffer[32];
+    std::memset(buffer, SENTINEL, sizeof buffer);
+    on_request("#010\r", 1, [](sim::Module &m) { m.faults.short_by = 2; });
+    EXPECT_EQ(vok_read_temp(1, 1, 0, buffer), VOK_E_SHORT);
+    module->faults = sim::Faults{};
+    on_request("&010\r", 1, [](sim::Module &m) { m.faults.wrong_lead = true; });
+    EXPECT_EQ(vok_read_id(1, 1, 0, buffer), VOK_E_REPLY);
+    module->faults = sim::Faults{};
+    on_request("*010\r", 1, [](sim::Module &m) { m.faults.wrong_address = true; });
+    EXPECT_EQ(vok_read_sortnum(1, 1, 0, buffer), VOK_E_REPLY);
+    EXPECT_EQ(buffer[0], SENTINEL);
+    // A bad count reply stops before the data request.
+    fake::clear_serial_log("COM1");
+    module->faults = sim::Faults{};
+    module->faults.short_by = 1;
+    bus.on_traffic = nullptr;
+    EXPECT_EQ(vok_read_temp(1, 1, 0, buffer), VOK_E_SHORT);
+    EXPECT_EQ(writes(), strings({"$016\r"}));
+}
+
+TEST_F(DriverCalls, ReadSortnumCopiesNoMoreThanTheChannelCount)
+{
+    for (int i = 0; i < 3; i++)
+        module->channels[0].units[i].sort = (uint8_t)(10 + i);
+    open();
+    unsigned char buffer[8];
+    std::memset(buffer, SENTINEL, sizeof buffer);
+    EXPECT_EQ(vok_read_sortnum(1, 1, 0, buffer), 3);
+    EXPECT_EQ(std::vector<uint8_t>(buffer, buffer + 4), (std::vector<uint8_t>{10, 11, 12, SENTINEL}));
+
+    // A unit plugged in between the count and the data request: the reply counts 4, the
+    // caller's buffer was sized for 3.
+    std::memset(buffer, SENTINEL, sizeof buffer);
+    on_request("*010\r", 1, [](sim::Module &m) {
+        m.channels[0].units.push_back(sim::make_sensor(0x28, 999, 30.0));
+        m.channels[0].units.back().sort = 13;
+    });
+    EXPECT_EQ(vok_read_sortnum(1, 1, 0, buffer), 3);
+    EXPECT_EQ(buffer[3], SENTINEL);
+}
+
+TEST_F(DriverCalls, HundredExpectedBytesWaitByTheBaudRate)
+{
+    // 64 + 31 sort numbers: 5 + 95 = 100 bytes expected.
+    module->channels[0].units.clear();
+    module->channels[2].units.clear();
+    add_sensors(*module, 0, 64);
+    add_sensors(*module, 1, 31);
+    open(3);
+    unsigned char buffer[255];
+    EXPECT_EQ(vok_read_sortnum(1, 1, 8, buffer), 95);
+    EXPECT_EQ(sleeps(), (std::vector<int>{25, 80, 25, 220}));
+
+    module->baud_code = 3;
+    open(0);
+    EXPECT_EQ(vok_read_sortnum(1, 1, 8, buffer), 95);
+    EXPECT_EQ(sleeps(), (std::vector<int>{25, 80, 25, 1220}));
+}
+
+TEST_F(DriverCalls, EchoingConverterShiftsEveryReply)
+{
+    conv.echo = true;
+    open();
+    vok_module_info info = blank_info();
+    ASSERT_EQ(vok_read_config(1, 1, &info), VOK_OK);
+    EXPECT_EQ(std::string(info.name, 7), "VOK4560");
+    EXPECT_EQ(info.itu_total, 8);
+    unsigned char buffer[64];
+    EXPECT_EQ(vok_read_temp(1, 1, 2, buffer), 5);
+    EXPECT_EQ(read_counts().back(), 5 + 5 + 20 + 1);
+    int status = -1;
+    EXPECT_EQ(vok_err_report(1, 1, &status), VOK_OK);
+    EXPECT_EQ(status, 0);
+
+    // The 12-byte configuration write is echoed whole; the next request reads at 5 again.
+    info.address = 1;
+    info.new_address = 7;
+    info.baud_index_set = 3;
+    EXPECT_EQ(vok_set_config(1, &info), VOK_OK);
+    EXPECT_EQ(DriverState.echo_len, 5);
+    EXPECT_EQ(vok_read_temp(1, 7, 0, buffer), 3);
+
+    // The 9-byte ITU output request likewise.
+    module->channels[0].units.push_back(sim::make_itu(sim::ITU_8_OUT, 0x01, 0x00, 0));
+    fake::clear_serial_log("COM1");
+    EXPECT_EQ(vok_itu_do(1, 7, 0, 1, 0x03), VOK_OK);
+    EXPECT_EQ(writes(), strings({"/0700103\r"}));
+    EXPECT_EQ(read_counts(), std::vector<int>{9 + 5});
+    EXPECT_EQ(DriverState.echo_len, 5);
+}
+
+TEST_F(DriverCalls, SetConfigWritesTheNewSettings)
+{
+    open();
+    vok_module_info info{};
+    info.address = 1;
+    info.new_address = 0x2A;
+    info.type_code = 0x81;
+    info.baud_index_set = 3;
+    info.data_format = 0x12;
+    EXPECT_EQ(vok_set_config(1, &info), VOK_OK);
+    EXPECT_EQ(writes(), strings({"%012A81" "0612\r"}));
+    EXPECT_EQ(sleeps(), (std::vector<int>{65, 100}));
+    EXPECT_EQ(read_counts(), std::vector<int>{20});
+    vok_module_info back = blank_info();
+    ASSERT_EQ(vok_read_config(1, 0x2A, &back), VOK_OK);
+    EXPECT_EQ(back.type_code, 0x81);
+    EXPECT_EQ(back.baud_index, 3);
+
+    // A reply from another address is wrong.
+    bus.find(0x2A)->faults.wrong_address = true;
+    info.address = 0x2A;
+    info.new_address = 0x2B;
+    EXPECT_EQ(vok_set_config(1, &info), VOK_E_REPLY);
+}
+
+TEST_F(DriverCalls, SoftResetThenTheModuleRestarts)
+{
+    open();
+    EXPECT_EQ(vok_soft_reset(1, 1), VOK_OK);
+    EXPECT_EQ(writes(), strings({"&019\r"}));
+    EXPECT_EQ(sleeps(), (std::vector<int>{25, 80}));
+    EXPECT_EQ(read_counts(), std::vector<int>{10});
+    EXPECT_EQ(vok_soft_reset(1, 1), VOK_E_SEND);  // silent while it restarts
+}
+
+TEST_F(DriverCalls, ErrReportPacksTheThreeFields)
+{
+    module->fault_code = 0x12;
+    module->error_mask = 0x05;
+    module->warning_mask = 0x80;
+    open();
+    int status = -1;
+    EXPECT_EQ(vok_err_report(1, 1, &status), VOK_OK);
+    EXPECT_EQ(status, 0x120580);
+    EXPECT_EQ(writes(), strings({"$01E\r"}));
+    EXPECT_EQ(sleeps(), (std::vector<int>{25, 30}));
+    EXPECT_EQ(read_counts(), std::vector<int>{11});
+
+    module->faults.wrong_lead = true;
+    status = -1;
+    EXPECT_EQ(vok_err_report(1, 1, &status), VOK_OK);
+    EXPECT_EQ(status, 0);
+
+    // A '!' reply cut before its fields carries no status.
+    module->faults = sim::Faults{};
+    module->faults.short_by = 3;
+    status = -1;
+    EXPECT_EQ(vok_err_report(1, 1, &status), VOK_OK);
+    EXPECT_EQ(status, 0);
+
+    module->faults = sim::Faults{};
+    module->faults.silent = true;
+    status = 1234;
+    EXPECT_EQ(vok_err_report(1, 1, &status), VOK_E_SEND);
+    EXPECT_EQ(status, 1234);
+}
+
+TEST_F(DriverCalls, WriteDoChecksTheValueNotTheAddress)
+{
+    open();
+    EXPECT_EQ(vok_write_do(1, 1, 0x135), VOK_OK);
+    EXPECT_EQ(writes(), strings({"/015\r"}));
+    EXPECT_EQ(sleeps(), (std::vector<int>{25, 80}));
+    EXPECT_EQ(read_counts(), std::vector<int>{6});
+    module->faults.wrong_address = true;
+    EXPECT_EQ(vok_write_do(1, 1, '7'), VOK_OK);
+    module->faults = sim::Faults{};
+    module->faults.wrong_lead = true;
+    EXPECT_EQ(vok_write_do(1, 1, '7'), VOK_E_REPLY);
+    module->faults = sim::Faults{};
+    module->faults.short_by = 1;
+    EXPECT_EQ(vok_write_do(1, 1, '7'), VOK_E_SHORT);
+    // A reply that repeats another value character (scripted ahead of the module's own).
+    module->faults = sim::Faults{};
+    module->faults.garbage = {'!', '0', '1', '6', 0x0D};
+    EXPECT_EQ(vok_write_do(1, 1, '7'), VOK_E_REPLY);
+}
+
+TEST_F(DriverCalls, ItuDoSendsChannelIndexAndValue)
+{
+    module->channels[3].units.push_back(sim::make_itu(sim::ITU_8_OUT, 0x07, 0x00, 0));
+    open();
+    EXPECT_EQ(vok_itu_do(1, 1, 3, 7, 0x15), VOK_OK);
+    EXPECT_EQ(writes(), strings({"/0130715\r"}));
+    EXPECT_EQ(sleeps(), (std::vector<int>{25, 100}));
+    EXPECT_EQ(read_counts(), std::vector<int>{5});
+    module->faults.wrong_lead = true;
+    EXPECT_EQ(vok_itu_do(1, 1, 3, 7, 0x15), VOK_E_REPLY);
+}
+
+class DriverModels : public DriverTest {};
+
+TEST_F(DriverModels, Model4103ReadsThreeRawCounts)
+{
+    sim::Module &m = add_module(3, 4103);
+    add_sensors(m, 0, 2, 0x89);
+    add_sensors(m, 2, 3, 0x89);
+    open();
+    unsigned char buffer[64];
+    std::memset(buffer, SENTINEL, sizeof buffer);
+    EXPECT_EQ(vok4103_read_data(1, 3, 8, buffer), 5);
+    EXPECT_EQ(writes(), strings({"$036\r", "#038\r"}));
+    std::vector<uint8_t> reply = last_read();
+    ASSERT_EQ(reply.size(), 5u + 20 + 1);
+    EXPECT_EQ(std::memcmp(buffer, reply.data() + 5, 20), 0);
+    EXPECT_EQ(buffer[20], SENTINEL);
+    EXPECT_EQ(vok4103_read_data(1, 3, 2, buffer), 3);
+    EXPECT_EQ(vok4103_read_data(1, 3, 1, buffer), 0);
+    EXPECT_EQ(vok4103_read_data(1, 3, 5, buffer), VOK_E_ARG);
+}
+
+TEST_F(DriverModels, Model4500ReadsFixedReplies)
+{
+    sim::Module &m = add_module(4, 4500);
+    m.digital_in = 0x5A;
+    open();
+    unsigned char buffer[16];
+    std::memset(buffer, SENTINEL, sizeof buffer);
+    EXPECT_EQ(vok4500_read_data(1, 4, 0, buffer), 1);
+    EXPECT_EQ(buffer[0], 0x5A);
+    EXPECT_EQ(buffer[1], SENTINEL);
+    EXPECT_EQ(writes(), strings({"#040\r"}));
+    EXPECT_EQ(sleeps(), (std::vector<int>{25, 106}));  // 5 bytes: 6 + 100
+    EXPECT_EQ(read_counts(), std::vector<int>{6});
+
+    fake::clear_serial_log("COM1");
+    fake::clear_sleep_log();
+    EXPECT_EQ(vok4500_read_data(1, 4, 2, buffer), 12);
+    EXPECT_EQ(sleeps(), (std::vector<int>{25, 120}));  // 17 bytes: 20.4 + 100
+    std::vector<uint8_t> reply = last_read();
+    ASSERT_GE(reply.size(), 17u);
+    EXPECT_EQ(std::memcmp(buffer, reply.data() + 5, 12), 0);
+    EXPECT_EQ(buffer[12], SENTINEL);
+}

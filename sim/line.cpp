@@ -124,4 +124,11 @@ void SerialConverter::set_kind(ConverterKind k)
         extra_turnaround_us = 0;
 }
 
+void SerialConverter::apply(const ConverterSetup &s)
+{
+    echo = s.echo;
+    baud = s.baud;
+    set_kind(s.kind);
+}
+
 }  // namespace sim

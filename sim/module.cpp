@@ -139,11 +139,11 @@ Response Bus::handle(const uint8_t *frame, size_t n, int64_t t_us, uint32_t baud
             return none;
     }
     Response r = shape_reply(*m, reply);
-    if (on_traffic) {
+    if (on_traffic && !r.pieces.empty()) {
         std::vector<uint8_t> all;
         for (const Piece &p : r.pieces)
             all.insert(all.end(), p.bytes.begin(), p.bytes.end());
-        on_traffic(t_us, false, all);
+        on_traffic(t_us + r.pieces.front().delay_us, false, all);
     }
     return r;
 }

@@ -19,6 +19,12 @@ static uint8_t speed_code_of(uint32_t baud)
 
 NetConverter::NetConverter(Bus *bus) : BusLine(bus), image_(124, 0) {}
 
+void NetConverter::apply(const ConverterSetup &s)
+{
+    line_baud = s.line_baud;
+    config = s.net;
+}
+
 void NetConverter::tcp_open(int64_t t_us)
 {
     (void)t_us;

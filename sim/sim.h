@@ -129,6 +129,27 @@ struct Response {
     bool empty() const { return pieces.empty(); }
 };
 
+enum class ConverterKind { Rs232, Usb, Rs485, PowerLine, Radio, RadioSlow, UserWait };
+
+// UDP 30718 identity and settings of a network converter.
+struct NetConfig {
+    std::array<uint8_t, 6> mac{0x00, 0x20, 0x4A, 0x12, 0x34, 0x56};
+    uint32_t ip = 0;                 // network byte order (see ip4); 0 until configured
+    uint32_t mask = 0;
+    uint32_t gateway = 0;
+    uint16_t tcp_port = 10001;
+    int restart_ms = 2000;           // a configuration write or IP set takes effect after this
+};
+
+// Converter settings a bus file may carry; voksim and tests apply them to their converters.
+struct ConverterSetup {
+    bool echo = false;
+    ConverterKind kind = ConverterKind::Rs232;
+    uint32_t baud = 0;               // serial converter's fixed bus speed (0: follows the host)
+    uint32_t line_baud = 9600;       // network converter's bus speed
+    NetConfig net;
+};
+
 // Traffic observer: (time, true for a request / false for a reply, bytes).
 using TrafficHook = std::function<void(int64_t, bool, const std::vector<uint8_t>&)>;
 
@@ -136,6 +157,7 @@ class Bus {
 public:
     std::vector<Module> modules;
     double restart_scale = 1.0;      // multiplies restart times (&AA9, $AAW, $AAN)
+    ConverterSetup converter;        // from the bus file
     TrafficHook on_traffic;
 
     Module *find(uint8_t address);
@@ -185,8 +207,6 @@ protected:
     void queue_to_host(int64_t t, uint8_t b);
 };
 
-enum class ConverterKind { Rs232, Usb, Rs485, PowerLine, Radio, RadioSlow, UserWait };
-
 // Serial converter on a COM port (or behind voksim --pty).
 class SerialConverter : public BusLine {
 public:
@@ -196,21 +216,12 @@ public:
     uint32_t baud = 0;
     ConverterKind kind() const { return kind_; }
     void set_kind(ConverterKind k);  // radio kinds add their turnaround (60 ms / 300 ms)
+    void apply(const ConverterSetup &s);
 protected:
     uint32_t bus_baud(uint32_t host_baud) const override { return baud ? baud : host_baud; }
     bool garbles(uint32_t host_baud) const override { return baud && baud != host_baud; }
 private:
     ConverterKind kind_;
-};
-
-// UDP 30718 identity and settings of a network converter.
-struct NetConfig {
-    std::array<uint8_t, 6> mac{0x00, 0x20, 0x4A, 0x12, 0x34, 0x56};
-    uint32_t ip = 0;                 // network byte order (see ip4); 0 until configured
-    uint32_t mask = 0;
-    uint32_t gateway = 0;
-    uint16_t tcp_port = 10001;
-    int restart_ms = 2000;           // a configuration write or IP set takes effect after this
 };
 
 // Network converter: TCP byte stream carrying raw frames to and from its bus line, plus the
@@ -232,6 +243,7 @@ public:
     // Applies a configuration write whose restart delay has run out by t_us.
     void settle(int64_t t_us);
     uint32_t current_ip(int64_t t_us) { settle(t_us); return config.ip; }
+    void apply(const ConverterSetup &s);
 
     // The 124-byte configuration reply: header, then the record (IP at 4-7, speed code at 21,
     // TCP port at 24-25 low byte first, the rest carried as last written).

@@ -1,0 +1,55 @@
+#!/usr/bin/env python3
+"""Reads a module's configuration and the temperatures of its units through
+libvok3900d.so with ctypes (records decoded as 1/16 degree sensors, family 0x28).
+
+usage: read_temps.py [LIBRARY] [PORT] [ADDRESS]    (defaults: libvok3900d.so 1 1)
+Port n is the device in $VOK3900D_COM<n>, else /dev/ttyS<n-1>.
+"""
+import ctypes
+import sys
+
+VOK_OK = -1
+
+
+class ModuleInfo(ctypes.Structure):
+    _fields_ = [("address", ctypes.c_ubyte), ("new_address", ctypes.c_ubyte),
+                ("type_code", ctypes.c_ubyte), ("baud_index", ctypes.c_ubyte),
+                ("baud_index_set", ctypes.c_ubyte), ("data_format", ctypes.c_ubyte),
+                ("itu_total", ctypes.c_int), ("channel_state", ctypes.c_ubyte),
+                ("itu_count", ctypes.c_ubyte * 8), ("name", ctypes.c_char * 8),
+                ("version", ctypes.c_char * 6)]
+
+
+assert ctypes.sizeof(ModuleInfo) == 36
+
+path = sys.argv[1] if len(sys.argv) > 1 else "libvok3900d.so"
+port = int(sys.argv[2]) if len(sys.argv) > 2 else 1
+address = int(sys.argv[3], 0) if len(sys.argv) > 3 else 1
+
+lib = ctypes.CDLL(path)
+rc = lib.vok_com_open(port, 3, 0)  # baud index 3 = 9600, line mode 0
+if rc != VOK_OK:
+    sys.exit("vok_com_open: %d" % rc)
+try:
+    info = ModuleInfo()
+    rc = lib.vok_read_config(port, address, ctypes.byref(info))
+    if rc != VOK_OK:
+        sys.exit("vok_read_config: %d" % rc)
+    print("module %02X %s firmware %s, %d units" % (
+        info.address, info.name[:7].decode(), info.version.decode(), info.itu_total))
+    records = (ctypes.c_ubyte * (255 * 4))()
+    for channel in range(8):
+        units = info.itu_count[channel]
+        if units == 0:
+            continue
+        rc = lib.vok_read_temp(port, address, channel, records)
+        if rc < 0:
+            print("CH%d: error %d" % (channel, rc))
+            continue
+        for i in range(units):
+            raw = records[4 * i] | records[4 * i + 1] << 8
+            if raw >= 0x8000:
+                raw -= 0x10000
+            print("CH%d %02d %+.3f" % (channel, i, raw / 16.0))
+finally:
+    lib.vok_com_close(port)

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# libvok3900d.so over a real pseudo-terminal against voksim: exports, open, configuration,
+# the records of a channel of 64 units, close; each call timed against its schedule.
+# Then the Python ctypes example of driver/README.md against the same bus.
+set -u
+build="${VOK_BUILD_DIR:?VOK_BUILD_DIR not set}"
+src="${VOK_SOURCE_DIR:?VOK_SOURCE_DIR not set}"
+voksim="$build/sim/voksim"
+lib="$build/driver/libvok3900d.so"
+client="$build/tests/driver/driver_timing_client"
+for f in "$voksim" "$lib" "$client"; do
+    [ -e "$f" ] || { echo "FAIL: $f not built"; exit 1; }
+done
+
+tmp=$(mktemp -d)
+link="$tmp/com1"
+"$voksim" --bus "$src/tests/driver/bus_driver.json" --pty "$link" --no-stdin </dev/null >"$tmp/voksim.log" 2>&1 &
+sim_pid=$!
+cleanup() {
+    kill "$sim_pid" 2>/dev/null
+    wait "$sim_pid" 2>/dev/null
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+for _ in $(seq 100); do
+    [ -e "$link" ] && break
+    sleep 0.05
+done
+[ -e "$link" ] || { echo "FAIL: voksim made no pty link"; cat "$tmp/voksim.log"; exit 1; }
+
+VOK3900D_COM1="$link" "$client" "$lib" 1 3 1 1 >"$tmp/out.txt"
+echo "timing_client exit code $?"
+cat "$tmp/out.txt"
+python3 "$src/tests/driver/check_timing.py" "$tmp/out.txt" --units 64 || exit 1
+
+echo "--- python ctypes example"
+VOK3900D_COM1="$link" python3 "$src/driver/read_temps.py" "$lib" 1 1 >"$tmp/py.txt" 2>&1
+rc=$?
+cat "$tmp/py.txt"
+[ "$rc" = 0 ] || { echo "FAIL: read_temps.py exit $rc"; exit 1; }
+[ "$(grep -c '^CH1 ' "$tmp/py.txt")" = 64 ] || { echo "FAIL: expected 64 CH1 readings"; exit 1; }
+grep -q '^CH0 02 +21.500' "$tmp/py.txt" || { echo "FAIL: CH0 unit 02 should read +21.500"; exit 1; }
+exit 0

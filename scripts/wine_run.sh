@@ -39,6 +39,7 @@ done
 case "$limit" in ''|*[!0-9]*) echo "wine_run: bad time-out '$limit'" >&2; exit 2 ;; esac
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+unset VOK_XVFB_PID  # an X server started by the caller is the caller's to stop
 # shellcheck source=wine_env.sh
 source "$here/wine_env.sh" || exit 3
 

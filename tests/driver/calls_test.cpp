@@ -178,23 +178,17 @@ TEST_F(DriverCalls, AllChannelCountIsKeptToAByte)
 TEST_F(DriverCalls, StatusByteOfTheDataReplyIsPassedOn)
 {
     open();
-    // The module answers the data request with a scripted reply (sent ahead of its own).
-    auto script = [&](uint8_t status, uint8_t count) {
-        std::vector<uint8_t> reply = {'>', '0', '1', status, count};
-        for (int i = 0; i < 12; i++)
-            reply.push_back((uint8_t)(0x30 + i));
-        reply.push_back(0x0D);
-        module->faults = sim::Faults{};
-        on_request("#010\r", 1, [reply](sim::Module &m) { m.faults.garbage = reply; });
-    };
-    unsigned char buffer[16];
-    script(1, 3);
+    unsigned char buffer[255 * 8];
+    module->faults.data_status = 1;
     EXPECT_EQ(vok_read_temp(1, 1, 0, buffer), 259);
-    EXPECT_EQ(buffer[0], 0x30);
-    script(2, 3);
+    EXPECT_EQ(vok_read_id(1, 1, 2, buffer), 261);
+    EXPECT_EQ(vok_read_sortnum(1, 1, 0, buffer), 3);  // sort numbers ignore the status
+    module->faults.data_status = 2;
     EXPECT_EQ(vok_read_temp(1, 1, 0, buffer), 512);
-    script(7, 2);
-    EXPECT_EQ(vok_read_temp(1, 1, 0, buffer), 2);
+    EXPECT_EQ(vok_read_id(1, 1, 8, buffer), 512);
+    EXPECT_EQ(vok_read_sortnum(1, 1, 2, buffer), 5);
+    module->faults.data_status = 7;  // no meaning given: the plain count
+    EXPECT_EQ(vok_read_temp(1, 1, 0, buffer), 3);
 }
 
 TEST_F(DriverCalls, BadDataRepliesCopyNothing)
@@ -407,6 +401,7 @@ TEST_F(DriverModels, Model4103ReadsThreeRawCounts)
     ASSERT_EQ(reply.size(), 5u + 20 + 1);
     EXPECT_EQ(std::memcmp(buffer, reply.data() + 5, 20), 0);
     EXPECT_EQ(buffer[20], SENTINEL);
+    m.faults.data_status = 2;  // passed over: the count byte is the result
     EXPECT_EQ(vok4103_read_data(1, 3, 2, buffer), 3);
     EXPECT_EQ(vok4103_read_data(1, 3, 1, buffer), 0);
     EXPECT_EQ(vok4103_read_data(1, 3, 5, buffer), VOK_E_ARG);

@@ -8,17 +8,20 @@
 #   (VOK_BUILD_ROOT defaults to the parent of $VOK_BUILD_DIR, else <repo>/build), WINEDEBUG=-all,
 #   the Chinese font linked; an Xvfb on a free display when DISPLAY is empty.
 # - --com N=PATH: COMn inside Wine is the serial device PATH (a pty made by socat or by
-#   voksim --pty); N is 1..256. The mapping is a dosdevices link in the shared prefix, so
-#   each COMn is held under a lock for the whole run: parallel tests that use the same
-#   COM number run one after the other, different numbers run side by side.
+#   voksim --pty); N is 1..256. The mapping (Wine's port registry value and the dosdevices
+#   link) lives in the shared prefix, so each COMn is held under a lock for the whole run:
+#   parallel tests that use the same COM number run one after the other, different
+#   numbers run side by side. A pty has no modem lines: under Wine, RTS/DTR changes on it
+#   report failure (EscapeCommFunction returns 0); the data path is unaffected.
 # - --display-keep: leave the Xvfb this run started alive and print "DISPLAY=:n XVFB_PID=p"
 #   on stderr (for screenshots after the run; the caller stops it).
 # - --timeout SECONDS (default $VOK_WINE_TIMEOUT, else 120): the program is killed after it,
 #   and the exit code is 124.
 # - Runs `wine64 PROGRAM ARGS` in the current directory; PROGRAM may be a Linux path.
 #   stdout/stderr of the program pass through. The exit code is the program's.
-# - At the end it waits (bounded) for the prefix's wineserver to finish, then stops the
-#   Xvfb it started. It never kills wine processes other than its own program.
+# - At the end it waits (up to 60 s) for the prefix's wineserver to finish, then stops the
+#   Xvfb it started (past 60 s a detached watcher stops it when the server ends). It never
+#   kills wine processes other than its own program.
 # Exit codes of its own: 2 usage, 3 environment could not be prepared, 124 time-out.
 set -u
 
@@ -46,8 +49,14 @@ source "$here/wine_env.sh" || exit 3
 finish() {
     local rc=$1
     # The prefix's server ends a few seconds after its last program; Xvfb goes after it,
-    # so no wine process of any test loses its display.
-    timeout 60 "$VOK_WINESERVER" -w 2>/dev/null
+    # so no wine process of any test loses its display (the session's desktop process
+    # lives on the display of whoever started it). When other tests keep the shared
+    # prefix busy past a minute, a detached watcher stops the Xvfb once the server ends.
+    if ! timeout 60 "$VOK_WINESERVER" -w 2>/dev/null && [ "$keep_display" != 1 ] && [ -n "${VOK_XVFB_PID:-}" ]; then
+        setsid bash -c 'timeout 900 "$1" -w; kill "$2"' _ "$VOK_WINESERVER" "$VOK_XVFB_PID" \
+            </dev/null >/dev/null 2>&1 &
+        unset VOK_XVFB_PID
+    fi
     if [ "$keep_display" = 1 ] && [ -n "${VOK_XVFB_PID:-}" ]; then
         echo "DISPLAY=$DISPLAY XVFB_PID=$VOK_XVFB_PID" >&2
     else

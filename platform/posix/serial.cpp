@@ -175,7 +175,12 @@ SerialHandle serial_open(const char *name)
     struct sp_port *sp = nullptr;
     if (sp_get_port_by_name(path, &sp) == SP_OK) {
         int fd = -1;
-        if (sp_open(sp, SP_MODE_READ_WRITE) != SP_OK || sp_get_port_handle(sp, &fd) != SP_OK) {
+        if (sp_open(sp, SP_MODE_READ_WRITE) != SP_OK) {
+            sp_free_port(sp);
+            return SERIAL_INVALID;
+        }
+        if (sp_get_port_handle(sp, &fd) != SP_OK || fd < 0) {
+            sp_close(sp);
             sp_free_port(sp);
             return SERIAL_INVALID;
         }

@@ -8,6 +8,8 @@ set -u
 names=(vok_com_open vok_com_close vok_set_config vok_read_config vok_read_temp vok_read_id
        vok_soft_reset vok_read_sortnum vok_write_do vok_err_report vok4103_read_data
        vok4500_read_data vok_itu_do)
+# Argument bytes of each call on x86 (every argument is an int or a pointer).
+arg_bytes=(12 4 8 12 16 16 8 16 12 12 16 16 20)
 system_dlls='^(kernel32|msvcrt|ucrtbase|winmm|ws2_32|user32|gdi32|advapi32|ntdll|api-ms-win-.*)\.dll$'
 src="${VOK_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}"
 build="${VOK_BUILD_DIR:-}"
@@ -47,6 +49,9 @@ check_dll() {
     if [ "$(grep -c 'Export RVA' <<<"$dump")" != 13 ]; then
         fail "$dll has $(grep -c 'Export RVA' <<<"$dump") export address entries, not 13"
     fi
+    if [ "$objdump" = i686-w64-mingw32-objdump ]; then
+        check_callee_pops "$dll"
+    fi
     imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$dump")
     bad=$(tr 'A-Z' 'a-z' <<<"$imports" | grep -Ev "$system_dlls" || true)
     if [ -n "$bad" ]; then
@@ -54,6 +59,28 @@ check_dll() {
     else
         echo "ok: $dll imports only system DLLs: $(echo $imports)"
     fi
+}
+
+# x86 __stdcall: each export's code removes its own arguments ("ret $N"). Needs the
+# symbol table (not stripped); a stripped DLL is reported and not judged.
+check_callee_pops() {
+    local dll=$1 disasm i name bytes rets
+    disasm=$(i686-w64-mingw32-objdump -d "$dll")
+    if ! grep -q '<_vok_com_open@12>:' <<<"$disasm"; then
+        echo "SKIP: $dll has no symbols, callee-pops check not done"
+        return
+    fi
+    for i in "${!names[@]}"; do
+        name=${names[$i]}
+        bytes=${arg_bytes[$i]}
+        rets=$(awk -v sym="<_${name}@${bytes}>:" '$2 == sym {on=1; next} on && /^$/ {exit}
+                 on && /\tret/ {print $NF}' <<<"$disasm" | sort -u)
+        if [ "$rets" != "\$$(printf '0x%x' "$bytes")" ]; then
+            fail "$dll: $name@$bytes returns with: ${rets:-nothing found}"
+            return
+        fi
+    done
+    echo "ok: $dll exports are __stdcall (each returns with ret of its argument bytes)"
 }
 
 so=""

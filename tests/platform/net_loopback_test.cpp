@@ -2,6 +2,7 @@
 // the select waits, a closing peer, datagrams, the interface list.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -67,9 +68,13 @@ TEST(Net, EchoPeerSendReceiveAndWaits)
     ASSERT_EQ(sock_connect(s, LOOPBACK, echo.port), 0);
 
     // Nothing pending: the readability wait runs its full time-out.
-    int64_t t0 = now_us();
-    EXPECT_EQ(sock_wait_readable(s, 50000), 0);
-    double ms = (double)(now_us() - t0) / 1000.0;
+    // Shortest of three: load only ever adds time, and the wait must never end early.
+    double ms = 1e9;
+    for (int run = 0; run < 3; run++) {
+        int64_t t0 = now_us();
+        EXPECT_EQ(sock_wait_readable(s, 50000), 0);
+        ms = std::min(ms, (double)(now_us() - t0) / 1000.0);
+    }
     printf("readability wait of 50 ms, nothing pending: %.2f ms\n", ms);
     EXPECT_GE(ms, 49.9);
     EXPECT_LT(ms, 56.0);

@@ -2,6 +2,7 @@
 // directions, the total read time-out, the input-queue count, purge, exclusivity.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -109,20 +110,24 @@ TEST_F(SerialPty, ReadEndsAfterTheTotalTimeOutWithWhatArrived)
     EXPECT_LT(ms, 68.0);
 
     // Four of ten bytes: the read still waits its full 3 x 10 + 10 ms, then returns the four.
-    ASSERT_EQ(serial_write(b, "ABCD", 4), 4);
-    ASSERT_GE(queued_after_wait(a, 4), 4);
-    int64_t t0 = now_us();
-    EXPECT_EQ(serial_read(a, got, 10), 4);
-    ms = elapsed_ms(t0);
+    ms = 1e9;
+    for (int run = 0; run < 3; run++) {
+        ASSERT_EQ(serial_write(b, "ABCD", 4), 4);
+        ASSERT_GE(queued_after_wait(a, 4), 4);
+        memset(got, 0, sizeof got);
+        int64_t t0 = now_us();
+        EXPECT_EQ(serial_read(a, got, 10), 4);
+        ms = std::min(ms, elapsed_ms(t0));
+        EXPECT_EQ(0, memcmp(got, "ABCD", 4));
+    }
     printf("read of 10 bytes, 4 queued: %.2f ms (40)\n", ms);
     EXPECT_GE(ms, 39.9);
-    EXPECT_LT(ms, 46.0);
-    EXPECT_EQ(0, memcmp(got, "ABCD", 4));
+    EXPECT_LT(ms, 44.0);
 
     // A complete read returns as soon as the count is there.
     ASSERT_EQ(serial_write(b, "0123456789", 10), 10);
     ASSERT_GE(queued_after_wait(a, 10), 10);
-    t0 = now_us();
+    int64_t t0 = now_us();
     EXPECT_EQ(serial_read(a, got, 10), 10);
     EXPECT_LT(elapsed_ms(t0), 5.0);
 }

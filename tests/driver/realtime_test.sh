@@ -33,6 +33,20 @@ echo "timing_client exit code $?"
 cat "$tmp/out.txt"
 python3 "$src/tests/driver/check_timing.py" "$tmp/out.txt" --units 64 || exit 1
 
+echo "--- C example (linked against the .so)"
+example="$build/examples/read_temps"
+if [ -x "$example" ]; then
+    VOK3900D_COM1="$link" "$example" 1 3 1 >"$tmp/example.txt" 2>&1
+    rc=$?
+    head -8 "$tmp/example.txt"
+    [ "$rc" = 0 ] || { echo "FAIL: read_temps exit $rc"; exit 1; }
+    grep -q '^CH1: 64 units' "$tmp/example.txt" || { echo "FAIL: example did not list CH1"; exit 1; }
+    grep -q '^  02  2803000000010083   +21.500 C' "$tmp/example.txt" ||
+        { echo "FAIL: example CH0 unit 02"; exit 1; }
+else
+    echo "FAIL: $example not built"; exit 1
+fi
+
 echo "--- python ctypes example"
 VOK3900D_COM1="$link" python3 "$src/driver/read_temps.py" "$lib" 1 1 >"$tmp/py.txt" 2>&1
 rc=$?

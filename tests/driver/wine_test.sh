@@ -38,4 +38,13 @@ bash "$src/scripts/wine_run.sh" --com "1=$link" -- "$client" vok3900d.dll 1 3 1 
 rc=$?
 cat "$tmp/out.txt"
 [ "$rc" = 0 ] || { echo "FAIL: client exit code $rc"; exit 1; }
-python3 "$src/tests/driver/check_timing.py" "$tmp/out.txt" --units 64 --late "${VOK_WINE_LATE_MS:-25}"
+python3 "$src/tests/driver/check_timing.py" "$tmp/out.txt" --units 64 --late "${VOK_WINE_LATE_MS:-25}" || exit 1
+
+# The C example, linked through the import library.
+example="$win64/examples/read_temps.exe"
+[ -f "$example" ] || { echo "FAIL: $example not built"; exit 1; }
+bash "$src/scripts/wine_run.sh" --com "1=$link" -- "$example" 1 3 1 >"$tmp/example.txt" 2>&1
+rc=$?
+head -8 "$tmp/example.txt"
+[ "$rc" = 0 ] || { echo "FAIL: read_temps.exe exit $rc"; exit 1; }
+grep -q '^CH1: 64 units' "$tmp/example.txt" || { echo "FAIL: example did not list CH1"; exit 1; }

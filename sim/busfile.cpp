@@ -45,16 +45,16 @@ struct Reader {
     }
 
     // A whole number from a JSON number or a "0x.." / decimal string.
-    long integer(const JValue &v, const std::string &what, long lo, long hi) const
+    long long integer(const JValue &v, const std::string &what, long long lo, long long hi) const
     {
-        long n = 0;
+        long long n = 0;
         if (v.type == JValue::Number) {
             if (v.num != std::floor(v.num))
                 fail(v, what + " must be a whole number");
-            n = (long)v.num;
+            n = (long long)v.num;
         } else if (v.type == JValue::String && !v.str.empty()) {
             char *end = nullptr;
-            n = std::strtol(v.str.c_str(), &end, 0);
+            n = std::strtoll(v.str.c_str(), &end, 0);
             if (*end != 0)
                 fail(v, what + " is not a number: \"" + v.str + "\"");
         } else {
@@ -174,7 +174,7 @@ struct Reader {
                 u = make_itu(type, id1, id2, 0);
             } else if (v.get("family")) {
                 const uint32_t serial =
-                    v.get("serial") ? (uint32_t)integer(*v.get("serial"), "serial", 0, 0xFFFFFFFFL) : 1;
+                    v.get("serial") ? (uint32_t)integer(*v.get("serial"), "serial", 0, 0xFFFFFFFFLL) : 1;
                 u = make_sensor((uint8_t)integer(*v.get("family"), "family", 0, 255), serial, 0);
             }
             if (const JValue *id = v.get("id")) {
@@ -203,8 +203,8 @@ struct Reader {
                 u.calibration = (uint8_t)integer(*x, "calibration", 0, 255);
             if (const JValue *x = v.get("absent"))
                 u.absent = boolean(*x, "absent");
-            const long count = v.get("count") ? integer(*v.get("count"), "count", 1, 64) : 1;
-            for (long k = 0; k < count; k++) {
+            const long long count = v.get("count") ? integer(*v.get("count"), "count", 1, 64) : 1;
+            for (long long k = 0; k < count; k++) {
                 Unit c = u;
                 if (k > 0 && !c.itu) {
                     Unit fresh = make_sensor(c.id[0], (uint32_t)(c.id[1] | (c.id[2] << 8) | (c.id[3] << 16) | (c.id[4] << 24)) + (uint32_t)k, 0);
@@ -302,8 +302,8 @@ struct Reader {
                 fail(*name, "name must be 7 characters");
         }
         if (auto x = v.get("baud")) {
-            const long rate = integer(*x, "baud", 0, 1000000);
-            const int code = baud_rate_to_code(rate);
+            const long long rate = integer(*x, "baud", 0, 1000000);
+            const int code = baud_rate_to_code((long)rate);
             if (code < 0)
                 fail(*x, "baud must be 1200, 2400, 4800, 9600, 19200 or 38400");
             m.baud_code = (uint8_t)code;

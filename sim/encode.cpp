@@ -13,7 +13,7 @@ double Reading::at(int64_t t_us) const
     case Constant:
         return value;
     case Sine:
-        return value + amplitude * std::sin(2.0 * M_PI * t / (period_s > 0 ? period_s : 60.0));
+        return value + amplitude * std::sin(2.0 * 3.14159265358979323846 * t / (period_s > 0 ? period_s : 60.0));
     case Drift: {
         // Triangle wave: wanders up and down by `amplitude` around `value` once a period.
         const double p = period_s > 0 ? period_s : 600.0;

@@ -250,6 +250,8 @@ int serial_get_line(SerialHandle h, SerialLine *line)
     return 1;
 }
 
+static int set_modem_line(SerialHandle h, int bit, int on);
+
 int serial_set_line(SerialHandle h, const SerialLine *line)
 {
     if (!h || !h->used || !line) return 0;
@@ -276,6 +278,15 @@ int serial_set_line(SerialHandle h, const SerialLine *line)
     t.c_cc[VSTOP] = (cc_t)line->xoff_char;
     if (tcsetattr(h->fd, TCSANOW, &t) != 0) return 0;
     h->line = *line;
+    // As SetCommState does: "disable" drops the line, "enable" raises it.
+    if (line->dtr_control <= 1) {
+        h->dtr = line->dtr_control;
+        set_modem_line(h, TIOCM_DTR, h->dtr);
+    }
+    if (line->rts_control <= 1) {
+        h->rts = line->rts_control;
+        set_modem_line(h, TIOCM_RTS, h->rts);
+    }
     return 1;
 }
 

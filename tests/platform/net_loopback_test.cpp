@@ -43,7 +43,7 @@ std::string recv_text(SockHandle s, int len)
     return out;
 }
 
-TEST(Net, ResolvesDottedTextAndNames)
+TEST(PosixNet, ResolvesDottedTextAndNames)
 {
     ASSERT_EQ(sock_startup(), 0);
     uint32_t ip = 0;
@@ -59,7 +59,7 @@ TEST(Net, ResolvesDottedTextAndNames)
     sock_cleanup();
 }
 
-TEST(Net, EchoPeerSendReceiveAndWaits)
+TEST(PosixNet, EchoPeerSendReceiveAndWaits)
 {
     socat_peer::TcpServer echo("PIPE", probe_connect);
     ASSERT_TRUE(echo.ok) << "socat echo server could not start";
@@ -85,7 +85,7 @@ TEST(Net, EchoPeerSendReceiveAndWaits)
     EXPECT_EQ(sock_close(s), 0);
 }
 
-TEST(Net, PeerThatClosesGivesZeroAfterItsData)
+TEST(PosixNet, PeerThatClosesGivesZeroAfterItsData)
 {
     socat_peer::TcpServer bye("SYSTEM:printf bye", probe_connect);
     ASSERT_TRUE(bye.ok);
@@ -102,7 +102,7 @@ TEST(Net, PeerThatClosesGivesZeroAfterItsData)
     sock_close(s);
 }
 
-TEST(Net, ConnectionRefusedIsAFailure)
+TEST(PosixNet, ConnectionRefusedIsAFailure)
 {
     uint16_t port;
     {
@@ -116,7 +116,7 @@ TEST(Net, ConnectionRefusedIsAFailure)
     EXPECT_EQ(sock_close(SOCK_INVALID), -1);
 }
 
-TEST(Net, DatagramsOnLoopbackCarrySenderAddress)
+TEST(PosixNet, DatagramsOnLoopbackCarrySenderAddress)
 {
     SockHandle rx = sock_udp(), tx = sock_udp();
     ASSERT_NE(rx, SOCK_INVALID);
@@ -140,7 +140,7 @@ TEST(Net, DatagramsOnLoopbackCarrySenderAddress)
     sock_close(tx);
 }
 
-TEST(Net, InterfaceListIncludesLoopbackWithItsMask)
+TEST(PosixNet, InterfaceListIncludesLoopbackWithItsMask)
 {
     uint32_t ips[10], masks[10];
     int n = sock_local_interfaces(ips, masks, 10);

@@ -62,7 +62,7 @@ template <class F> double shortest_ms(F f, int runs = 3)
     return best;
 }
 
-class SerialPty : public ::testing::Test {
+class PosixSerialPty : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -83,7 +83,7 @@ protected:
     SerialHandle a = SERIAL_INVALID, b = SERIAL_INVALID;
 };
 
-TEST_F(SerialPty, BytesArriveUnchangedInBothDirections)
+TEST_F(PosixSerialPty, BytesArriveUnchangedInBothDirections)
 {
     const uint8_t frame[] = {'#', '0', '1', '8', '\r', 0x00, 0xFF, 0x11, 0x13};  // binary-safe
     ASSERT_EQ(serial_write(a, frame, sizeof frame), (int)sizeof frame);
@@ -101,7 +101,7 @@ TEST_F(SerialPty, BytesArriveUnchangedInBothDirections)
     EXPECT_EQ(got[0], 'Z');
 }
 
-TEST_F(SerialPty, ReadEndsAfterTheTotalTimeOutWithWhatArrived)
+TEST_F(PosixSerialPty, ReadEndsAfterTheTotalTimeOutWithWhatArrived)
 {
     uint8_t got[32];
     double ms = shortest_ms([&] { EXPECT_EQ(serial_read(a, got, 18), 0); });
@@ -132,7 +132,7 @@ TEST_F(SerialPty, ReadEndsAfterTheTotalTimeOutWithWhatArrived)
     EXPECT_LT(elapsed_ms(t0), 5.0);
 }
 
-TEST_F(SerialPty, TimeOutModesFollowTheWindowsRules)
+TEST_F(PosixSerialPty, TimeOutModesFollowTheWindowsRules)
 {
     uint8_t got[16];
     // Interval MAXDWORD, no totals: return at once with what is queued.
@@ -151,7 +151,7 @@ TEST_F(SerialPty, TimeOutModesFollowTheWindowsRules)
     EXPECT_LT(elapsed_ms(t0), 200.0);
 }
 
-TEST_F(SerialPty, InputQueueCountAndPurge)
+TEST_F(PosixSerialPty, InputQueueCountAndPurge)
 {
     int in = -1, out = -1;
     uint32_t errors = 99;
@@ -179,7 +179,7 @@ TEST_F(SerialPty, InputQueueCountAndPurge)
     EXPECT_EQ(serial_wait_event(a, SERIAL_EV_TXEMPTY, 0), 0u);
 }
 
-TEST_F(SerialPty, ModemLinesLineSettingsAndExclusiveOpen)
+TEST_F(PosixSerialPty, ModemLinesLineSettingsAndExclusiveOpen)
 {
     // A pty has no modem lines; the calls still succeed so the RTS discipline runs.
     EXPECT_EQ(serial_set_rts(a, 1), 1);
@@ -209,7 +209,7 @@ TEST_F(SerialPty, ModemLinesLineSettingsAndExclusiveOpen)
     EXPECT_NE(a, SERIAL_INVALID);
 }
 
-TEST(SerialOpen, MissingDevicesAndNonTtysAreRefused)
+TEST(PosixSerialOpen, MissingDevicesAndNonTtysAreRefused)
 {
     EXPECT_EQ(serial_open("/dev/vok-no-such-port"), SERIAL_INVALID);
     EXPECT_EQ(serial_open("/dev/null"), SERIAL_INVALID);
@@ -217,7 +217,7 @@ TEST(SerialOpen, MissingDevicesAndNonTtysAreRefused)
     EXPECT_EQ(serial_os_family(), 0);
 }
 
-TEST(SerialOpen, ComNamesMapToTheDeviceGivenInTheEnvironment)
+TEST(PosixSerialOpen, ComNamesMapToTheDeviceGivenInTheEnvironment)
 {
     socat_peer::PtyPair pty;
     ASSERT_TRUE(pty.ok);
@@ -237,7 +237,7 @@ TEST(SerialOpen, ComNamesMapToTheDeviceGivenInTheEnvironment)
     serial_close(b);
 }
 
-TEST(SerialOpen, AHungUpPeerFailsTheReadInsteadOfSpinning)
+TEST(PosixSerialOpen, AHungUpPeerFailsTheReadInsteadOfSpinning)
 {
     socat_peer::PtyPair pty;
     ASSERT_TRUE(pty.ok);
@@ -253,7 +253,7 @@ TEST(SerialOpen, AHungUpPeerFailsTheReadInsteadOfSpinning)
     serial_close(a);
 }
 
-TEST(Clock, SleepsAreExactToAFewMilliseconds)
+TEST(PosixClock, SleepsAreExactToAFewMilliseconds)
 {
     clock_init();
     for (int ms : {1, 10, 25, 60}) {

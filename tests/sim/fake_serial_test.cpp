@@ -1,6 +1,7 @@
 // The fake serial backend against the simulated bus: bit times, echo, time-outs, queue, log.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
 
@@ -134,6 +135,82 @@ TEST_F(FakeSerial, UnknownPortAndInjectedFailures)
     fake::fail_next(fake::Fail::SetLine);
     EXPECT_EQ(serial_set_line(h, &line), 0);
     EXPECT_EQ(serial_set_line(h, &line), 1);
+}
+
+// The two-step channel read ($AA6, then #AAc) with an echoing converter: each byte takes
+// its bit time both ways, the echo comes first, and no real time passes.
+TEST_F(FakeSerial, ChannelReadWithEchoOnVirtualTime)
+{
+    conv.echo = true;
+    open(2400);
+    bus.modules[0].baud_code = 4;  // 2400
+    SerialTimeouts slow{0, 10, 100, 3, 20};  // long enough for the whole reply at 2400
+    serial_set_timeouts(h, &slow);
+    const auto real0 = std::chrono::steady_clock::now();
+    const int64_t t0 = fake::now_us();
+    const uint8_t counts[] = {'$', '0', '1', '6', 0x0D};
+    serial_write(h, counts, 5);
+    uint8_t rx[64] = {};
+    ASSERT_EQ(serial_read(h, rx, 5 + 22), 27);
+    EXPECT_EQ(std::string((char *)rx, 27), "$016\r!01010200000000000000\r");
+    const int64_t t1 = fake::now_us();
+    EXPECT_NEAR(t1 - t0, bytes_us(27, 2400) + 2000, 30);
+    const uint8_t data[] = {'#', '0', '1', '0', 0x0D};
+    serial_write(h, data, 5);
+    const int want = 5 + 5 + 2 * 4 + 1;
+    ASSERT_EQ(serial_read(h, rx, want), want);
+    EXPECT_EQ(rx[5], '>');
+    EXPECT_EQ(rx[9], 2);
+    EXPECT_NEAR(fake::now_us() - t1, bytes_us(want, 2400) + 2000, 30);
+    const auto real = std::chrono::steady_clock::now() - real0;
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(real).count(), 20);
+    EXPECT_GT(fake::now_us() - t0, 100000);
+}
+
+// A reply split into pieces arrives with the gaps; a queue query in a gap sees the first piece.
+TEST_F(FakeSerial, SplitReplyArrivesInPieces)
+{
+    bus.modules[0].faults.split_pieces = 2;
+    bus.modules[0].faults.split_gap_ms = 50;
+    open(9600);
+    const uint8_t req[] = {'$', '0', '1', 'M', 0x0D};
+    serial_write(h, req, 5);
+    sleep_ms(10);
+    EXPECT_EQ(fake::serial_in_queue("COM1"), 6);
+    uint8_t rx[16];
+    // The read's time-out (3 * 11 + 10 ms) ends inside the gap: only the first piece.
+    EXPECT_EQ(serial_read(h, rx, 11), 6);
+    sleep_ms(60);
+    EXPECT_EQ(serial_read(h, rx, 5), 5);
+    EXPECT_EQ(std::string((char *)rx, 5), "4560\r");
+}
+
+TEST_F(FakeSerial, RadioConverterAnswersLater)
+{
+    conv.set_kind(sim::ConverterKind::RadioSlow);
+    open(9600);
+    const uint8_t req[] = {'$', '0', '1', 'M', 0x0D};
+    serial_write(h, req, 5);
+    sleep_ms(250);
+    EXPECT_EQ(fake::serial_in_queue("COM1"), 0);
+    sleep_ms(100);
+    EXPECT_GT(fake::serial_in_queue("COM1"), 0);
+}
+
+TEST_F(FakeSerial, InputQueueHolds4200BytesThenOverruns)
+{
+    conv.echo = true;
+    open(38400);
+    bus.modules[0].faults.silent = true;
+    std::vector<uint8_t> junk(5000, 'x');
+    serial_write(h, junk.data(), (int)junk.size());
+    uint32_t errors = 0;
+    int inq = 0;
+    serial_clear_errors(h, &errors, &inq, nullptr);
+    EXPECT_EQ(inq, 4200);
+    EXPECT_NE(errors, 0u);
+    serial_purge(h, SERIAL_PURGE_RXCLEAR);
+    EXPECT_EQ(fake::serial_in_queue("COM1"), 0);
 }
 
 }  // namespace

@@ -18,7 +18,8 @@
 class DriverTest : public ::testing::Test {
 protected:
     sim::Bus bus;
-    sim::SerialConverter conv{&bus};
+    sim::SerialConverter conv{&bus};   // on COM1
+    sim::SerialConverter conv2{&bus};  // on COM2, the same bus
 
     void SetUp() override
     {
@@ -27,6 +28,7 @@ protected:
         setenv("VOK3900D_COM2", "COM2", 1);
         driver_attach();
         fake::attach_serial("COM1", &conv);
+        fake::attach_serial("COM2", &conv2);
     }
 
     void TearDown() override

@@ -197,8 +197,6 @@ TEST_F(DriverTest, LineModesRaiseTheTransmitLinesOnlyWhileWriting)
 TEST_F(DriverTest, SecondOpenClosesTheFirstPort)
 {
     add_module(1, 4560);
-    sim::SerialConverter conv2{&bus};
-    fake::attach_serial("COM2", &conv2);
     open();
     ASSERT_EQ(vok_com_open(2, 3, 0), VOK_OK);
     EXPECT_EQ(fake::serial_log("COM1").back().kind, fake::SerialEvent::Close);

@@ -13,21 +13,46 @@ for f in "$voksim" "$lib" "$client"; do
 done
 
 tmp=$(mktemp -d)
-link="$tmp/com1"
-"$voksim" --bus "$src/tests/driver/bus_driver.json" --pty "$link" --no-stdin </dev/null >"$tmp/voksim.log" 2>&1 &
-sim_pid=$!
+sim_pid=""
 cleanup() {
-    kill "$sim_pid" 2>/dev/null
-    wait "$sim_pid" 2>/dev/null
+    [ -z "$sim_pid" ] || { kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null; }
     rm -rf "$tmp"
 }
 trap cleanup EXIT
-for _ in $(seq 100); do
-    [ -e "$link" ] && break
-    sleep 0.05
-done
-[ -e "$link" ] || { echo "FAIL: voksim made no pty link"; cat "$tmp/voksim.log"; exit 1; }
 
+# start_sim LINK [voksim options]: voksim on the driver bus behind a pty at LINK.
+start_sim() {
+    local link=$1
+    shift
+    "$voksim" --bus "$src/tests/driver/bus_driver.json" --pty "$link" --no-stdin "$@" \
+        </dev/null >"$tmp/voksim.log" 2>&1 &
+    sim_pid=$!
+    for _ in $(seq 100); do
+        [ -e "$link" ] && return 0
+        sleep 0.05
+    done
+    echo "FAIL: voksim made no pty link"
+    cat "$tmp/voksim.log"
+    exit 1
+}
+stop_sim() {
+    kill "$sim_pid" 2>/dev/null
+    wait "$sim_pid" 2>/dev/null
+    sim_pid=""
+}
+
+# A converter that echoes: every reply is read 5 bytes further on.
+start_sim "$tmp/echo1" --echo
+echo "--- echoing converter"
+VOK3900D_COM1="$tmp/echo1" "$client" "$lib" 1 3 1 1 echo >"$tmp/echo.txt"
+echo "timing_client exit code $?"
+cat "$tmp/echo.txt"
+python3 "$src/tests/driver/check_timing.py" "$tmp/echo.txt" --units 64 || exit 1
+stop_sim
+
+link="$tmp/com1"
+start_sim "$link"
+echo "--- plain converter"
 VOK3900D_COM1="$link" "$client" "$lib" 1 3 1 1 >"$tmp/out.txt"
 echo "timing_client exit code $?"
 cat "$tmp/out.txt"

@@ -2,7 +2,9 @@
  * ordinal; Linux: by name), opens a port, reads a module's configuration and the records
  * of one channel, closes, and prints each result with its measured and scheduled time.
  *
- *   timing_client LIBRARY PORT BAUD_INDEX ADDRESS CHANNEL
+ *   timing_client LIBRARY PORT BAUD_INDEX ADDRESS CHANNEL [echo]
+ *
+ * "echo": the converter echoes, so data replies are expected 5 bytes later.
  *
  * Output lines (parsed by the test scripts):
  *   export N NAME ok|MISSING|MISMATCH     (Windows: name and ordinal give the same entry)
@@ -64,11 +66,12 @@ static int data_wait(int baud_index, int expected)
 int main(int argc, char **argv)
 {
     if (argc < 6) {
-        fprintf(stderr, "usage: timing_client LIBRARY PORT BAUD_INDEX ADDRESS CHANNEL\n");
+        fprintf(stderr, "usage: timing_client LIBRARY PORT BAUD_INDEX ADDRESS CHANNEL [echo]\n");
         return 2;
     }
     int port = atoi(argv[2]), baud = atoi(argv[3]), channel = atoi(argv[5]);
     int address = (int)strtol(argv[4], NULL, 0);
+    int echo_len = argc > 6 && strcmp(argv[6], "echo") == 0 ? 5 : 0;
     Library lib = open_library(argv[1]);
     if (!lib) {
         printf("load FAILED %s\n", argv[1]);
@@ -97,7 +100,7 @@ int main(int argc, char **argv)
     ReadConfigFn read_config = (ReadConfigFn)entry[3];
     ReadChannelFn read_temp = (ReadChannelFn)entry[4];
 
-    /* No echo on a pty: echo probe = its 60 ms wait and an 18-byte read that times out. */
+    /* Echo probe: its 60 ms wait and an 18-byte read that times out (3 bytes at most come). */
     double t = now_ms();
     int rc = open_fn(port, baud, 0);
     printf("call vok_com_open %d %.1f %d\n", rc, now_ms() - t, 60 + read_timeout(18));
@@ -110,6 +113,7 @@ int main(int argc, char **argv)
     rc = read_config(port, address, &info);
     /* Four requests: 25 ms send wait each, then 100/60/60/80 ms, 5 ms pauses between, and
      * reads of 20/20/20/30 bytes that wait out their time-outs (the replies are shorter). */
+    /* With an echo the reads still wait out their time-outs: 5 + 11 and 5 + 22 < 20 and 30. */
     int scheduled = 4 * 25 + 100 + 60 + 60 + 80 + 3 * 5 + 3 * read_timeout(20) + read_timeout(30);
     printf("call vok_read_config %d %.1f %d\n", rc, now_ms() - t, scheduled);
     if (rc == VOK_OK)
@@ -124,7 +128,7 @@ int main(int argc, char **argv)
     rc = read_temp(port, address, channel, records);
     /* $AA6 (25 + 80 + the 30-byte read's time-out), then the data request: 25 ms and the
      * data wait, after which the whole reply is there and the read returns at once. */
-    scheduled = 25 + 80 + read_timeout(30) + (n > 0 ? 25 + data_wait(baud, 5 + 4 * n) : 0);
+    scheduled = 25 + 80 + read_timeout(30) + (n > 0 ? 25 + data_wait(baud, echo_len + 5 + 4 * n) : 0);
     printf("call vok_read_temp %d %.1f %d\n", rc, now_ms() - t, scheduled);
     if (rc > 0) {
         printf("records");

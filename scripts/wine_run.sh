@@ -68,12 +68,12 @@ trap 'finish 130' INT TERM
 
 # Map and lock each COM port (fd 20, 21, ... hold the locks until this script exits).
 fd=20
-for spec in ${coms[@]+"${coms[@]}"}; do
-    n="${spec%%=*}"
-    path="${spec#*=}"
-    case "$n" in ''|*[!0-9]*) echo "wine_run: bad --com '$spec'" >&2; finish 2 ;; esac
-    if [ "$n" -lt 1 ] || [ "$n" -gt 256 ] || [ -z "$path" ] || [ "$path" = "$spec" ]; then
-        echo "wine_run: bad --com '$spec'" >&2
+for mapping in ${coms[@]+"${coms[@]}"}; do
+    n="${mapping%%=*}"
+    path="${mapping#*=}"
+    case "$n" in ''|*[!0-9]*) echo "wine_run: bad --com '$mapping'" >&2; finish 2 ;; esac
+    if [ "$n" -lt 1 ] || [ "$n" -gt 256 ] || [ -z "$path" ] || [ "$path" = "$mapping" ]; then
+        echo "wine_run: bad --com '$mapping'" >&2
         finish 2
     fi
     [ -e "$path" ] || { echo "wine_run: $path does not exist" >&2; finish 2; }

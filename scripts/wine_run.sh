@@ -39,7 +39,7 @@ while [ $# -gt 0 ]; do
     esac
 done
 [ $# -ge 1 ] || { echo "usage: wine_run.sh [--com N=PATH]... [--display-keep] [--timeout S] -- PROGRAM.exe [ARGS...]" >&2; exit 2; }
-case "$limit" in ''|*[!0-9]*) echo "wine_run: bad time-out '$limit'" >&2; exit 2 ;; esac
+case "$limit" in ''|*[!0-9]*|0) echo "wine_run: bad time-out '$limit'" >&2; exit 2 ;; esac  # 0 would mean none
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 unset VOK_XVFB_PID  # an X server started by the caller is the caller's to stop

@@ -125,7 +125,7 @@ extern "C" VOK_API int VOK_CALL vok_set_config(int port, vok_module_info *info)
     driver_clear();
     DriverState.echo_len = DriverState.echo_on ? WRITE_CONFIG_ECHO : 0;
     rc = write_config(info);
-    DriverState.echo_len = DriverState.echo_on ? ECHO_PROBE_LEN : 0;
+    DriverState.echo_len = DriverState.echo_on ? ECHO_LEN_USUAL : 0;
     driver_clear();
     return rc;
 }

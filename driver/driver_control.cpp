@@ -106,6 +106,6 @@ extern "C" VOK_API int VOK_CALL vok_itu_do(int port, int address, int channel, i
         rc = reply_at(0)[0] == LEAD_ACK ? VOK_OK : VOK_E_REPLY;
     }
     if (DriverState.echo_on)
-        DriverState.echo_len = ECHO_PROBE_LEN;
+        DriverState.echo_len = ECHO_LEN_USUAL;
     return rc;
 }

@@ -59,7 +59,7 @@ static void probe_echo(void)
     const uint8_t *b = DriverState.work_buffer;
     if (n >= 3 && b[0] == 'A' && b[1] == 'B' && b[2] == 'C') {
         DriverState.echo_on = 1;
-        DriverState.echo_len = ECHO_PROBE_LEN;
+        DriverState.echo_len = ECHO_LEN_USUAL;
     } else {
         DriverState.echo_on = 0;
         DriverState.echo_len = 0;

@@ -9,7 +9,7 @@
 #define WORK_BUFFER_SIZE 4200
 #define DRIVER_PORT_MAX 32
 #define DRIVER_BAUD_COUNT 6
-#define ECHO_PROBE_LEN 5   // echo offset of the usual 5-byte requests
+#define ECHO_LEN_USUAL 5   // echo offset of the usual 5-byte requests
 
 typedef struct DriverStateRecord {
     uint8_t *work_buffer;      // receive buffer of every exchange; null until attached

@@ -162,7 +162,7 @@ struct Reader {
         for (const JValue &v : list.arr) {
             object(v, what + " entry");
             only(v, {"family", "itu", "serial", "id", "id1", "id2", "sort", "temp", "hum",
-                     "value", "inputs", "outputs", "point", "calibration", "absent", "count"});
+                     "value", "inputs", "outputs", "point", "calibration", "absent", "count", "step"});
             const bool is_itu = v.get("itu") != nullptr;
             if (is_itu == (v.get("family") != nullptr) && !v.get("id"))
                 fail(v, what + ": a unit needs either \"family\" or \"itu\" (or a full \"id\")");
@@ -204,6 +204,7 @@ struct Reader {
             if (const JValue *x = v.get("absent"))
                 u.absent = boolean(*x, "absent");
             const long long count = v.get("count") ? integer(*v.get("count"), "count", 1, 64) : 1;
+            const double step = v.get("step") ? number(*v.get("step"), "step") : 0.0;
             for (long long k = 0; k < count; k++) {
                 Unit c = u;
                 if (k > 0 && !c.itu) {
@@ -213,6 +214,9 @@ struct Reader {
                     c.id[1] = (uint8_t)(c.id[1] + k);
                 }
                 c.sort = (uint8_t)(u.sort + k);
+                c.temp.value += step * (double)k;
+                for (auto &p : c.temp.points)
+                    p.second += step * (double)k;
                 out.push_back(c);
                 if (out.size() > 64)
                     fail(v, what + ": more than 64 units on one channel");

@@ -6,6 +6,7 @@
 //
 //   realtime_exchange serial [--echo] [--types 0,2,3,5,7] [--count N]
 //   realtime_exchange tcp HOST:PORT [--count N]
+//   realtime_exchange tcp-close HOST:PORT   (the converter closes the connection mid-reply)
 //   realtime_exchange vanish        (the pty disappears while open: clear result, no hang)
 //   common: --limit-median-us U --limit-worst-us U --limit-cpu-pct P
 #include <algorithm>
@@ -169,7 +170,45 @@ int run_tcp(const char *host_port, int count, const Limits &lim) {
         return 1;
     }
     measure_path("tcp type 4", count, lim);
+    // Silent module: the send's 10 ms look for stale input, the wait, the 1.06 s window.
+    const CpuSample c0 = cpu_sample();
     measure_silent("tcp silent type 4", 0, lim);
+    const double wall_ms = (cpu_sample().wall_us - c0.wall_us) / 1000.0;
+    const double expected_ms = 10 + net_wait(2, 0, 15) + net_receive_window_us(0) / 1000.0;
+    printf("%-28s expected_ms %.1f measured_ms %.1f dev_ms %.3f\n", "tcp silent window", expected_ms,
+           wall_ms, wall_ms - expected_ms);
+    check(wall_ms - expected_ms < lim.worst_us / 1000.0 && wall_ms >= expected_ms - 1,
+          "silent network exchange lasts its schedule");
+    net_close();
+    return 0;
+}
+
+// The converter closes the connection part way through a reply (set up by the caller).
+int run_tcp_close(const char *host_port, const Limits &lim) {
+    const char *colon = strrchr(host_port, ':');
+    if (!colon) return 2;
+    snprintf(net_state.host_text, sizeof net_state.host_text, "%.*s", (int)(colon - host_port),
+             host_port);
+    net_state.port_entered = (uint16_t)atoi(colon + 1);
+    link_settings.converter_type = CONVERTER_NET;
+    link_settings.baud_index = 2;
+    if (net_open() != 0) {
+        printf("FAIL: net_open\n");
+        return 1;
+    }
+    g_waits.clear();
+    const CpuSample c0 = cpu_sample();
+    const int n = bus_exchange(10, 5, kReadConfig);
+    const CpuSample c1 = cpu_sample();
+    const double first_ms = (c1.wall_us - c0.wall_us) / 1000.0;
+    const int again = bus_exchange(10, 5, kReadConfig);
+    const double second_ms = (cpu_sample().wall_us - c1.wall_us) / 1000.0;
+    printf("peer closes mid-reply: first result %d in %.1f ms (bytes \"%.*s\"), next result %d in %.1f ms\n",
+           n, first_ms, n > 0 ? n : 0, (const char *)RxBuffer, again, second_ms);
+    check(n > 0 && n < 10, "the part before the close is returned");
+    check(first_ms < 1000, "the receive ends at the close, not at the window");
+    check(again < 0, "a closed connection gives a negative result");
+    check(second_ms < 1500 + 2000 + 3 * 20 + lim.worst_us / 1000.0, "no hang after the close");
     net_close();
     return 0;
 }
@@ -234,6 +273,7 @@ int main(int argc, char **argv) {
     if (mode == "serial") r = run_serial(echo, types, count, lim);
     else if (mode == "tcp" && host_port) r = run_tcp(host_port, count, lim);
     else if (mode == "vanish") r = run_vanish(lim);
+    else if (mode == "tcp-close" && host_port) r = run_tcp_close(host_port, lim);
     if (r != 0) return r;
     printf("%s\n", g_failures ? "FAILED" : "PASSED");
     return g_failures ? 1 : 0;

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Checks the output of timing_client: every export found, the results of each call, the
-module's configuration, and each call's measured time against its schedule.
+module's configuration, each call's measured time against its schedule, and that a port
+left open when the library was unloaded can be opened again after reloading it.
 
 usage: check_timing.py OUTPUT [--units N] [--late MS] [--early MS]
 """
@@ -31,6 +32,10 @@ config = [l.split() for l in lines if l.startswith("config ")]
 if not config or config[0][1] != "VOK4560" or config[0][2] != "V1.23" or config[0][3] != "80" \
         or config[0][4] != "3" or config[0][5] != str(3 + args.units):
     errors.append("config line %s" % config)
+
+reload = [l.split() for l in lines if l.startswith("reload ")]
+if reload != [["reload", "open", "-1", "-1"]]:
+    errors.append("open after unloading with the port open: %s" % reload)
 
 print("call               result  measured  scheduled  difference (ms)")
 for c in calls:

@@ -21,6 +21,7 @@
 #include <windows.h>
 typedef HMODULE Library;
 static Library open_library(const char *path) { return LoadLibraryA(path); }
+static void close_library(Library l) { FreeLibrary(l); }
 static void *by_name(Library l, const char *name) { return (void *)GetProcAddress(l, name); }
 static void *by_ordinal(Library l, int n) { return (void *)GetProcAddress(l, MAKEINTRESOURCEA(n)); }
 static double now_ms(void)
@@ -35,6 +36,7 @@ static double now_ms(void)
 #include <time.h>
 typedef void *Library;
 static Library open_library(const char *path) { return dlopen(path, RTLD_NOW | RTLD_LOCAL); }
+static void close_library(Library l) { dlclose(l); }
 static void *by_name(Library l, const char *name) { return dlsym(l, name); }
 static double now_ms(void)
 {
@@ -143,5 +145,18 @@ int main(int argc, char **argv)
     t = now_ms();
     rc = close_fn(port);
     printf("call vok_com_close %d %.1f 0\n", rc, now_ms() - t);
+
+    /* Unloaded with the port still open, loaded again: the port must be free to open. */
+    rc = open_fn(port, baud, 0);
+    close_library(lib);
+    lib = open_library(argv[1]);
+    open_fn = lib ? (OpenFn)by_name(lib, "vok_com_open") : NULL;
+    close_fn = lib ? (CloseFn)by_name(lib, "vok_com_close") : NULL;
+    if (!open_fn || !close_fn) {
+        printf("reload FAILED\n");
+        return 1;
+    }
+    printf("reload open %d %d\n", rc, open_fn(port, baud, 0));
+    close_fn(port);
     return 0;
 }

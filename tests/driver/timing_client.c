@@ -10,6 +10,7 @@
  *   export N NAME ok|MISSING|MISMATCH     (Windows: name and ordinal give the same entry)
  *   call NAME RESULT measured_ms scheduled_ms
  *   config NAME VERSION TYPE BAUD_INDEX TOTAL C0 .. C7
+ *   reload open RESULT RESULT             (open, unload without closing, reload, open)
  */
 #include <stdio.h>
 #include <stdlib.h>

@@ -102,8 +102,18 @@ void reset_net()
     g_next = 3;
 }
 
-void attach_tcp(uint32_t ip, uint16_t port, sim::NetConverter *conv) { g_tcp[{ip, port}] = conv; }
-void attach_udp(sim::NetConverter *conv) { g_udp.push_back(conv); }
+// Attaching drops the converter's bytes in flight: they belong to an earlier time line.
+void attach_tcp(uint32_t ip, uint16_t port, sim::NetConverter *conv)
+{
+    if (conv)
+        conv->clear();
+    g_tcp[{ip, port}] = conv;
+}
+void attach_udp(sim::NetConverter *conv)
+{
+    if (conv)
+        g_udp.push_back(conv);
+}
 void add_host(const std::string &name, uint32_t ip) { g_hosts[name] = ip; }
 void set_interfaces(const std::vector<uint32_t> &ips, const std::vector<uint32_t> &masks)
 {
@@ -243,7 +253,8 @@ int sock_recv(SockHandle s, void *buf, int len)
     }
     std::vector<uint8_t> got;
     k->conv->tcp_take(g_now_us, got, (size_t)len);
-    std::memcpy(buf, got.data(), got.size());
+    if (!got.empty())
+        std::memcpy(buf, got.data(), got.size());
     log(NetEvent::Recv, (int)got.size(), got);
     return (int)got.size();
 }
@@ -312,7 +323,8 @@ int sock_recvfrom(SockHandle s, void *buf, int len, uint32_t *ip, uint16_t *port
     g_now_us = std::max(g_now_us, d.t_us);
     // Like recvfrom: a datagram longer than the buffer is cut.
     const int n = std::min<int>(len, (int)d.bytes.size());
-    std::memcpy(buf, d.bytes.data(), (size_t)n);
+    if (n > 0)
+        std::memcpy(buf, d.bytes.data(), (size_t)n);
     if (ip)
         *ip = d.ip;
     if (port)

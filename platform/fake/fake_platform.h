@@ -16,7 +16,9 @@ class NetConverter;
 namespace fake {
 
 // Virtual time back to 0; every port, endpoint, host name and interface detached; logs and
-// pending failures cleared; OS family back to NT (40). Converters are owned by the caller.
+// pending failures cleared; OS family back to NT (40). Converters and buses are owned by the
+// caller; reset() never touches them (they may be gone already). Attaching a converter drops
+// its bytes still in flight.
 void reset();
 
 // Virtual time in microseconds since reset().
@@ -31,7 +33,7 @@ void clear_sleep_log();
 // ---- serial -----------------------------------------------------------------------------
 
 // Makes serial_open(port_name) succeed and connects it to `conv` (nullptr: a port with
-// nothing on the line). Bytes move at 10 bit times a byte at the baud of serial_set_line.
+// nothing on the line); `conv` must stay alive until the next reset(). Bytes move at 10 bit times a byte at the baud of serial_set_line.
 void attach_serial(const std::string &port_name, sim::SerialConverter *conv);
 // serial_os_family() result (SERIAL_OS_NT 40, SERIAL_OS_9X 98, or 0).
 void set_os_family(int family);

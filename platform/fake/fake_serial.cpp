@@ -42,6 +42,8 @@ void attach_serial(const std::string &port_name, sim::SerialConverter *conv)
         p = std::make_unique<SerialPort>();
     p->name = port_name;
     p->conv = conv;
+    if (conv)
+        conv->clear();  // bytes in flight belong to an earlier time line
 }
 
 void set_os_family(int family) { g_os_family = family; }
@@ -288,7 +290,8 @@ int serial_read(SerialHandle h, void *buf, int count)
         pull(h);
     }
     const int n = std::min<int>(count, (int)h->inq.size());
-    std::memcpy(buf, h->inq.data(), (size_t)n);
+    if (n > 0)
+        std::memcpy(buf, h->inq.data(), (size_t)n);
     std::vector<uint8_t> got(h->inq.begin(), h->inq.begin() + n);
     h->inq.erase(h->inq.begin(), h->inq.begin() + n);
     log(h, SerialEvent::Read, count, std::move(got));

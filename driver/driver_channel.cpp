@@ -4,7 +4,6 @@
 
 #include "driver/driver_state.h"
 #include "driver/vok3900d.h"
-#include "platform/clock.h"
 #include "protocol/protocol.h"
 
 #define COUNTS_WAIT_MS 80

@@ -67,7 +67,9 @@ typedef struct vok_module_info {
 VOK_API int VOK_CALL vok_com_open(int port, int baud_index, int line_mode);
 /* Closes the open port. -1, -2, -3 or -7. */
 VOK_API int VOK_CALL vok_com_close(int port);
-/* Writes address, type code, baud index and data format (info->new_address etc.). -1 or failure. */
+/* Gives the module at info->address the address info->new_address, the type code, the baud
+ * index info->baud_index_set and the data format. -1 or failure. The module then answers
+ * only at its new address (and baud rate: close and reopen the port at the new index). */
 VOK_API int VOK_CALL vok_set_config(int port, vok_module_info *info);
 /* Reads configuration, name, firmware and channel counts of the module at `address`. */
 VOK_API int VOK_CALL vok_read_config(int port, int address, vok_module_info *info);

@@ -63,6 +63,8 @@ class Voksim:
         self.proc.stdin.write("quit\n")
         self.proc.stdin.flush()
         self.proc.wait(timeout=5)
+        self.proc.stdin.close()
+        self.proc.stdout.close()
 
 
 def open_pty(path, baud=termios.B9600):
@@ -209,6 +211,63 @@ class RealTime(unittest.TestCase):
         rec = data[9:13]
         mag = ((rec[3] & 7) * 256 + rec[2]) * 0.0625
         self.assertEqual(-mag if rec[3] & 8 else mag, -3.25)
+
+
+class ControlSocketAndConverters(unittest.TestCase):
+    def test_control_socket_log_and_two_udp_converters(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            bus = os.path.join(tmp, "bus.json")
+            with open(bus, "w") as f:
+                f.write(BUS)
+            proc = subprocess.Popen(
+                [VOKSIM, bus, "--tcp", "127.0.0.1:0", "--udp", "127.0.0.2:0", "--udp",
+                 "127.0.0.3:0", "--control", "127.0.0.1:0", "--no-stdin", "--log"],
+                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, text=True, bufsize=1)
+            try:
+                ports, udp = {}, []
+                while True:
+                    line = proc.stdout.readline()
+                    self.assertTrue(line, "voksim ended early")
+                    kind, _, rest = line.strip().partition(" ")
+                    if kind == "udp":
+                        udp.append(int(rest.rsplit(":", 1)[1]))
+                    elif kind in ("listening", "control"):
+                        ports[kind] = int(rest.rsplit(":", 1)[1])
+                    elif kind == "ready":
+                        break
+                macs = []
+                for host, port in zip(("127.0.0.2", "127.0.0.3"), udp):
+                    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as u:
+                        u.settimeout(1.0)
+                        u.sendto(b"\x00\x00\x00\xf6", (host, port))
+                        reply, peer = u.recvfrom(200)
+                        self.assertEqual(peer[0], host)
+                        macs.append(reply[24:30])
+                self.assertNotEqual(macs[0], macs[1])
+                with socket.create_connection(("127.0.0.1", ports["control"])) as c:
+                    f = c.makefile("rw")
+                    f.write("fault 01 wrong-lead on\n")
+                    f.flush()
+                    self.assertEqual(f.readline().strip(), "ok")
+                    f.write("fault 77 silent on\n")
+                    f.flush()
+                    self.assertTrue(f.readline().startswith("error:"))
+                    with socket.create_connection(("127.0.0.1", ports["listening"])) as s:
+                        s.sendall(b"$01R\r")
+                        data, _ = read_for(s, 5, 0.5, lambda x: x.recv(64))
+                    self.assertEqual(data, b"?010\r")
+                    f.write("quit\n")
+                    f.flush()
+                    f.readline()
+                proc.wait(timeout=5)
+                log = proc.stdout.read()
+                self.assertRegex(log, r"\[ *\d+\.\d{6}\] >> 24 30 31 52 0D +\$01R\\r")
+                self.assertRegex(log, r"\[ *\d+\.\d{6}\] << 3F 30 31 30 0D +\?010\\r")
+            finally:
+                if proc.poll() is None:
+                    proc.kill()
+                    proc.wait()
+                proc.stdout.close()
 
 
 class BadBusFile(unittest.TestCase):

@@ -73,6 +73,12 @@ void NetConverter::settle(int64_t t_us)
     }
 }
 
+uint32_t NetConverter::source_ip(int64_t t_us)
+{
+    const uint32_t ip = current_ip(t_us);
+    return (ip == 0 || ip == ip4(0, 0, 1, 0)) ? config.dhcp_ip : ip;
+}
+
 std::vector<uint8_t> NetConverter::config_reply()
 {
     std::vector<uint8_t> r = image_;

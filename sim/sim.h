@@ -137,6 +137,7 @@ struct NetConfig {
     uint32_t ip = 0;                 // network byte order (see ip4); 0 until configured
     uint32_t mask = 0;
     uint32_t gateway = 0;
+    uint32_t dhcp_ip = 0;            // where it answers from while ip is 0.0.0.0 or 0.0.1.0
     uint16_t tcp_port = 10001;
     int restart_ms = 2000;           // a configuration write or IP set takes effect after this
 };
@@ -243,6 +244,8 @@ public:
     // Applies a configuration write whose restart delay has run out by t_us.
     void settle(int64_t t_us);
     uint32_t current_ip(int64_t t_us) { settle(t_us); return config.ip; }
+    // The source address of its datagrams: its IP, or dhcp_ip while it has none.
+    uint32_t source_ip(int64_t t_us);
     void apply(const ConverterSetup &s);
 
     // The 124-byte configuration reply: header, then the record (IP at 4-7, speed code at 21,

@@ -292,7 +292,7 @@ int sock_sendto(SockHandle s, const void *buf, int len, uint32_t ip, uint16_t po
         rc = -1;
     } else if (port == 30718) {
         for (sim::NetConverter *c : g_udp) {
-            const uint32_t cip = c->current_ip(g_now_us);
+            const uint32_t cip = c->source_ip(g_now_us);
             if (!reaches(ip, cip, c->config.mask))
                 continue;
             for (auto &reply : c->udp_datagram(g_now_us, p, (size_t)len)) {

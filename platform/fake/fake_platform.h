@@ -64,8 +64,9 @@ int serial_in_queue(const std::string &port_name);
 // Addresses are IPv4 in network byte order, as in platform/net.h; ports in host order.
 // sock_connect to (ip, port) reaches `conv`'s TCP side; any other endpoint is refused.
 void attach_tcp(uint32_t ip, uint16_t port, sim::NetConverter *conv);
-// `conv` answers datagrams sent to port 30718 at its configured address (conv->config.ip),
-// at 255.255.255.255 and at the directed broadcast of its subnet.
+// `conv` answers datagrams sent to port 30718 at its address, at 255.255.255.255 and at the
+// directed broadcast of its subnet (conv->config.mask). Its address is conv->config.ip, or
+// conv->config.dhcp_ip while config.ip is 0.0.0.0 or 0.0.1.0; replies come from there.
 void attach_udp(sim::NetConverter *conv);
 // sock_resolve(name) gives ip; dotted text always resolves.
 void add_host(const std::string &name, uint32_t ip);

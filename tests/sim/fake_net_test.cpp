@@ -153,4 +153,19 @@ TEST_F(FakeNet, DiscoveryAndConfigurationDatagrams)
     EXPECT_EQ(conv.current_ip(fake::now_us()), sim::ip4(127, 0, 0, 7));
 }
 
+TEST_F(FakeNet, ConverterWithoutAddressAnswersFromItsDhcpAddress)
+{
+    conv.config.ip = 0;
+    conv.config.dhcp_ip = sim::ip4(127, 0, 0, 40);
+    SockHandle u = sock_udp();
+    sock_set_broadcast(u, 1);
+    const uint8_t query[4] = {0, 0, 0, 0xF8};
+    sock_sendto(u, query, 4, sim::ip4(127, 0, 0, 255), 30718);
+    uint8_t r[200];
+    uint32_t from = 0;
+    ASSERT_EQ(sock_recvfrom(u, r, sizeof r, &from, nullptr), 124);
+    EXPECT_EQ(from, sim::ip4(127, 0, 0, 40));
+    EXPECT_EQ(r[4] | r[5] | r[6] | r[7], 0);  // the record holds no address
+}
+
 }  // namespace

@@ -22,6 +22,14 @@ int exchange5(char lead, uint8_t address, char command, int expect)
     return bus_exchange(expect, len, frame);
 }
 
+// A '$' request with an acknowledge reply of reply_len bytes. An echoing converter puts the
+// request's echo in front of the reply, so the read must cover both, or the tail of the
+// reply (the model digits of the name, the counts) would be cut off.
+int ask(uint8_t address, char command, int reply_len)
+{
+    return exchange5('$', address, command, reply_len + link_state.echo_len);
+}
+
 // Reply byte at position pos (counted from the echo). RxBuffer is far larger than any
 // position read here, so the read stays inside it even for a short reply.
 uint8_t rx(int pos) { return RxBuffer[link_state.echo_len + pos]; }
@@ -95,7 +103,7 @@ int read_counts(Module &m)
     // Second generation: the counts of the second channel set come from $AA8.
     m.itu_total = 0;
     port_discard();
-    if (exchange5('$', m.address, '8', 22) < 0 || rx(0) != LEAD_ACK) return -1;
+    if (ask(m.address, '8', 22) < 0 || rx(0) != LEAD_ACK) return -1;
     m.chan_state2 = rx_hex(3);
     for (int k = 0; k < CHANNEL_COUNT; ++k) {
         m.itu_count2[k] = rx_hex(5 + 2 * k);
@@ -180,7 +188,7 @@ void search_on_stop(UiWindow dlg)
 int probe_address(int address)
 {
     port_discard();
-    int got = exchange5('$', static_cast<uint8_t>(address), 'M', 11);
+    int got = ask(static_cast<uint8_t>(address), 'M', 11);
     int added = 0;
     // The table holds 64 modules; further answers are not kept.
     if (got > 0 && rx(0) == LEAD_ACK && module_table.count < MODULE_MAX) {
@@ -196,20 +204,20 @@ int read_module_parameters(int i)
 {
     if (i < 0 || i >= MODULE_MAX) return -1;
     Module &m = module_table.module[i];
-    if (exchange5('$', m.address, '2', 10) < 0) return -1;
+    if (ask(m.address, '2', 10) < 0) return -1;
     m.type_code = rx_hex(3);
     m.data_format = rx_hex(7);
 
-    if (exchange5('$', m.address, 'M', 11) < 0) return -1;
+    if (ask(m.address, 'M', 11) < 0) return -1;
     for (int k = 0; k < 7; ++k) m.name[k] = static_cast<char>(rx(3 + k));
     m.name[7] = 0;
     m.model = model_from_name(reinterpret_cast<const uint8_t *>(m.name));
 
-    if (exchange5('$', m.address, 'F', 9) < 0) return -1;
+    if (ask(m.address, 'F', 9) < 0) return -1;
     for (int k = 0; k < 5; ++k) m.firmware[k] = static_cast<char>(rx(3 + k));
     m.firmware[5] = 0;
 
-    if (exchange5('$', m.address, 'E', 10) < 0) return -1;
+    if (ask(m.address, 'E', 10) < 0) return -1;
     if (rx(0) == LEAD_ACK) {
         m.fault_state = rx_hex(3);
         m.chan_error = rx_hex(5);
@@ -220,12 +228,12 @@ int read_module_parameters(int i)
         m.chan_warning = 0;
     }
 
-    if (exchange5('$', m.address, '6', 22) < 0) return -1;
+    if (ask(m.address, '6', 22) < 0) return -1;
     if (read_counts(m) != 0) return -1;
 
     port_discard();
     if (m.model == 4562 || m.model == 4563) {
-        if (exchange5('$', m.address, 'T', 8) < 0) return -1;
+        if (ask(m.address, 'T', 8) < 0) return -1;
         if (rx(0) == LEAD_ACK) {
             m.chan_mask_b = rx_hex(3);
             m.chan_mask_a = rx_hex(5);
@@ -236,7 +244,7 @@ int read_module_parameters(int i)
         port_discard();
     }
 
-    if (exchange5('$', m.address, 'R', 5) < 0) return -1;
+    if (ask(m.address, 'R', 5) < 0) return -1;
     if (rx(0) != LEAD_ACK) m.mode = 238;
     else m.mode = rx(3) == '0' ? 0 : rx(3) == '1' ? 1 : 238;
     port_discard();

@@ -176,6 +176,34 @@ TEST_F(Search, SecondGenerationModel4101IsReadWithItsSecondCounts)
     }
 }
 
+// With an echoing converter the read covers the echo as well as the whole reply; before,
+// the tail of each reply (model digits, counts) was cut off.
+TEST_F(Search, EchoingConverterStillDeliversWholeReplies)
+{
+    sim::Module &m = add_module(0x21, 4562);
+    m.channels[2].units = {sim::make_itu(1, 1, 1, 20.0)};
+    m.kind_mask_a = 0x05;
+    m.kind_mask_b = 0x02;
+    conv->echo = true;
+    open_serial(0, 2);
+    probe_echo();
+    ASSERT_EQ(link_state.echo_len, 5);
+    link_state.searching = 1;
+    EXPECT_EQ(probe_address(0x21), 1);
+    EXPECT_EQ(probe_address(0x22), 0);
+    link_state.searching = 0;
+    ASSERT_EQ(read_module_parameters(0), 0);
+    const Module &r = module_table.module[0];
+    EXPECT_STREQ(r.name, "VOK4562");
+    EXPECT_EQ(r.model, 4562);
+    EXPECT_EQ(r.itu_count[2], 1);
+    EXPECT_EQ(r.itu_total, 1);
+    EXPECT_EQ(r.chan_mask_a, 0x05);
+    EXPECT_EQ(r.chan_mask_b, 0x02);
+    EXPECT_EQ(r.sort_valid, 1);
+    port_close();
+}
+
 TEST_F(Search, ModelNumbersOutsideTheFamilyBecome3900)
 {
     const struct { int sim_model, kept; } rows[] = {{4900, 3900}, {3900, 3900}, {4103, 4103}, {4899, 4899}};

@@ -4,7 +4,8 @@ over TCP loopback, with the pty vanishing while open, and (wine) the Windows x64
 program under Wine with COM1 linked to the pty.
 
     realtime_link.py MODE [extra args for the program]
-    MODE: pty-echo-off, pty-echo-on, tcp, vanish, tcp-close, pty-split, tcp-split, wine-pty
+    MODE: pty-echo-off, pty-echo-on, tcp, vanish, tcp-close, pty-split, tcp-split, wine-pty,
+          wine-tcp
 
 Environment: VOK_BUILD_DIR (native build tree), VOK_SOURCE_DIR, VOK_WIN64_DIR (wine-pty).
 Exit code: the program's (0 passed), 77 when the Windows build is missing (wine-pty only).
@@ -129,12 +130,19 @@ def main():
         print(out, flush=True)
         return prog.returncode
 
-    if mode == "wine-pty":
+    if mode in ("wine-pty", "wine-tcp"):
         win = os.environ.get("VOK_WIN64_DIR", "")
         exe = os.path.join(win, "tests", "link", "realtime_exchange.exe")
         if not win or not os.path.exists(exe):
             print("no Windows x64 build of realtime_exchange; skipped")
             return 77
+    if mode == "wine-tcp":
+        p, info = start_voksim(["--tcp", "127.0.0.1:0", "--line-baud", "9600"])
+        try:
+            return run([os.path.join(source, "scripts", "wine_run.sh"), "--timeout", "270", "--",
+                        exe, "tcp", info["tcp"]] + extra, env)
+        finally:
+            stop(p)
         echo = "--echo" in extra
         p, _ = start_voksim(["--pty", link, "--echo" if echo else "--no-echo"])
         try:

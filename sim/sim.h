@@ -52,8 +52,8 @@ struct Unit {
     Reading temp;              // temperature (°C) or, for ITU_ANALOG, volts
     Reading hum = Reading::constant(50.0);  // relative humidity (%RH) or second quantity
     uint8_t inputs = 0;        // input bits (ITU types 4, 6; 0x42 IO byte; 4501 digital: state)
-    uint8_t outputs = 0;       // output bits (ITU types 5, 6, set by /AAcNNhh; 4501 digital:
-                               // state, set by @AAcNNs)
+    uint8_t outputs = 0;       // output bits (ITU types 5, 6, set by /AAcNNhh); 4501 digital
+                               // ITUs: output state, 0 on / 1 off, set by @AAcNNs
     uint8_t point = 0;         // ITU_8_TEMP / ITU_ANALOG: the ITU's own point number 0-7
     uint8_t calibration = 0;   // 0x28 on model 4563: the two offset nibbles of record byte 2
     bool absent = false;       // the unit delivers nothing: its record is all 0xFF
@@ -103,8 +103,8 @@ struct Module {
     int state_mask2 = -1;            // $AA8 state mask; -1: as state_mask
     uint8_t kind_mask_a = 0, kind_mask_b = 0;  // $AAT (4562/4563): ChannelKind a / b masks
     Alarm alarm;                     // 4101-4103
-    uint8_t digital_in = 0xFF;       // 4500: input byte (bit 0 = input on)
-    uint8_t digital_out = 0xFF;      // /AAv: output byte last written (4500: bit 0 = output on)
+    uint8_t digital_in = 0xFF;       // 4500: input byte (a 0 bit is an input that is on)
+    uint8_t digital_out = 0xFF;      // /AAv: output byte last written (4500: a 0 bit is on)
     std::array<Reading, 2> analog{}; // 4500: the two readings of #AA2 (0.0 .. 999.9)
     std::array<Channel, 8> channels;
     Faults faults;
@@ -134,8 +134,8 @@ enum class ConverterKind { Rs232, Usb, Rs485, PowerLine, Radio, RadioSlow, UserW
 // UDP 30718 identity and settings of a network converter.
 struct NetConfig {
     std::array<uint8_t, 6> mac{0x00, 0x20, 0x4A, 0x12, 0x34, 0x56};
-    uint32_t ip = 0;                 // network byte order (see ip4); 0 until configured
-    uint32_t mask = 0;
+    uint32_t ip = 0;                 // addresses in network byte order (see ip4)
+    uint32_t mask = 0;               // its subnet: directed broadcasts reach it
     uint32_t gateway = 0;
     uint32_t dhcp_ip = 0;            // where it answers from while ip is 0.0.0.0 or 0.0.1.0
     uint16_t tcp_port = 10001;
@@ -162,7 +162,7 @@ public:
     TrafficHook on_traffic;
 
     Module *find(uint8_t address);
-    Module &add(const Module &m);
+    Module &add(const Module &m);    // the reference lasts until the next add
     // A request frame (CR included) finished arriving at t_us on a line of `baud` bits/s.
     // Returns what the addressed module sends back (empty: silence).
     Response handle(const uint8_t *frame, size_t n, int64_t t_us, uint32_t baud);
@@ -281,7 +281,9 @@ std::array<uint8_t, 2> enc_t32(double celsius);   // lsb, msb; 1/32 °C, 13 bits
 std::array<uint8_t, 2> enc_sm16(double celsius);  // lo, hi; sign bit 0x08 of hi, 1/16 °C
 uint8_t enc_h(double rh);                          // 0.5 %RH steps
 
-// Default name/type helpers for building modules in code.
+// Builders for tests and tools. make_module: name "VOK" + model, type 0x80 for 4101-4103 and
+// 0x40 for others unless given. make_sensor: ID family, serial (4 bytes), 0x01, 0x00, CRC-8.
+// make_itu: ID type, id1, id2, zeros; sort number (its bus address) = id1.
 Module make_module(uint8_t address, int model, uint8_t type_code = 0);
 Unit make_sensor(uint8_t family, uint32_t serial, double celsius);
 Unit make_itu(uint8_t type, uint8_t id1, uint8_t id2, double value);

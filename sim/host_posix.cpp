@@ -156,13 +156,32 @@ int host_run(World &w, const Options &o)
             return 1;
         std::printf("listening %s\n", bound.c_str());
     }
-    std::vector<int> udp;
+    // One socket per converter on its own address; with a prefix, a second one on the
+    // subnet's broadcast address (a socket bound to a unicast address hears no broadcasts).
+    // Replies always leave from the converter's own address.
+    std::vector<int> udp, udp_bcast;
     for (const Endpoint &e : o.udp) {
         const int s = listen_on(e, SOCK_DGRAM, bound);
         if (s < 0)
             return 1;
         udp.push_back(s);
         std::printf("udp %s\n", bound.c_str());
+        int b = -1;
+        if (e.prefix > 0) {
+            in_addr a{};
+            inet_pton(AF_INET, e.host.c_str(), &a);
+            const uint32_t mask = 0xFFFFFFFFu << (32 - e.prefix);
+            a.s_addr = htonl(ntohl(a.s_addr) | ~mask);
+            char text[INET_ADDRSTRLEN];
+            inet_ntop(AF_INET, &a, text, sizeof text);
+            Endpoint be{text, std::stoi(bound.substr(bound.rfind(':') + 1)), -1};
+            std::string bb;
+            b = listen_on(be, SOCK_DGRAM, bb);
+            if (b < 0)
+                return 1;
+            std::printf("udp broadcast %s\n", bb.c_str());
+        }
+        udp_bcast.push_back(b);
     }
     if (o.control) {
         ctl_listen = listen_on(o.control_at, SOCK_STREAM, bound);
@@ -197,6 +216,8 @@ int host_run(World &w, const Options &o)
         watch(tcp_listen);
         watch(client);
         for (int s : udp)
+            watch(s);
+        for (int s : udp_bcast)
             watch(s);
         watch(ctl_listen);
         for (auto &c : ctl)
@@ -267,12 +288,12 @@ int host_run(World &w, const Options &o)
             } else {
                 bool handled = false;
                 for (size_t i = 0; i < udp.size() && !handled; i++) {
-                    if (p.fd != udp[i])
+                    if (p.fd != udp[i] && p.fd != udp_bcast[i])
                         continue;
                     handled = true;
                     sockaddr_in from{};
                     socklen_t fl = sizeof from;
-                    const ssize_t k = recvfrom(udp[i], buf, sizeof buf, 0, (sockaddr *)&from, &fl);
+                    const ssize_t k = recvfrom(p.fd, buf, sizeof buf, 0, (sockaddr *)&from, &fl);
                     if (k < 0)
                         continue;
                     if (w.log)

@@ -11,7 +11,7 @@ namespace voksim {
 const char *usage()
 {
     return "usage: voksim [BUSFILE] [--bus BUSFILE] [--pty LINK] [--tcp HOST:PORT]\n"
-           "              [--udp ADDR[:PORT]]... [--control HOST:PORT] [--no-stdin] [--log]\n"
+           "              [--udp ADDR[:PORT][/PREFIX]]... [--control HOST:PORT] [--no-stdin] [--log]\n"
            "              [--echo | --no-echo] [--restart-scale X] [--line-baud B]\n"
            "Control commands are read from stdin (and the control socket); 'help' lists them.\n";
 }
@@ -66,8 +66,18 @@ bool parse_options(int argc, char **argv, Options &o, std::string &err)
             if (!value(v))
                 return false;
             Endpoint e;
+            const size_t slash = v.find('/');
+            if (slash != std::string::npos) {
+                char *end = nullptr;
+                e.prefix = (int)std::strtol(v.c_str() + slash + 1, &end, 10);
+                if (*end != 0 || e.prefix < 1 || e.prefix > 31 || slash + 1 == v.size()) {
+                    err = "--udp prefix must be 1..31, not " + v.substr(slash + 1);
+                    return false;
+                }
+                v.resize(slash);
+            }
             if (!endpoint(v, e, 30718)) {
-                err = "--udp wants ADDR or ADDR:PORT, not " + v;
+                err = "--udp wants ADDR[:PORT][/PREFIX], not " + v;
                 return false;
             }
             o.udp.push_back(e);
@@ -147,6 +157,11 @@ bool build_world(const Options &o, World &w, std::string &err)
             unsigned a, b, cc, d;
             if (std::sscanf(o.udp[i].host.c_str(), "%u.%u.%u.%u", &a, &b, &cc, &d) == 4)
                 c->config.ip = sim::ip4((uint8_t)a, (uint8_t)b, (uint8_t)cc, (uint8_t)d);
+            if (o.udp[i].prefix > 0) {
+                const uint32_t m = 0xFFFFFFFFu << (32 - o.udp[i].prefix);
+                c->config.mask = sim::ip4((uint8_t)(m >> 24), (uint8_t)(m >> 16), (uint8_t)(m >> 8),
+                                          (uint8_t)m);
+            }
         }
         if (o.tcp)
             c->config.tcp_port = (uint16_t)o.tcp_at.port;

@@ -15,6 +15,7 @@ namespace voksim {
 struct Endpoint {
     std::string host;
     int port = 0;
+    int prefix = -1;                   // --udp ADDR/PREFIX: subnet length, -1 when not given
 };
 
 struct Options {
@@ -22,7 +23,7 @@ struct Options {
     std::string pty_link;              // --pty LINK
     bool tcp = false;                  // --tcp HOST:PORT
     Endpoint tcp_at;
-    std::vector<Endpoint> udp;         // --udp ADDR[:PORT], one converter each
+    std::vector<Endpoint> udp;         // --udp ADDR[:PORT][/PREFIX], one converter each
     bool control_stdin = true;         // --no-stdin turns it off
     bool control = false;              // --control HOST:PORT
     Endpoint control_at;

@@ -220,7 +220,7 @@ class ControlSocketAndConverters(unittest.TestCase):
             with open(bus, "w") as f:
                 f.write(BUS)
             proc = subprocess.Popen(
-                [VOKSIM, bus, "--tcp", "127.0.0.1:0", "--udp", "127.0.0.2:0", "--udp",
+                [VOKSIM, bus, "--tcp", "127.0.0.1:0", "--udp", "127.0.0.2:0/8", "--udp",
                  "127.0.0.3:0", "--control", "127.0.0.1:0", "--no-stdin", "--log"],
                 stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, text=True, bufsize=1)
             try:
@@ -229,7 +229,7 @@ class ControlSocketAndConverters(unittest.TestCase):
                     line = proc.stdout.readline()
                     self.assertTrue(line, "voksim ended early")
                     kind, _, rest = line.strip().partition(" ")
-                    if kind == "udp":
+                    if kind == "udp" and not rest.startswith("broadcast"):
                         udp.append(int(rest.rsplit(":", 1)[1]))
                     elif kind in ("listening", "control"):
                         ports[kind] = int(rest.rsplit(":", 1)[1])
@@ -244,6 +244,15 @@ class ControlSocketAndConverters(unittest.TestCase):
                         self.assertEqual(peer[0], host)
                         macs.append(reply[24:30])
                 self.assertNotEqual(macs[0], macs[1])
+                # With a prefix the converter also hears its subnet's broadcast, and answers
+                # from its own address with its mask.
+                with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as u:
+                    u.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
+                    u.settimeout(1.0)
+                    u.sendto(b"\x00\x00\x00\xf8", ("127.255.255.255", udp[0]))
+                    cfg, peer = u.recvfrom(200)
+                    self.assertEqual(peer[0], "127.0.0.2")
+                    self.assertEqual(cfg[4:8], bytes([127, 0, 0, 2]))
                 with socket.create_connection(("127.0.0.1", ports["control"])) as c:
                     f = c.makefile("rw")
                     f.write("fault 01 wrong-lead on\n")

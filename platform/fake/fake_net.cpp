@@ -262,7 +262,7 @@ int sock_recv(SockHandle s, void *buf, int len)
 int sock_set_broadcast(SockHandle s, int on)
 {
     Sock *k = sock(s);
-    if (k == nullptr)
+    if (k == nullptr || take_failure(Fail::Broadcast))
         return -1;
     k->broadcast = on != 0;
     return 0;
@@ -271,8 +271,8 @@ int sock_set_broadcast(SockHandle s, int on)
 int sock_bind(SockHandle s, uint32_t ip, uint16_t port)
 {
     Sock *k = sock(s);
-    int rc = k ? 0 : -1;
-    if (k) {
+    int rc = (k && !take_failure(Fail::Bind)) ? 0 : -1;
+    if (rc == 0) {
         k->bound_ip = ip;
         k->bound_port = port;
     }
@@ -336,6 +336,8 @@ int sock_recvfrom(SockHandle s, void *buf, int len, uint32_t *ip, uint16_t *port
 
 int sock_local_interfaces(uint32_t *ips, uint32_t *masks, int max)
 {
+    if (take_failure(Fail::Interfaces))
+        return -1;
     const int n = std::min<int>(max, (int)g_if_ips.size());
     for (int i = 0; i < n; i++) {
         if (ips)

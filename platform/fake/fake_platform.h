@@ -39,7 +39,10 @@ void attach_serial(const std::string &port_name, sim::SerialConverter *conv);
 void set_os_family(int family);
 
 // Failure injection: the next call of that kind fails once (then behaves again).
-enum class Fail { Open, CreateEvent, SetLine, Read, Write, SockStartup, SockCreate, Connect, Send, Recv };
+enum class Fail {
+    Open, CreateEvent, SetLine, Read, Write,                              // serial
+    SockStartup, SockCreate, Connect, Send, Recv, Bind, Interfaces, Broadcast  // net
+};
 void fail_next(Fail what);
 
 struct SerialEvent {

@@ -94,7 +94,10 @@ TEST_F(FakeNet, NamesAndInterfaces)
     fake::set_interfaces({sim::ip4(127, 0, 0, 1), sim::ip4(127, 0, 0, 9)},
                          {sim::ip4(255, 0, 0, 0), sim::ip4(255, 255, 255, 0)});
     uint32_t ips[3], masks[3];
+    fake::fail_next(fake::Fail::Interfaces);
+    EXPECT_EQ(sock_local_interfaces(ips, masks, 3), -1);
     EXPECT_EQ(sock_local_interfaces(ips, masks, 3), 2);
+    EXPECT_EQ(sock_local_interfaces(ips, masks, 1), 1);
     EXPECT_EQ(ips[1], sim::ip4(127, 0, 0, 9));
     EXPECT_EQ(masks[1], sim::ip4(255, 255, 255, 0));
 }

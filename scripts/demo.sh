@@ -1,114 +1,105 @@
 #!/usr/bin/env bash
-# Demo: starts voksim with the demo bus on a free loopback TCP port and a pty, shows modules
-# answering requests over both faces and the UDP discovery, warms a sensor through the
-# control interface, then stops voksim cleanly.
+# Demo: vokmon.exe under Wine against the simulated demo bus.
+# Starts voksim with sim/buses/demo.json as a network converter on 127.0.0.1 (a free port),
+# writes a vokcfg.cfg for that converter into build/demo/ and runs vokmon from there.
+# - With $DISPLAY set: vokmon opens on that display; choose 通讯(com) -> 打开 and the search
+#   follows. The demo ends when vokmon is closed.
+# - Without a display: vokmon runs under Xvfb, is driven through the same steps by the
+#   automation helper, and the screenshots land in build/demo/*.png; no interaction.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
-voksim="${VOKSIM:-$root/dist/linux/voksim}"
-[ -x "$voksim" ] || voksim="$root/build/native/sim/voksim"
-[ -x "$voksim" ] || { echo "demo: voksim not built (run make build)"; exit 1; }
+build="${BUILD:-build}"
+case "$build" in /*) ;; *) build="$root/$build" ;; esac
+demo="$build/demo"
+vokmon="$root/dist/win64/vokmon.exe"
+[ -f "$vokmon" ] || vokmon="$build/win64/app/vokmon.exe"
+ctl="$build/win64/tests/ui/vokctl.exe"
+voksim="$root/dist/linux/voksim"
+[ -x "$voksim" ] || voksim="$build/native/sim/voksim"
 bus="$root/sim/buses/demo.json"
+for f in "$vokmon" "$voksim" "$bus"; do
+    [ -e "$f" ] || { echo "demo: $f is missing (run make build)"; exit 1; }
+done
 
-tmp="$(mktemp -d)"
+rm -rf "$demo"
+mkdir -p "$demo"
+cd "$demo"
+
+sim_pid=""
+vok_pid=""
+xvfb_pid=""
 cleanup() {
-    if [ -n "${sim_pid:-}" ] && kill -0 "$sim_pid" 2>/dev/null; then
-        echo quit >&3 2>/dev/null || true
-        wait "$sim_pid" 2>/dev/null || true
+    if [ -n "$vok_pid" ]; then
+        for c in $(pgrep -P "$vok_pid" 2>/dev/null); do kill "$c" 2>/dev/null || true; done
+        kill "$vok_pid" 2>/dev/null || true
+        wait "$vok_pid" 2>/dev/null || true
     fi
-    rm -rf "$tmp"
+    if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
 }
 trap cleanup EXIT
 
-# voksim reads control commands on stdin: keep a FIFO open to it.
-mkfifo "$tmp/control"
-"$voksim" "$bus" --pty "$tmp/ttyVOK" --tcp 127.0.0.1:0 --udp 127.0.0.1:0 --log \
-    <"$tmp/control" >"$tmp/voksim.log" 2>&1 &
+"$voksim" "$bus" --no-stdin --tcp 127.0.0.1:0 >"$demo/voksim.log" 2>&1 &
 sim_pid=$!
-exec 3>"$tmp/control"
-for _ in $(seq 1 100); do grep -q '^ready' "$tmp/voksim.log" && break; sleep 0.05; done
-grep -q '^ready' "$tmp/voksim.log" || { echo "demo: voksim did not start"; cat "$tmp/voksim.log"; exit 1; }
-tcp_port=$(sed -n 's/^listening .*:\([0-9]*\)$/\1/p' "$tmp/voksim.log")
-udp_port=$(sed -n 's/^udp .*:\([0-9]*\)$/\1/p' "$tmp/voksim.log")
-echo "voksim: demo bus on TCP 127.0.0.1:$tcp_port, pty $tmp/ttyVOK, UDP 127.0.0.1:$udp_port"
-echo
+for _ in $(seq 1 100); do grep -q '^ready' "$demo/voksim.log" && break; sleep 0.05; done
+grep -q '^ready' "$demo/voksim.log" || { echo "demo: voksim did not start"; cat "$demo/voksim.log"; exit 1; }
+port=$(sed -n 's/^listening .*:\([0-9]*\)$/\1/p' "$demo/voksim.log" | head -n1)
+modules=$(python3 -c 'import json,sys; print(len(json.load(open(sys.argv[1]))["modules"]))' "$bus")
+echo "demo: voksim serves the demo bus ($modules modules) as a network converter on 127.0.0.1:$port"
 
-python3 - "$tcp_port" "$udp_port" "$tmp/ttyVOK" <<'EOF'
-import os, select, socket, sys, termios, time, tty
-
-tcp_port, udp_port, link = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3]
-
-def show(face, req, data, ms):
-    text = "".join(chr(b) if 32 <= b < 127 else "." for b in data)
-    print("  %-4s %-8s -> %-28s %s  (%.1f ms)" % (face, req.decode().strip(), text,
-          " ".join("%02X" % b for b in data[:24]) + (" ..." if len(data) > 24 else ""), ms))
-
-def collect(fd, recv, want, timeout=1.0):
-    data, t0 = b"", time.monotonic()
-    while len(data) < want and time.monotonic() - t0 < timeout:
-        r, _, _ = select.select([fd], [], [], timeout)
-        if not r:
-            break
-        chunk = recv()
-        if not chunk:
-            break
-        data += chunk
-    return data
-
-print("Over TCP (network converter face):")
-s = socket.create_connection(("127.0.0.1", tcp_port))
-for req, want in [(b"$01M\r", 11), (b"$012\r", 10), (b"$016\r", 22), (b"#010\r", 5 + 16 + 1),
-                  (b"$04M\r", 11), (b"#042\r", 18), (b"$06M\r", 11), (b"&060\r", 5 + 24 + 1),
-                  (b"$20M\r", 11)]:
-    t0 = time.monotonic()
-    s.sendall(req)
-    data = collect(s, lambda: s.recv(512), want, 0.3)
-    show("tcp", req, data, (time.monotonic() - t0) * 1000)
-s.close()
-
-print("\nOver the pty (serial converter face, 9600 baud, 10 bits a byte):")
-fd = os.open(link, os.O_RDWR | os.O_NOCTTY)
-tty.setraw(fd)
-a = termios.tcgetattr(fd)
-a[4] = a[5] = termios.B9600
-termios.tcsetattr(fd, termios.TCSANOW, a)
-for req, want in [(b"$03M\r", 11), (b"$036\r", 22), (b"$08T\r", 8), (b"$0AE\r", 10)]:
-    t0 = time.monotonic()
-    os.write(fd, req)
-    data = collect(fd, lambda: os.read(fd, 512), want)
-    show("pty", req, data, (time.monotonic() - t0) * 1000)
-os.close(fd)
-
-print("\nUDP 30718 discovery query (00 00 00 F6):")
-u = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-u.settimeout(1.0)
-u.sendto(b"\x00\x00\x00\xf6", ("127.0.0.1", udp_port))
-reply, peer = u.recvfrom(256)
-print("  %d-byte reply from %s, MAC %s" % (len(reply), peer[0],
-      ":".join("%02X" % b for b in reply[24:30])))
+# vokcfg.cfg, 16 bytes: COM1, 9600 baud, converter type 4 (network), 127.0.0.1, the port,
+# the converter's own bus speed 9600, 50 ms reply wait.
+python3 - "$port" <<'EOF'
+import struct, sys
+open("vokcfg.cfg", "wb").write(struct.pack("<BBBB4sHBBhH", 1, 2, 4, 0, bytes([127, 0, 0, 1]),
+                                            int(sys.argv[1]), 2, 0, 50, 0))
 EOF
 
-echo
-echo "Control: warm sensor 0 of module 01 channel 0 to 40 C over 1 s, then read again."
-echo "ramp 01 0 0 temp 40 1" >&3
-sleep 1.2
-python3 - "$tcp_port" <<'EOF'
-import socket, sys, time
-s = socket.create_connection(("127.0.0.1", int(sys.argv[1])))
-s.sendall(b"#010\r")
-data, t0 = b"", time.monotonic()
-while len(data) < 22 and time.monotonic() - t0 < 1:
-    data += s.recv(64)
-lsb, msb = data[5], data[6]
-print("  unit 0 now reads %.4f C (record %s)" % (((msb << 8 | lsb) if msb < 0x80 else (msb << 8 | lsb) - 65536) / 16.0,
-      " ".join("%02X" % b for b in data[5:9])))
-EOF
+if [ -n "${DISPLAY:-}" ]; then
+    echo "demo: vokmon opens on $DISPLAY. Choose 通讯(com), then 打开: the link opens and the"
+    echo "      search follows (开始). Close vokmon to end the demo."
+    bash "$root/scripts/wine_run.sh" --timeout 86400 -- "$vokmon" || true
+    echo "demo: vokmon closed; vokcfg.cfg in $demo keeps the settings it used."
+    exit 0
+fi
 
-echo
-echo "voksim's log (requests >> and replies <<, with bus time):"
-sed -n '/^\[/p' "$tmp/voksim.log" | head -n 16
-echo quit >&3
-wait "$sim_pid"
-sim_pid=""
-echo
-echo "voksim stopped."
+[ -f "$ctl" ] || { echo "demo: $ctl is missing (run make build)"; exit 1; }
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$demo/display" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 1 100); do [ -s "$demo/display" ] && break; sleep 0.1; done
+[ -s "$demo/display" ] || { echo "demo: Xvfb did not start"; exit 1; }
+export DISPLAY=":$(head -n1 "$demo/display" | tr -dc 0-9)"
+export VOK_BUILD_ROOT="$build"
+# A prefix of its own in which Wine draws the window frames (there is no window manager).
+export WINEPREFIX="$build/wineprefix-demo"
+# shellcheck source=wine_env.sh
+source "$root/scripts/wine_env.sh"
+"$VOK_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+
+bash "$root/scripts/wine_run.sh" --timeout 600 -- "$vokmon" >"$demo/vokmon.log" 2>&1 &
+vok_pid=$!
+
+step() {
+    local out
+    out=$(timeout 300 "$VOK_WINE" "$ctl" "$@" 2>/dev/null | tr -d '\r') || { printf '%s\n' "$out"; echo "demo: step failed"; exit 1; }
+    printf '%s\n' "$out" | sed 's/^/  vokctl: /'
+}
+shot() { import -window root "$demo/$1.png"; echo "  screenshot $demo/$1.png"; }
+
+echo "demo: vokmon under Xvfb $DISPLAY, driven by the automation helper"
+step "wait-main 60000" "title"
+shot 1-main
+step "wait-main" "command 100" "dialog 214 10000" "get-text 900" "get-text 901" "sleep 300"
+shot 2-comm-settings
+step "wait-main" "dialog 214" "click 214" "box 20000"
+step "wait-main" "dialog 300 20000" "click 300" "sleep 2500" "get-text 302" "get-text 303"
+shot 3-search
+step "wait-main" "gone 300 200000" "sleep 800" "title"
+shot 4-module-grid
+step "wait-main" "click-xy $((20 + 82 * 3 + 10)) 30" "sleep 500"
+shot 5-module-selected
+step "wait-main" "command 108" "wait-exit 20000"
+wait "$vok_pid" 2>/dev/null || true
+vok_pid=""
+echo "demo: done; screenshots and logs in $demo"

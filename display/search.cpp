@@ -117,7 +117,6 @@ const UiDialogHandlers search_handlers = {search_on_init, on_command, search_on_
 
 void search_on_init(UiWindow dlg)
 {
-    module_table.scan_pos = 0;
     char text[16];
     snprintf(text, sizeof text, " %02X", 0);
     ui_set_text(dlg, IDC_SEARCH_ADDRESS, text);

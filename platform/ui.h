@@ -82,6 +82,12 @@ void ui_combo_reset(UiWindow dlg, int id);
 int ui_combo_count(UiWindow dlg, int id);
 void ui_combo_set_sel(UiWindow dlg, int id, int index);
 int ui_combo_get_sel(UiWindow dlg, int id);
+int ui_combo_text(UiWindow dlg, int id, int index, char *buf, int cap);  // length or -1
+
+// Push buttons created at run time as children of a window (they send their id as a
+// command to it), and their removal.
+void ui_create_button(UiWindow parent, int id, const char *utf8, int x, int y, int width, int height);
+void ui_destroy_control(UiWindow parent, int id);
 
 // Timers of a window or dialog (fire on_timer / the window's timer handler).
 void ui_set_timer(UiWindow w, int timer_id, int period_ms);

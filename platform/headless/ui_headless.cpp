@@ -362,6 +362,23 @@ void ui_combo_reset(UiWindow dlg, int id) { ui_list_reset(dlg, id); }
 int ui_combo_count(UiWindow dlg, int id) { return ui_list_count(dlg, id); }
 void ui_combo_set_sel(UiWindow dlg, int id, int index) { ui_list_set_sel(dlg, id, index); }
 int ui_combo_get_sel(UiWindow dlg, int id) { return ui_list_get_sel(dlg, id); }
+int ui_combo_text(UiWindow dlg, int id, int index, char *buf, int cap) { return ui_list_text(dlg, id, index, buf, cap); }
+
+void ui_create_button(UiWindow parent, int id, const char *utf8, int x, int y, int width, int height)
+{
+    auto &w = window(parent);
+    headless::Control c;
+    c.text = utf8 ? utf8 : "";
+    c.rect = UiRect{x, y, x + width, y + height};
+    w.controls[id] = c;
+    w.calls.push_back("button:" + std::to_string(id) + "=" + c.text);
+}
+
+void ui_destroy_control(UiWindow parent, int id)
+{
+    window(parent).controls.erase(id);
+    window(parent).calls.push_back("destroy:" + std::to_string(id));
+}
 
 void ui_set_timer(UiWindow w, int timer_id, int period_ms)
 {

@@ -26,6 +26,7 @@ struct Control {
     int sel = -1;                    // single selection
     std::set<int> multi;             // multiple selection
     int top = 0;
+    UiRect rect{0, 0, 0, 0};         // buttons made at run time: their place
 };
 
 struct TextRecord {

@@ -205,6 +205,29 @@ int ui_combo_count(UiWindow dlg, int id) { return static_cast<int>(send_item(dlg
 void ui_combo_set_sel(UiWindow dlg, int id, int index) { send_item(dlg, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0); }
 int ui_combo_get_sel(UiWindow dlg, int id) { return static_cast<int>(send_item(dlg, id, CB_GETCURSEL, 0, 0)); }
 
+int ui_combo_text(UiWindow dlg, int id, int index, char *buf, int cap)
+{
+    LRESULT len = send_item(dlg, id, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (len == CB_ERR) return -1;
+    std::wstring w(static_cast<size_t>(len) + 1, L'\0');
+    LRESULT got = send_item(dlg, id, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(w.data()));
+    if (got == CB_ERR) return -1;
+    return copy_out(narrow_text(w.data(), static_cast<int>(got)), buf, cap);
+}
+
+void ui_create_button(UiWindow parent, int id, const char *utf8, int x, int y, int width, int height)
+{
+    CreateWindowExW(0, L"BUTTON", ui_widen(utf8).c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                    x, y, width, height, hw(parent), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                    GetModuleHandleW(nullptr), nullptr);
+}
+
+void ui_destroy_control(UiWindow parent, int id)
+{
+    HWND c = item(parent, id);
+    if (c) DestroyWindow(c);
+}
+
 void ui_set_timer(UiWindow w, int timer_id, int period_ms) { SetTimer(hw(w), static_cast<UINT_PTR>(timer_id), static_cast<UINT>(period_ms), nullptr); }
 void ui_kill_timer(UiWindow w, int timer_id) { KillTimer(hw(w), static_cast<UINT_PTR>(timer_id)); }
 

@@ -66,6 +66,11 @@ TEST_F(Seam, ListBoxesKeepSelectionAcrossInsertAndDelete)
     ui_list_select(d, 1, -1, 1);
     EXPECT_TRUE(ui_list_is_selected(d, 1, 0) && ui_list_is_selected(d, 1, 1));
 
+    ui_create_button(d, 1200, "启 动", 10, 20, 100, 30);
+    EXPECT_EQ(headless::window(d).ctl(1200).rect.right, 110);
+    ui_destroy_control(d, 1200);
+    EXPECT_EQ(headless::window(d).controls.count(1200), 0u);
+
     int ok = 1;
     headless::window(d).ctl(2).text = "12x";
     ui_get_uint(d, 2, &ok);

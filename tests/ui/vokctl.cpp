@@ -250,8 +250,10 @@ bool step(const std::string &line)
         return true;
     }
     if (verb == "menu") {  // state of a main menu item
+        // Menus are per process under Wine: this works only where the system shares them.
         UINT st = GetMenuState(GetMenu(g_main), static_cast<UINT>(num(a, 1, 0)), MF_BYCOMMAND);
-        std::printf("menu %d %s\n", num(a, 1, 0), (st & (MF_GRAYED | MF_DISABLED)) ? "grey" : "enabled");
+        std::printf("menu %d %s\n", num(a, 1, 0),
+                    st == 0xFFFFFFFFu ? "unknown" : (st & (MF_GRAYED | MF_DISABLED)) ? "grey" : "enabled");
         return st != 0xFFFFFFFFu;
     }
     if (verb == "close-main") {

@@ -16,7 +16,7 @@ std::string title() {
     return buf;
 }
 
-TEST(Title, ClosedOpenSerialAndNetwork) {
+TEST(TitleText, ClosedOpenSerialAndNetwork) {
     state_reset();
     EXPECT_EQ(title(), "VOK3900 WIN9x/XP  V2.95  2016.11.25");
     link_state.open = 1;
@@ -37,7 +37,7 @@ TEST(Title, ClosedOpenSerialAndNetwork) {
     EXPECT_STREQ(small, "VOK3900");
 }
 
-TEST(Menu, StatesFollowTheLink) {
+TEST(MenuStates, StatesFollowTheLink) {
     state_reset();
     headless::reset();
     UiWindow w = headless::new_window();

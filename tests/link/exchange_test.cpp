@@ -17,11 +17,11 @@ std::vector<int> cat(std::vector<int> a, const std::vector<int> &b) {
     return a;
 }
 
-using Exchange = LinkFixture;
+using LinkExchange = LinkFixture;
 
 // ---- paced path -------------------------------------------------------------------------
 
-TEST_F(Exchange, PacedWorkedExamplesAt9600) {
+TEST_F(LinkExchange, PacedWorkedExamplesAt9600) {
     module();
     const struct {
         int type;
@@ -49,7 +49,7 @@ TEST_F(Exchange, PacedWorkedExamplesAt9600) {
     }
 }
 
-TEST_F(Exchange, PacedLongRequestAt2400) {
+TEST_F(LinkExchange, PacedLongRequestAt2400) {
     module();
     open_serial(0, B2400);
     // Configuration write: 12 bytes, acknowledged with "!01\r".
@@ -60,7 +60,7 @@ TEST_F(Exchange, PacedLongRequestAt2400) {
     EXPECT_EQ(events(fake::SerialEvent::Read).at(0).value, 5);
 }
 
-TEST_F(Exchange, PacedTransmissionSequenceKeepsRtsLowOutsideWrites) {
+TEST_F(LinkExchange, PacedTransmissionSequenceKeepsRtsLowOutsideWrites) {
     module();
     open_serial(0, B9600);
     ASSERT_EQ(bus_exchange(10, 5, kReadConfig), 10);
@@ -80,7 +80,7 @@ TEST_F(Exchange, PacedTransmissionSequenceKeepsRtsLowOutsideWrites) {
     EXPECT_EQ(fake::serial_dtr("COM1"), 1);
 }
 
-TEST_F(Exchange, PacedRetriesWithTheirPausesThenMinusOne) {
+TEST_F(LinkExchange, PacedRetriesWithTheirPausesThenMinusOne) {
     module();
     open_serial(0, B9600);
     link_settings.converter_type = 0;
@@ -98,7 +98,7 @@ TEST_F(Exchange, PacedRetriesWithTheirPausesThenMinusOne) {
     for (uint8_t b : RxBuffer) ASSERT_EQ(b, 0);
 }
 
-TEST_F(Exchange, PacedSecondTransmissionCanSucceed) {
+TEST_F(LinkExchange, PacedSecondTransmissionCanSucceed) {
     sim::Module &m = module();
     m.faults.slow_ms = 75;  // the reply starts after the first wait of 70 ms has run out
     open_serial(0, B9600);
@@ -109,7 +109,7 @@ TEST_F(Exchange, PacedSecondTransmissionCanSucceed) {
     EXPECT_EQ(frames_written().size(), 2u);
 }
 
-TEST_F(Exchange, SearchScheduleIsOneTryWithoutPauses) {
+TEST_F(LinkExchange, SearchScheduleIsOneTryWithoutPauses) {
     module();
     open_serial(0, B9600);
     link_state.searching = 1;
@@ -123,7 +123,7 @@ TEST_F(Exchange, SearchScheduleIsOneTryWithoutPauses) {
     EXPECT_EQ(sleeps(), (std::vector<int>{70, 88}));
 }
 
-TEST_F(Exchange, SearchFirstWaitsOfTheSlowConverters) {
+TEST_F(LinkExchange, SearchFirstWaitsOfTheSlowConverters) {
     module();
     open_serial(3, B9600, sim::ConverterKind::PowerLine);
     link_state.searching = 1;
@@ -133,7 +133,7 @@ TEST_F(Exchange, SearchFirstWaitsOfTheSlowConverters) {
 
 // ---- echo -------------------------------------------------------------------------------
 
-TEST_F(Exchange, EchoProbeFindsTheConverterEcho) {
+TEST_F(LinkExchange, EchoProbeFindsTheConverterEcho) {
     module();
     open_serial(0, B9600, sim::ConverterKind::Rs232, true);
     EXPECT_EQ(probe_echo(), 0);
@@ -150,7 +150,7 @@ TEST_F(Exchange, EchoProbeFindsTheConverterEcho) {
     EXPECT_EQ(link_state.echo_len, 0);
 }
 
-TEST_F(Exchange, EchoAloneIsNoReplyStart) {
+TEST_F(LinkExchange, EchoAloneIsNoReplyStart) {
     module();
     open_serial(0, B9600, sim::ConverterKind::Rs232, true);
     probe_echo();
@@ -171,7 +171,7 @@ TEST_F(Exchange, EchoAloneIsNoReplyStart) {
 
 // ---- polled paths -----------------------------------------------------------------------
 
-TEST_F(Exchange, RadioPollsUntilTheReplyStartsThenPostWait) {
+TEST_F(LinkExchange, RadioPollsUntilTheReplyStartsThenPostWait) {
     module();
     open_serial(5, B9600, sim::ConverterKind::Radio);
     EXPECT_EQ(bus_exchange(10, 5, kReadConfig), 10);
@@ -186,7 +186,7 @@ TEST_F(Exchange, RadioPollsUntilTheReplyStartsThenPostWait) {
     EXPECT_EQ(frames_written().size(), 1u);
 }
 
-TEST_F(Exchange, RadioSilentModuleAttempts) {
+TEST_F(LinkExchange, RadioSilentModuleAttempts) {
     module();
     open_serial(6, B9600, sim::ConverterKind::RadioSlow);
     EXPECT_EQ(bus_exchange(10, 5, kSilentAddr), EXCHANGE_NO_REPLY);
@@ -201,7 +201,7 @@ TEST_F(Exchange, RadioSilentModuleAttempts) {
     EXPECT_EQ(frames_written().size(), 2u);
 }
 
-TEST_F(Exchange, RadioSearchPostWaitIsFixed) {
+TEST_F(LinkExchange, RadioSearchPostWaitIsFixed) {
     module();
     open_serial(6, B9600, sim::ConverterKind::RadioSlow);
     link_state.searching = 1;
@@ -209,7 +209,7 @@ TEST_F(Exchange, RadioSearchPostWaitIsFixed) {
     EXPECT_EQ(sleeps().back(), 40);
 }
 
-TEST_F(Exchange, UserWaitAttemptsAndPolls) {
+TEST_F(LinkExchange, UserWaitAttemptsAndPolls) {
     module();
     open_serial(7, B9600, sim::ConverterKind::UserWait);
     link_settings.reply_wait_ms = 1200;
@@ -237,7 +237,7 @@ TEST_F(Exchange, UserWaitAttemptsAndPolls) {
 
 // ---- network path -----------------------------------------------------------------------
 
-TEST_F(Exchange, NetworkWorkedExample) {
+TEST_F(LinkExchange, NetworkWorkedExample) {
     module();
     open_net(B9600);
     EXPECT_EQ(bus_exchange(10, 5, kReadConfig), 10);
@@ -246,7 +246,7 @@ TEST_F(Exchange, NetworkWorkedExample) {
     EXPECT_EQ(frames_sent(), (std::vector<std::vector<uint8_t>>{bytes("$012\r")}));
 }
 
-TEST_F(Exchange, NetworkClosedLinkTriesThreeTimes) {
+TEST_F(LinkExchange, NetworkClosedLinkTriesThreeTimes) {
     link_settings.converter_type = CONVERTER_NET;
     EXPECT_EQ(bus_exchange(10, 5, kReadConfig), NET_SEND_CLOSED);
     EXPECT_EQ(sleeps(), (std::vector<int>{1500, 2000}));
@@ -256,7 +256,7 @@ TEST_F(Exchange, NetworkClosedLinkTriesThreeTimes) {
     EXPECT_TRUE(sleeps().empty());
 }
 
-TEST_F(Exchange, NetworkSilentModuleIsZeroWithoutRetry) {
+TEST_F(LinkExchange, NetworkSilentModuleIsZeroWithoutRetry) {
     module();
     open_net(B9600);
     const int64_t t0 = fake::now_us();
@@ -276,7 +276,7 @@ TEST_F(Exchange, NetworkSilentModuleIsZeroWithoutRetry) {
     EXPECT_LE(fake::now_us() - t1, (80 + 60 + 20) * 1000);
 }
 
-TEST_F(Exchange, NetworkDrainsALateReplyBeforeTheNextRequest) {
+TEST_F(LinkExchange, NetworkDrainsALateReplyBeforeTheNextRequest) {
     sim::Module &m = module();
     open_net(B9600);
     link_state.searching = 1;
@@ -291,7 +291,7 @@ TEST_F(Exchange, NetworkDrainsALateReplyBeforeTheNextRequest) {
     EXPECT_EQ(frames_sent().back(), bytes("$01M\r"));
 }
 
-TEST_F(Exchange, NetworkReplyInManyPiecesIsAssembled) {
+TEST_F(LinkExchange, NetworkReplyInManyPiecesIsAssembled) {
     sim::Module &m = module();
     m.faults.split_pieces = 5;
     m.faults.split_gap_ms = 40;
@@ -303,7 +303,7 @@ TEST_F(Exchange, NetworkReplyInManyPiecesIsAssembled) {
     EXPECT_GE(recvs, 2);
 }
 
-TEST_F(Exchange, NetworkPeerClosingMidReply) {
+TEST_F(LinkExchange, NetworkPeerClosingMidReply) {
     module();
     netconv.close_after_bytes = 4;
     open_net(B9600);
@@ -318,7 +318,7 @@ TEST_F(Exchange, NetworkPeerClosingMidReply) {
     EXPECT_EQ(sleeps(), (std::vector<int>{97, 1500, 2000}));
 }
 
-TEST_F(Exchange, SerialReplyInPiecesWithinThePostWait) {
+TEST_F(LinkExchange, SerialReplyInPiecesWithinThePostWait) {
     sim::Module &m = module();
     m.faults.split_pieces = 4;
     m.faults.split_gap_ms = 10;
@@ -327,7 +327,7 @@ TEST_F(Exchange, SerialReplyInPiecesWithinThePostWait) {
     EXPECT_EQ(rx(0, 10), "!01400600\r");
 }
 
-TEST_F(Exchange, ReadNeverRunsPastTheReceiveBuffer) {
+TEST_F(LinkExchange, ReadNeverRunsPastTheReceiveBuffer) {
     module();
     open_serial(0, B9600);
     // A caller asking for more than the buffer holds gets a read capped to the buffer.

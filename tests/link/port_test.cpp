@@ -4,10 +4,10 @@
 
 namespace {
 
-using Port = LinkFixture;
+using LinkPort = LinkFixture;
 using K = fake::SerialEvent;
 
-TEST_F(Port, OpenSetsTheLineTitleAndMenu) {
+TEST_F(LinkPort, OpenSetsTheLineTitleAndMenu) {
     link_settings.baud_index = 3;
     ASSERT_EQ(port_open(), 1);
     EXPECT_EQ(link_state.open, 1);
@@ -32,7 +32,7 @@ TEST_F(Port, OpenSetsTheLineTitleAndMenu) {
     EXPECT_EQ(fake::serial_rts("COM1"), 0);
 }
 
-TEST_F(Port, OpenFailuresLeaveNothingOpen) {
+TEST_F(LinkPort, OpenFailuresLeaveNothingOpen) {
     // No such port.
     link_settings.com_port = 8;
     EXPECT_EQ(port_open(), 0);
@@ -60,7 +60,7 @@ TEST_F(Port, OpenFailuresLeaveNothingOpen) {
     EXPECT_EQ(port_open(), 1);
 }
 
-TEST_F(Port, WriteRaisesRtsOnlyWhileWriting) {
+TEST_F(LinkPort, WriteRaisesRtsOnlyWhileWriting) {
     for (int family : {SERIAL_OS_NT, SERIAL_OS_9X}) {
         SCOPED_TRACE(family);
         SetUp();
@@ -89,7 +89,7 @@ TEST_F(Port, WriteRaisesRtsOnlyWhileWriting) {
     }
 }
 
-TEST_F(Port, ReadOfNothingEndsAfterItsTimeout) {
+TEST_F(LinkPort, ReadOfNothingEndsAfterItsTimeout) {
     ASSERT_EQ(port_open(), 1);
     uint8_t buf[18];
     const int64_t t0 = fake::now_us();
@@ -99,7 +99,7 @@ TEST_F(Port, ReadOfNothingEndsAfterItsTimeout) {
     EXPECT_EQ(port_read(18, buf), -1);
 }
 
-TEST_F(Port, DiscardAndQueueWithoutAPort) {
+TEST_F(LinkPort, DiscardAndQueueWithoutAPort) {
     RxBuffer[0] = 7;
     EXPECT_EQ(port_discard(), 0);
     EXPECT_EQ(RxBuffer[0], 0);
@@ -109,7 +109,7 @@ TEST_F(Port, DiscardAndQueueWithoutAPort) {
     EXPECT_EQ(port_write(b, 4), -1);
 }
 
-TEST_F(Port, NetOpenResultsAndState) {
+TEST_F(LinkPort, NetOpenResultsAndState) {
     fake::attach_tcp(sim::ip4(127, 0, 0, 1), 10001, &netconv);
     fake::add_host("converter.local", sim::ip4(127, 0, 0, 1));
     snprintf(net_state.host_text, sizeof net_state.host_text, "converter.local");

@@ -84,7 +84,7 @@ TEST(NetWait, OutsideAndDuringTheSearch) {
     EXPECT_EQ(net_receive_window_us(1), 60000);
 }
 
-TEST(Timing, BaudIndexOutsideTheTableIsHeld) {
+TEST(TimingTables, BaudIndexOutsideTheTableIsHeld) {
     EXPECT_EQ(net_wait(7, 1, 0), 50);
     EXPECT_EQ(net_wait(-1, 1, 0), 200);
     EXPECT_EQ(paced_first_wait(0, 5, 0, 5, 10), 60);

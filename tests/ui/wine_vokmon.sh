@@ -43,13 +43,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-if [ -z "${DISPLAY:-}" ]; then
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$out/display" >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 1 100); do [ -s "$out/display" ] && break; sleep 0.1; done
-    [ -s "$out/display" ] || { echo "Xvfb did not start"; exit 1; }
-    export DISPLAY=":$(head -n1 "$out/display" | tr -dc 0-9)"
-fi
+# Always an X server of our own: the screenshots show only vokmon, and nothing pops up on
+# the user's screen.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$out/display" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 1 100); do [ -s "$out/display" ] && break; sleep 0.1; done
+[ -s "$out/display" ] || { echo "Xvfb did not start"; exit 1; }
+export DISPLAY=":$(head -n1 "$out/display" | tr -dc 0-9)"
 # shellcheck source=../../scripts/wine_env.sh
 source "$src/scripts/wine_env.sh" || exit 1
 "$VOK_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1

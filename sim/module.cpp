@@ -118,10 +118,16 @@ Response Bus::handle(const uint8_t *frame, size_t n, int64_t t_us, uint32_t baud
     Response none;
     if (n < 4 || frame[n - 1] != 0x0D)
         return none;
-    if (hex_digit_value(frame[1]) > 15 || hex_digit_value(frame[2]) > 15 ||
-        hex_digit_value(frame[1]) < 0 || hex_digit_value(frame[2]) < 0)
-        return none;
-    Module *m = find(hex_pair_value(frame + 1));
+    // A module listens for its own two address digits (upper-case hex), nothing else.
+    Module *m = nullptr;
+    for (Module &x : modules) {
+        char d[2];
+        format_address(x.address, d);
+        if (frame[1] == (uint8_t)d[0] && frame[2] == (uint8_t)d[1]) {
+            m = &x;
+            break;
+        }
+    }
     if (m == nullptr || m->faults.silent)
         return none;
     // A module at another speed hears only noise.

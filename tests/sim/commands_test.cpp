@@ -231,6 +231,9 @@ TEST_F(Commands, SilenceAndWrongLeads)
     EXPECT_EQ(S(ask(bus, "$01Q")), "?01\r");     // not understood
     EXPECT_EQ(ask(bus, "#019")[0], '?');
     EXPECT_TRUE(ask(bus, "$01M", 0, 4800).empty());  // wrong speed
+    add(0xAB, 4560);
+    EXPECT_TRUE(ask(bus, "$abM").empty());  // lower-case digits are not its address
+    EXPECT_EQ(S(ask(bus, "$ABM")), "!ABVOK4560\r");
 }
 
 TEST_F(Commands, FaultsShowOnTheWire)

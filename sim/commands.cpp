@@ -262,6 +262,22 @@ std::vector<uint8_t> module_reply(Module &m, const Request &rq)
             r.push_back((uint8_t)m.mode);
             return finish(r);
         }
+        case '*': {
+            // Quick look at the first unit: its ID, then its temperature as sign-and-
+            // magnitude 1/16 °C, high byte first (the terminal shows it).
+            for (const Channel &c : m.channels) {
+                if (c.units.empty())
+                    continue;
+                const Unit &u = c.units.front();
+                Bytes r = ack(m);
+                r.insert(r.end(), u.id.begin(), u.id.end());
+                const auto sm = enc_sm16(u.temp.at(rq.t_us));
+                r.push_back(sm[1]);
+                r.push_back(sm[0]);
+                return finish(r);
+            }
+            return bad;
+        }
         case 'W':
         case 'N': {
             // Stores the channel configuration in EEPROM and restarts; a search-mode start

@@ -57,6 +57,14 @@ TEST_F(Commands, RegistersOfThePlainModule)
     EXPECT_EQ((int)ask(bus, "$0A2").size(), command_spec(CMD_READ_CONFIG)->reply_len);
     EXPECT_EQ((int)ask(bus, "$0A6").size(), command_spec(CMD_READ_COUNTS)->reply_len);
     EXPECT_EQ((int)ask(bus, "$0AE").size(), command_spec(CMD_READ_FAULT)->reply_len);
+    // First unit's ID and temperature (sign and magnitude, high byte first).
+    m.channels[0].units[0].temp = sim::Reading::constant(-1.0);
+    const Bytes quick = ask(bus, "$0A*");
+    ASSERT_EQ(quick.size(), 14u);
+    EXPECT_EQ(Bytes(quick.begin() + 3, quick.begin() + 11),
+              Bytes(m.channels[0].units[0].id.begin(), m.channels[0].units[0].id.end()));
+    EXPECT_EQ(quick[11], 0x08);
+    EXPECT_EQ(quick[12], 0x10);
     // $AAT exists only on 4562/4563: a wrong lead elsewhere.
     EXPECT_EQ(ask(bus, "$0AT")[0], '?');
 }

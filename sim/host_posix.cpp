@@ -83,10 +83,12 @@ uint32_t speed_of(speed_t s)
     }
 }
 
+// Never blocks: when the other side does not read and its buffer is full, the bytes are
+// lost, as they would be on a line nobody listens to.
 void write_all(int fd, const uint8_t *p, size_t n, bool sock)
 {
     while (n > 0) {
-        const ssize_t k = sock ? send(fd, p, n, MSG_NOSIGNAL) : write(fd, p, n);
+        const ssize_t k = sock ? send(fd, p, n, MSG_NOSIGNAL | MSG_DONTWAIT) : write(fd, p, n);
         if (k <= 0) {
             if (k < 0 && errno == EINTR)
                 continue;
@@ -131,6 +133,7 @@ int host_run(World &w, const Options &o)
             std::fprintf(stderr, "voksim: cannot create a pty: %s\n", std::strerror(errno));
             return 1;
         }
+        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
         const char *name = ptsname(master);
         slave = open(name, O_RDWR | O_NOCTTY);
         termios t{};
@@ -257,7 +260,7 @@ int host_run(World &w, const Options &o)
                     std::fflush(stdout);
                 }
             } else if (p.fd == master) {
-                const ssize_t k = read(master, buf, sizeof buf);
+                const ssize_t k = read(master, buf, sizeof buf);  // non-blocking
                 if (k > 0) {
                     termios t{};
                     tcgetattr(slave, &t);

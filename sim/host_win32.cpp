@@ -135,15 +135,17 @@ int host_run(World &w, const Options &o)
                 client = c;
                 BOOL one = TRUE;
                 setsockopt(client, IPPROTO_TCP, TCP_NODELAY, (const char *)&one, sizeof one);
+                u_long nonblocking = 1;  // a client that stops reading loses bytes, never stalls us
+                ioctlsocket(client, FIONBIO, &nonblocking);
                 net.tcp_open(now());
             }
         }
         if (client != INVALID_SOCKET && FD_ISSET(client, &rd)) {
             const int k = recv(client, buf, sizeof buf, 0);
-            if (k <= 0) {
+            if (k == 0 || (k < 0 && WSAGetLastError() != WSAEWOULDBLOCK)) {
                 closesocket(client);
                 client = INVALID_SOCKET;
-            } else {
+            } else if (k > 0) {
                 net.tcp_send(now(), (const uint8_t *)buf, (size_t)k);
             }
         }

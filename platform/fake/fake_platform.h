@@ -66,6 +66,9 @@ int serial_in_queue(const std::string &port_name);
 
 // Addresses are IPv4 in network byte order, as in platform/net.h; ports in host order.
 // sock_connect to (ip, port) reaches `conv`'s TCP side; any other endpoint is refused.
+// Frames sent go onto conv's bus line at conv->line_baud; replies become readable as their
+// bytes arrive. To have the peer close mid-reply set conv->close_after_bytes (recv then
+// returns 0 after that many reply bytes, and sends fail).
 void attach_tcp(uint32_t ip, uint16_t port, sim::NetConverter *conv);
 // `conv` answers datagrams sent to port 30718 at its address, at 255.255.255.255 and at the
 // directed broadcast of its subnet (conv->config.mask). Its address is conv->config.ip, or

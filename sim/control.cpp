@@ -124,6 +124,15 @@ std::string World::control(const std::string &line, int64_t t_us)
         return s.empty() ? "(no modules)" : s;
     }
 
+    static const char *const module_commands[] = {"power", "digital-in", "analog", "fault-status",
+                                                   "fault", "absent", "inputs", "set", "ramp",
+                                                   "sine"};
+    bool known = false;
+    for (const char *c : module_commands)
+        known = known || cmd == c;
+    if (!known)
+        return "error: unknown command " + cmd + " (try help)";
+
     long addr;
     if (!a.num(addr, 16) || addr < 0 || addr > 255)
         return "error: " + cmd + " needs a module address in hex";
@@ -259,7 +268,7 @@ std::string World::control(const std::string &line, int64_t t_us)
         }
         return "ok";
     }
-    return "error: unknown command " + cmd + " (try help)";
+    return "error: " + cmd + " ADDR CH POS ...";
 }
 
 }  // namespace voksim

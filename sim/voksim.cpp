@@ -1,4 +1,4 @@
-// voksim entry: options, the world from the bus file, the traffic log; the faces run in host_*.
+// voksim: options, the world from the bus file, the traffic log; the faces run in host_*.
 #include "sim/voksim.h"
 
 #include <algorithm>
@@ -185,21 +185,3 @@ void World::log_traffic(int64_t t_us, bool request, const std::vector<uint8_t> &
 }
 
 }  // namespace voksim
-
-int main(int argc, char **argv)
-{
-    voksim::Options o;
-    std::string err;
-    if (!voksim::parse_options(argc, argv, o, err)) {
-        if (!err.empty())
-            std::fprintf(stderr, "voksim: %s\n", err.c_str());
-        std::fputs(voksim::usage(), err.empty() ? stdout : stderr);
-        return err.empty() ? 0 : 2;
-    }
-    voksim::World w;
-    if (!voksim::build_world(o, w, err)) {
-        std::fprintf(stderr, "voksim: %s\n", err.c_str());
-        return 1;
-    }
-    return voksim::host_run(w, o);
-}

@@ -99,6 +99,12 @@ TEST_F(FakeSerial, BaudMismatchGetsNoAnswer)
     serial_write(h, req, 5);
     uint8_t rx[32];
     EXPECT_EQ(serial_read(h, rx, 11), 0);
+    // A converter fixed at 9600 with an echo: the host at 4800 hears its own bytes garbled.
+    conv.baud = 9600;
+    conv.echo = true;
+    serial_write(h, req, 5);
+    ASSERT_EQ(serial_read(h, rx, 11), 5);
+    EXPECT_NE(std::string((char *)rx, 5), "$01M\r");
 }
 
 TEST_F(FakeSerial, LogRecordsLinesAndFrames)

@@ -49,8 +49,10 @@ struct Reader {
     {
         long long n = 0;
         if (v.type == JValue::Number) {
-            if (v.num != std::floor(v.num))
+            if (v.num != std::floor(v.num) || !std::isfinite(v.num))
                 fail(v, what + " must be a whole number");
+            if (v.num < (double)lo || v.num > (double)hi)
+                fail(v, what + " must be " + std::to_string(lo) + ".." + std::to_string(hi));
             n = (long long)v.num;
         } else if (v.type == JValue::String && !v.str.empty()) {
             char *end = nullptr;
@@ -67,7 +69,7 @@ struct Reader {
 
     double number(const JValue &v, const std::string &what) const
     {
-        if (v.type != JValue::Number)
+        if (v.type != JValue::Number || !std::isfinite(v.num))
             fail(v, what + " must be a number");
         return v.num;
     }
@@ -344,8 +346,12 @@ struct Reader {
             m.analog[0] = reading(x->arr[0], "analog");
             m.analog[1] = reading(x->arr[1], "analog");
         }
-        if (auto x = v.get("turnaround_ms"))
-            m.turnaround_us = (int)(number(*x, "turnaround_ms") * 1000);
+        if (auto x = v.get("turnaround_ms")) {
+            const double ms = number(*x, "turnaround_ms");
+            if (ms < 0 || ms > 60000)
+                fail(*x, "turnaround_ms must be 0..60000");
+            m.turnaround_us = (int)(ms * 1000);
+        }
         if (auto x = v.get("faults")) faults(*x, m.faults);
         if (auto x = v.get("channels")) channels(*x, m, false);
         if (auto x = v.get("digital")) channels(*x, m, true);

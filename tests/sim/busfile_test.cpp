@@ -114,6 +114,10 @@ TEST(BusFile, MalformedFilesNameFileLineAndFault)
     EXPECT_EQ(refusal("{ \"modules\": [ { \"address\": 1, \"model\": 4560, \"firmware\": \"V1.0\n\" } ] }"),
               "bad.json:1: line break inside a string");
     EXPECT_EQ(refusal("[]"), "bad.json:1: the bus file must be an object");
+    EXPECT_EQ(refusal("{ \"modules\": [ { \"address\": 1e400, \"model\": 4560 } ] }"),
+              "bad.json:1: address must be a whole number");
+    EXPECT_EQ(refusal("{ \"modules\": [ { \"address\": 1, \"model\": 4560, \"turnaround_ms\": -1e999 } ] }"),
+              "bad.json:1: turnaround_ms must be a number");
     EXPECT_EQ(refusal(""), "bad.json:1: unexpected end of file");
 }
 

@@ -1,5 +1,6 @@
 // voksim control commands: readings, faults, power cycles, echo and logging at run time.
 #include <cstdio>
+#include <cmath>
 #include <cstdlib>
 #include <sstream>
 
@@ -53,7 +54,7 @@ struct Args {
             return false;
         char *end = nullptr;
         out = std::strtod(s.c_str(), &end);
-        return *end == 0;
+        return *end == 0 && std::isfinite(out);
     }
     bool flag(bool &out)
     {

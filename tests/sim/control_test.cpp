@@ -133,6 +133,7 @@ TEST_F(Control, Refusals)
     EXPECT_EQ(w.control("set 01 0 9 temp 1", 0), "error: no unit at that position");
     EXPECT_EQ(w.control("set 01 8 0 temp 1", 0), "error: set ADDR CH POS ...");
     EXPECT_EQ(w.control("set 01 0 0 pressure 1", 0), "error: set ADDR CH POS temp|hum ...");
+    EXPECT_EQ(w.control("set 01 0 0 temp nan", 0), "error: set ADDR CH POS temp|hum VALUE");
     EXPECT_EQ(w.control("fault 01 slow", 0), "error: fault ADDR slow N");
     EXPECT_EQ(w.control("fault 01 melt", 0), "error: unknown fault melt");
     EXPECT_EQ(w.control("echo maybe", 0), "error: echo on|off");

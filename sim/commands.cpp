@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "protocol/catalogue.h"
 #include "protocol/protocol.h"
 #include "sim/sim_internal.h"
 
@@ -200,6 +201,9 @@ Bytes reply_4500(Module &m, uint8_t digit, int64_t t_us)
 
 Bytes wrong(const Module &m) { return finish(ack(m, '?')); }
 
+// Request length (CR included) of a catalogue command.
+size_t req_len(CommandId id) { return (size_t)command_spec(id)->request_len; }
+
 }  // namespace
 
 std::vector<uint8_t> module_reply(Module &m, const Request &rq)
@@ -210,7 +214,7 @@ std::vector<uint8_t> module_reply(Module &m, const Request &rq)
     const int model = m.model();
     const Bytes bad = wrong(m);
 
-    if (lead == '$' && n == 5) {
+    if (lead == '$' && n == req_len(CMD_READ_CONFIG)) {
         switch (f[3]) {
         case '2': {
             Bytes r = ack(m);
@@ -294,7 +298,7 @@ std::vector<uint8_t> module_reply(Module &m, const Request &rq)
         }
     }
 
-    if (lead == '%' && n == 12) {
+    if (lead == '%' && n == req_len(CMD_WRITE_CONFIG)) {
         // New address, type, baud and format take effect at once; the reply already carries
         // the new address (it still leaves at the old speed).
         const int baud = dec_pair_value(f + 7);
@@ -307,18 +311,18 @@ std::vector<uint8_t> module_reply(Module &m, const Request &rq)
         return finish(ack(m));
     }
 
-    if (lead == '&' && n == 5 && f[3] == '9') {
+    if (lead == '&' && n == req_len(CMD_SOFT_RESET) && f[3] == '9') {
         Bytes r = finish(ack(m, '>'));
         module_restart(m, rq.t_us, rq.bus->restart_scale, -1);
         return r;
     }
 
-    if (model == 4500 && lead == '#' && n == 5) {
+    if (model == 4500 && lead == '#' && n == req_len(CMD_4500_INPUTS)) {
         Bytes r = reply_4500(m, f[3], rq.t_us);
         return r.empty() ? bad : r;
     }
 
-    if ((lead == '#' || lead == '&' || lead == '*') && n == 5) {
+    if ((lead == '#' || lead == '&' || lead == '*') && n == req_len(CMD_READ_DATA)) {
         const int c = channel_of_digit(f[3]);
         if (c < 0)
             return bad;
@@ -338,7 +342,7 @@ std::vector<uint8_t> module_reply(Module &m, const Request &rq)
         });
     }
 
-    if (lead == '/' && n == 5) {  // digital output byte
+    if (lead == '/' && n == req_len(CMD_WRITE_DO)) {  // digital output byte
         m.digital_out = f[3];
         Bytes r = ack(m);
         r.push_back(f[3]);
@@ -346,7 +350,7 @@ std::vector<uint8_t> module_reply(Module &m, const Request &rq)
     }
 
     // Sort number write: '/' (models 4562 and 4563 take '^'), position and number + 0x10.
-    if ((lead == '/' || lead == '^') && n == 7) {
+    if ((lead == '/' || lead == '^') && n == req_len(CMD_WRITE_SORT)) {
         const int c = channel_of_digit(f[3]);
         if ((lead == '^') != is_456x(model) || c < 0 || c > 7)
             return bad;
@@ -358,7 +362,7 @@ std::vector<uint8_t> module_reply(Module &m, const Request &rq)
         return finish(ack(m));
     }
 
-    if (lead == '/' && n == 9) {  // ITU output: /AAcNNhh, NN the ITU's number
+    if (lead == '/' && n == req_len(CMD_ITU_OUTPUT)) {  // /AAcNNhh, NN the ITU's number
         const int c = channel_of_digit(f[3]);
         if (c < 0 || c > 7)
             return bad;
@@ -369,7 +373,7 @@ std::vector<uint8_t> module_reply(Module &m, const Request &rq)
         return finish(ack(m));
     }
 
-    if (model == 4501 && (lead == '^' || lead == '~') && n == 5) {
+    if (model == 4501 && (lead == '^' || lead == '~') && n == req_len(CMD_4501_READ_IDS)) {
         const int c = channel_of_digit(f[3]);
         if (c < 0)
             return bad;
@@ -384,7 +388,8 @@ std::vector<uint8_t> module_reply(Module &m, const Request &rq)
         });
     }
 
-    if (model == 4501 && lead == '@' && n == 8) {  // @AAcNNs: NN hex index, s '0' on '1' off
+    // @AAcNNs: NN the ITU's index in hex, s '0' on, '1' off.
+    if (model == 4501 && lead == '@' && n == req_len(CMD_4501_SWITCH)) {
         const int c = channel_of_digit(f[3]);
         const int idx = hex_pair_value(f + 4);
         if (c < 0 || c > 7 || (size_t)idx >= m.channels[c].digital.size() ||
@@ -396,7 +401,7 @@ std::vector<uint8_t> module_reply(Module &m, const Request &rq)
         return finish(r);
     }
 
-    if (lead == '@' && n == 10 && (f[6] == '1' || f[6] == '2')) {
+    if (lead == '@' && n == req_len(CMD_ITU_ADDRESS) && (f[6] == '1' || f[6] == '2')) {
         // @AAcOO1NN (address OO becomes NN) and @AAcNN2XX (offset code XX for address NN);
         // the ITU takes either on after the module's next reset.
         const int c = channel_of_digit(f[3]);

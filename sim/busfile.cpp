@@ -164,7 +164,8 @@ struct Reader {
         for (const JValue &v : list.arr) {
             object(v, what + " entry");
             only(v, {"family", "itu", "serial", "id", "id1", "id2", "sort", "temp", "hum",
-                     "value", "inputs", "outputs", "point", "calibration", "absent", "count", "step"});
+                     "value", "inputs", "outputs", "point", "calibration", "absent", "count", "step",
+                     "w13"});
             const bool is_itu = v.get("itu") != nullptr;
             if (is_itu == (v.get("family") != nullptr) && !v.get("id"))
                 fail(v, what + ": a unit needs either \"family\" or \"itu\" (or a full \"id\")");
@@ -205,6 +206,8 @@ struct Reader {
                 u.calibration = (uint8_t)integer(*x, "calibration", 0, 255);
             if (const JValue *x = v.get("absent"))
                 u.absent = boolean(*x, "absent");
+            if (const JValue *x = v.get("w13"))
+                u.w13 = boolean(*x, "w13");
             const long long count = v.get("count") ? integer(*v.get("count"), "count", 1, 64) : 1;
             const double step = v.get("step") ? number(*v.get("step"), "step") : 0.0;
             for (long long k = 0; k < count; k++) {

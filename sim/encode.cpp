@@ -122,6 +122,11 @@ std::array<uint8_t, 4> encode_record(const Unit &u, const Module &m, int channel
             return {u.sort, enc_h(h), sm[0], sm[1]};
         }
         default: {  // 0x28, 0x22 and other 16-bit families: alarm bytes TH/TL after the value
+            if (u.family() == 0x28 && u.w13) {
+                // 13 bits in 1/32 °C, left-aligned; the 0xFF pair marks this form.
+                auto tt = enc_t32(t);
+                return {tt[0], tt[1], 0xFF, 0xFF};
+            }
             auto tt = enc_t16(t);
             if (u.family() == 0x28 && model == 4563)
                 return {tt[0], tt[1], u.calibration, 0x46};

@@ -56,6 +56,7 @@ struct Unit {
                                // ITUs: output state, 0 on / 1 off, set by @AAcNNs
     uint8_t point = 0;         // ITU_8_TEMP / ITU_ANALOG: the ITU's own point number 0-7
     uint8_t calibration = 0;   // 0x28 on model 4563: the two offset nibbles of record byte 2
+    bool w13 = false;          // 0x28 unit reporting in 1/32 °C steps (record bytes 2-3 0xFF)
     bool absent = false;       // the unit delivers nothing: its record is all 0xFF
     uint8_t family() const { return id[0]; }
 };

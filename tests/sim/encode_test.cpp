@@ -59,6 +59,18 @@ TEST(Encode, WorkedRecordsOfThe28Family)
     EXPECT_DOUBLE_EQ(t16(r[0], r[1]), 1.5);
 }
 
+TEST(Encode, WorkedRecordOf28In13BitForm)
+{
+    sim::Unit u = sim::make_sensor(0x28, 1, 1.5625);
+    u.w13 = true;
+    EXPECT_EQ(record(u, 4560), (Rec{0x90, 0x01, 0xFF, 0xFF}));
+    u.temp = sim::Reading::constant(-20.25);
+    const Rec r = record(u, 4560);
+    EXPECT_EQ(r[0] & 7, 0);
+    const uint16_t raw = (uint16_t)(256 * r[1] + r[0]);
+    EXPECT_DOUBLE_EQ(-(((0x10000 - raw) & 0xFFFF) >> 3) * 0.03125, -20.25);
+}
+
 TEST(Encode, WorkedRecordOfThe10Family)
 {
     EXPECT_EQ(record(sim::make_sensor(0x10, 1, 25.0), 4101), (Rec{0x32, 0x00, 0x0C, 0x10}));

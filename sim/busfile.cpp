@@ -165,7 +165,7 @@ struct Reader {
             object(v, what + " entry");
             only(v, {"family", "itu", "serial", "id", "id1", "id2", "sort", "temp", "hum",
                      "value", "inputs", "outputs", "point", "calibration", "absent", "count", "step",
-                     "w13"});
+                     "w13", "open"});
             const bool is_itu = v.get("itu") != nullptr;
             if (is_itu == (v.get("family") != nullptr) && !v.get("id"))
                 fail(v, what + ": a unit needs either \"family\" or \"itu\" (or a full \"id\")");
@@ -208,6 +208,8 @@ struct Reader {
                 u.absent = boolean(*x, "absent");
             if (const JValue *x = v.get("w13"))
                 u.w13 = boolean(*x, "w13");
+            if (const JValue *x = v.get("open"))
+                u.open = boolean(*x, "open");
             const long long count = v.get("count") ? integer(*v.get("count"), "count", 1, 64) : 1;
             const double step = v.get("step") ? number(*v.get("step"), "step") : 0.0;
             for (long long k = 0; k < count; k++) {

@@ -17,6 +17,7 @@ const char *HELP =
     "  ramp ADDR CH POS temp|hum TO SECONDS  move linearly from the present value\n"
     "  sine ADDR CH POS temp|hum MID AMP PERIOD_S\n"
     "  absent ADDR CH POS on|off             unit delivers nothing (a pulled wire)\n"
+    "  open ADDR CH POS on|off               ITU input open (thermocouple, point)\n"
     "  inputs ADDR CH POS BYTE               input bits of a unit\n"
     "  digital-in ADDR BYTE                  model 4500 input byte\n"
     "  analog ADDR 0|1 VALUE                 model 4500 reading\n"
@@ -126,7 +127,7 @@ std::string World::control(const std::string &line, int64_t t_us)
     }
 
     static const char *const module_commands[] = {"power", "digital-in", "analog", "fault-status",
-                                                   "fault", "absent", "inputs", "set", "ramp",
+                                                   "fault", "absent", "open", "inputs", "set", "ramp",
                                                    "sine"};
     bool known = false;
     for (const char *c : module_commands)
@@ -225,11 +226,11 @@ std::string World::control(const std::string &line, int64_t t_us)
     if ((size_t)pos >= units.size())
         return "error: no unit at that position";
     sim::Unit &u = units[pos];
-    if (cmd == "absent") {
+    if (cmd == "absent" || cmd == "open") {
         bool on;
         if (!a.flag(on))
-            return "error: absent ADDR CH POS on|off";
-        u.absent = on;
+            return "error: " + cmd + " ADDR CH POS on|off";
+        (cmd == "absent" ? u.absent : u.open) = on;
         return "ok";
     }
     if (cmd == "inputs") {

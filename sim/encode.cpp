@@ -142,10 +142,14 @@ std::array<uint8_t, 4> encode_record(const Unit &u, const Module &m, int channel
         return {0x0A, enc_h(h), sm[0], sm[1]};
     }
     case ITU_HIGH_TEMP: {
+        if (u.open)
+            return {0x00, 0x00, 0x80, 0x00};
         const long q = std::clamp(std::lround(t * 4.0), 0L, 0x7FFFL);
         return {0x00, (uint8_t)(q & 0xFF), (uint8_t)(q >> 8), 0x00};
     }
     case ITU_8_TEMP: {
+        if (u.open)
+            return {0x00, 0xFF, (uint8_t)((u.point << 5) | 0x10), 0x00};
         auto sm = enc_sm16(t);
         return {0x00, sm[0], (uint8_t)((u.point << 5) | sm[1]), 0x00};
     }
@@ -156,6 +160,8 @@ std::array<uint8_t, 4> encode_record(const Unit &u, const Module &m, int channel
     case ITU_4IN_4OUT:
         return {0x00, (uint8_t)(u.inputs & 0x0F), (uint8_t)(u.outputs & 0x0F), 0x00};
     case ITU_ANALOG: {
+        if (u.open)
+            return {0x00, 0xFF, (uint8_t)((u.point << 5) | 0x10), 0x00};
         const long r = std::clamp(std::lround(t * 1023.0 / 5.0), 0L, 1023L);
         return {0x00, (uint8_t)(r & 0xFF), (uint8_t)((u.point << 5) | (r >> 8)), 0x00};
     }

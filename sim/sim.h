@@ -58,6 +58,7 @@ struct Unit {
     uint8_t calibration = 0;   // 0x28 on model 4563: the two offset nibbles of record byte 2
     bool w13 = false;          // 0x28 unit reporting in 1/32 °C steps (record bytes 2-3 0xFF)
     bool absent = false;       // the unit delivers nothing: its record is all 0xFF
+    bool open = false;         // ITU input open: thermocouple (type 2), point unconnected (3, 11)
     uint8_t family() const { return id[0]; }
 };
 

@@ -96,6 +96,8 @@ TEST_F(Control, Readings)
     EXPECT_EQ(w.control("absent 01 0 1 on", 0), "ok");
     const Bytes d = ask("#010");
     EXPECT_EQ(Bytes(d.begin() + 9, d.begin() + 13), (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(w.control("open 01 0 0 on", 0), "ok");
+    EXPECT_TRUE(unit(0).open);
     EXPECT_EQ(w.control("digital-in 02 0x0F", 0), "ok");
     EXPECT_EQ(ask("#020")[3], 0x0F);
     EXPECT_EQ(w.control("analog 02 1 12.5", 0), "ok");

@@ -136,6 +136,13 @@ TEST(Encode, ItuRecords)
     EXPECT_EQ(r[2], 0x23);
     EXPECT_EQ(r[1], 0xFF);
 
+    hot.open = true;
+    EXPECT_EQ(record(hot, 4560)[2], 0x80);  // thermocouple open
+    eight.open = true;
+    r = record(eight, 4560);
+    EXPECT_EQ(r[1], 0xFF);
+    EXPECT_EQ(r[2], (5 << 5) | 0x10);  // point 5 not connected
+
     sim::Unit io = sim::make_itu(sim::ITU_4IN_4OUT, 1, 2, 0);
     io.inputs = 0xA5;
     io.outputs = 0x3C;

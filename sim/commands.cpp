@@ -42,7 +42,7 @@ uint8_t state_mask(const Module &m, int configured)
         return (uint8_t)configured;
     uint8_t mask = 0;
     for (int c = 0; c < 8; c++)
-        if (!m.channels[c].units.empty())
+        if (!m.channels[c].units.empty() || !m.channels[c].digital.empty())
             mask |= (uint8_t)(1 << c);
     return mask;
 }

@@ -102,6 +102,7 @@ struct Module {
     char mode = '0';                 // $AAR: '0' search, '1' storage, other: normal
     uint8_t fault_code = 0, error_mask = 0, warning_mask = 0;
     int state_mask = -1;             // $AA6 state mask; -1: bit n set when channel n has units
+                                     // (or digital ITUs)
     int state_mask2 = -1;            // $AA8 state mask; -1: as state_mask
     uint8_t kind_mask_a = 0, kind_mask_b = 0;  // $AAT (4562/4563): ChannelKind a / b masks
     Alarm alarm;                     // 4101-4103

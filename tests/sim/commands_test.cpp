@@ -76,7 +76,7 @@ TEST_F(Commands, CountLayoutsPerModel)
     m4501.channels[2].digital.assign(5, sim::make_sensor(0x42, 2, 0));
     const Bytes r1 = ask(bus, "$016");
     ASSERT_EQ(r1.size(), 22u);
-    EXPECT_EQ(S(Bytes(r1.begin(), r1.begin() + 5)), "!0101");
+    EXPECT_EQ(S(Bytes(r1.begin(), r1.begin() + 5)), "!0105");  // CH0 sensors, CH2 digital
     EXPECT_EQ(Bytes(r1.begin() + 5, r1.begin() + 21),
               (Bytes{3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0, 0, 0}));
 

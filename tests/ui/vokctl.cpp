@@ -220,8 +220,13 @@ bool step(const std::string &line)
         return true;
     }
     if (verb == "set-text") {
+        // An edit's change notice may open a message box inside vokmon, which would hold a
+        // plain SendMessage until the box is answered: give up waiting after 2 s instead.
         std::wstring w = wide(rest(line, 2));
-        return SendDlgItemMessageW(g_dialog, num(a, 1, 0), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(w.c_str())) != 0;
+        DWORD_PTR result = 0;
+        LRESULT ok = SendMessageTimeoutW(GetDlgItem(g_dialog, num(a, 1, 0)), WM_SETTEXT, 0,
+                                         reinterpret_cast<LPARAM>(w.c_str()), SMTO_NORMAL, 2000, &result);
+        return ok != 0 || GetLastError() == ERROR_TIMEOUT || GetLastError() == 0;
     }
     if (verb == "get-text") {
         std::printf("text %d %s\n", num(a, 1, 0), utf8(text_of(GetDlgItem(g_dialog, num(a, 1, 0)))).c_str());

@@ -113,6 +113,13 @@ if [ "$mode" = net ]; then
 fi
 shot dialog-1008
 
+if [ "$mode" = net ]; then
+    # Notifications reach the logic: the converter list shows the reply wait for type 7,
+    # whose range is enforced as it is typed; then back to the network converter.
+    vokctl "wait-main" "dialog 214" "select 800 7" "sleep 300" "set-text 1309 5" "box 5000" "select 800 4" "sleep 300" \
+        || fail "reply wait field"
+    printf '%s\n' "$last" | grep -q "应答等待时间设置范围为: 10 --> 15000 ms" || fail "no range message"
+fi
 vokctl "wait-main" "dialog 214" "click 214" || fail "open button"
 if [ "$mode" = net ]; then
     vokctl "box 20000" || fail "no connect notice"
@@ -147,5 +154,6 @@ assert len(b) == 16, len(b)
 want_type = 4 if sys.argv[1] == "net" else 0
 assert b[2] == want_type and b[0] == 1 and b[1] == 2, b
 assert int.from_bytes(b[8:10], "little") == int(sys.argv[2]), b
+assert int.from_bytes(b[12:14], "little") == (10 if sys.argv[1] == "net" else 50), b
 PY
 echo "PASS ($modules modules; screenshots in $out)"

@@ -271,9 +271,30 @@ unsigned ui_get_uint(UiWindow dlg, int id, int *ok)
     return good ? static_cast<unsigned>(v) : 0;
 }
 
-void ui_enable(UiWindow dlg, int id, int enabled) { window(dlg).ctl(id).enabled = enabled != 0; }
-void ui_show(UiWindow dlg, int id, int shown) { window(dlg).ctl(id).shown = shown != 0; }
-void ui_check(UiWindow dlg, int id, int checked) { window(dlg).ctl(id).checked = checked != 0; }
+namespace {
+void record(UiWindow w, const char *what, int id, int value)
+{
+    window(w).calls.push_back(std::string(what) + ":" + std::to_string(id) + "=" + std::to_string(value));
+}
+}  // namespace
+
+void ui_enable(UiWindow dlg, int id, int enabled)
+{
+    window(dlg).ctl(id).enabled = enabled != 0;
+    record(dlg, "enable", id, enabled != 0);
+}
+
+void ui_show(UiWindow dlg, int id, int shown)
+{
+    window(dlg).ctl(id).shown = shown != 0;
+    record(dlg, "show", id, shown != 0);
+}
+
+void ui_check(UiWindow dlg, int id, int checked)
+{
+    window(dlg).ctl(id).checked = checked != 0;
+    record(dlg, "check", id, checked != 0);
+}
 int ui_is_checked(UiWindow dlg, int id) { return window(dlg).ctl(id).checked ? 1 : 0; }
 
 void ui_focus(UiWindow dlg, int id)
@@ -286,6 +307,7 @@ int ui_list_add(UiWindow dlg, int id, const char *utf8)
 {
     auto &c = window(dlg).ctl(id);
     c.items.push_back(utf8 ? utf8 : "");
+    window(dlg).calls.push_back("add:" + std::to_string(id) + "=" + c.items.back());
     return static_cast<int>(c.items.size()) - 1;
 }
 
@@ -294,6 +316,7 @@ int ui_list_insert(UiWindow dlg, int id, int index, const char *utf8)
     auto &c = window(dlg).ctl(id);
     if (index < 0 || index > static_cast<int>(c.items.size())) index = static_cast<int>(c.items.size());
     c.items.insert(c.items.begin() + index, utf8 ? utf8 : "");
+    record(dlg, "insert", id, index);
     return index;
 }
 
@@ -301,6 +324,7 @@ void ui_list_delete(UiWindow dlg, int id, int index)
 {
     auto &c = window(dlg).ctl(id);
     if (index < 0 || index >= static_cast<int>(c.items.size())) return;
+    record(dlg, "delete", id, index);
     c.items.erase(c.items.begin() + index);
     if (c.sel == index) c.sel = -1;
     else if (c.sel > index) c.sel--;
@@ -313,6 +337,7 @@ void ui_list_reset(UiWindow dlg, int id)
     c.sel = -1;
     c.multi.clear();
     c.top = 0;
+    record(dlg, "reset", id, 0);
 }
 
 int ui_list_count(UiWindow dlg, int id) { return static_cast<int>(window(dlg).ctl(id).items.size()); }
@@ -330,6 +355,7 @@ void ui_list_set_sel(UiWindow dlg, int id, int index)
 {
     auto &c = window(dlg).ctl(id);
     c.sel = index >= 0 && index < static_cast<int>(c.items.size()) ? index : -1;
+    record(dlg, "sel", id, index);
 }
 
 int ui_list_get_sel(UiWindow dlg, int id) { return window(dlg).ctl(id).sel; }

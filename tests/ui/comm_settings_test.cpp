@@ -262,4 +262,31 @@ TEST_F(CommSettings, CloseButtonClosesTheLinkAndUnlocksTheChoices)
     EXPECT_EQ(link_state.open, 0);
 }
 
+TEST_F(CommSettings, DiscoveryButtonRunsTheConverterListAndShowsWhatItSet)
+{
+    static const UiDialogHandlers list = {
+        [](UiWindow d) {
+            // The converter list picks a converter: new address, port and bus speed.
+            snprintf(net_state.ip_text, sizeof net_state.ip_text, "127.0.0.5");
+            link_settings.net_port = 10009;
+            link_settings.net_baud_index = 4;
+            ui_end_dialog(d, 0);
+        },
+        nullptr, nullptr, nullptr};
+    comm_settings_features.converter_list = &list;
+    link_settings.converter_type = 4;
+    run_comm(window, [](UiWindow dlg) {
+        auto &w = headless::window(dlg);
+        for (int id = IDC_BAUD_2400; id <= IDC_BAUD_38400; ++id) w.ctl(id).checked = id == IDC_BAUD_38400;
+        headless::click(dlg, IDC_NET_SEARCH);
+        EXPECT_EQ(link_settings.baud_index, 4);  // taken from the radio buttons first
+        EXPECT_EQ(w.ctl(IDC_NET_IP).text, "127.0.0.5");
+        EXPECT_EQ(w.ctl(IDC_NET_PORT).text, "10009");
+        EXPECT_EQ(w.ctl(IDC_NET_BAUD).text, "38400");
+        EXPECT_FALSE(w.ended);
+    });
+    comm_settings_features = CommSettingsFeatures{};
+    EXPECT_EQ(headless::dialogs_run(), (std::vector<int>{IDD_COMM_SETTINGS, IDD_CONVERTER_LIST}));
+}
+
 }  // namespace

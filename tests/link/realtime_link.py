@@ -143,6 +143,7 @@ def main():
                         exe, "tcp", info["tcp"]] + extra, env)
         finally:
             stop(p)
+    if mode == "wine-pty":
         echo = "--echo" in extra
         p, _ = start_voksim(["--pty", link, "--echo" if echo else "--no-echo"])
         try:

@@ -42,10 +42,10 @@ const CommandSpec *command_spec(CommandId id)
 
 int command_reply_length(CommandId id, int records)
 {
-    const CommandSpec *spec = command_spec(id);
-    if (spec == nullptr)
+    const CommandSpec *row = command_spec(id);
+    if (row == nullptr)
         return -1;
-    if (spec->kind == REPLY_KIND_DATA && spec->record_size > 0)
-        return data_reply_length(records, spec->record_size);
-    return spec->reply_len;
+    if (row->kind == REPLY_KIND_DATA && row->record_size > 0)
+        return data_reply_length(records, row->record_size);
+    return row->reply_len;
 }

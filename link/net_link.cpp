@@ -50,6 +50,11 @@ int net_open(void) {
         return NET_OPEN_REFUSED;
     }
     link_state.open = 1;
+    // The TCP link carries the module's reply alone, from RxBuffer[0]. An echo found earlier
+    // on a serial converter must not survive, or every reply would be read 5 bytes late and
+    // every receive would wait its full window for 5 bytes that never come.
+    link_state.echo_on = 0;
+    link_state.echo_len = 0;
     link_settings.net_ip = ip;
     link_settings.net_port = net_state.port_entered;
     return 0;

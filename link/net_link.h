@@ -27,7 +27,8 @@ enum {
 };
 
 // Connects to net_state.host_text at net_state.port_entered. 0 when open (link_settings.net_ip
-// and net_port then hold the address and port used), else a NET_OPEN_ code with the link closed.
+// and net_port then hold the address and port used, and echo_on / echo_len are 0: the TCP
+// link has no echo), else a NET_OPEN_ code with the link closed.
 int net_open(void);
 
 // Closes the socket and the socket library; the link is closed afterwards. Returns 0.

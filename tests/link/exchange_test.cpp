@@ -169,6 +169,25 @@ TEST_F(LinkExchange, EchoAloneIsNoReplyStart) {
     EXPECT_EQ(sleeps(), (std::vector<int>{70, (int)std::trunc(1.2 * 21 + 70)}));
 }
 
+TEST_F(LinkExchange, EchoOfASerialConverterDoesNotCarryOverToTheNetworkLink) {
+    module();
+    open_serial(0, B9600, sim::ConverterKind::Rs232, true);
+    probe_echo();
+    ASSERT_EQ(link_state.echo_len, 5);
+    port_close();
+
+    open_net(B9600);
+    EXPECT_EQ(link_state.echo_on, 0);
+    EXPECT_EQ(link_state.echo_len, 0);
+    // A caller sizes the reply as echo_len + 10 and reads it at echo_len: the whole reply,
+    // at once, from the head of the buffer.
+    const int64_t t0 = fake::now_us();
+    EXPECT_EQ(bus_exchange(link_state.echo_len + 10, 5, kReadConfig), 10);
+    EXPECT_EQ(RxBuffer[link_state.echo_len], '!');
+    EXPECT_EQ(rx(link_state.echo_len, 10), "!01400600\r");
+    EXPECT_LT(fake::now_us() - t0, 500000);  // no receive window ran out waiting for echo bytes
+}
+
 // ---- polled paths -----------------------------------------------------------------------
 
 TEST_F(LinkExchange, RadioPollsUntilTheReplyStartsThenPostWait) {

@@ -51,6 +51,10 @@ int64_t BusLine::send(int64_t t_us, const uint8_t *p, size_t n, uint32_t baud)
             continue;
         // Modules resynchronise on a lead character: noise before it is ignored.
         auto lead = std::find_if(frame_.begin(), frame_.end(), is_lead);
+        // The output write /AAv carries v as a raw byte, which may be a CR: no request is
+        // shorter than 5 bytes, so a CR right after "/AA" is the value, not the end.
+        if (lead != frame_.end() && *lead == '/' && frame_.end() - lead == 4)
+            continue;
         std::vector<uint8_t> frame(lead, frame_.end());
         frame_.clear();
         if (frame.size() < 4 || bus_ == nullptr)

@@ -92,6 +92,27 @@ TEST_F(FakeSerial, ReadTimesOutWithWhatArrived)
     EXPECT_EQ(serial_read(h, rx, 11), 0);
 }
 
+// Requests carry raw bytes: an output byte of 0x0D is the value, and the frame ends at the
+// next CR; with echo the host reads the request and the reply whole.
+TEST_F(FakeSerial, RawCarriageReturnInsideARequest)
+{
+    sim::Module io = sim::make_module(0x02, 4500);
+    bus.add(io);
+    conv.echo = true;
+    open(9600);
+    const uint8_t req[] = {'/', '0', '2', 0x0D, 0x0D};
+    ASSERT_EQ(serial_write(h, req, 5), 5);
+    uint8_t rx[32] = {};
+    ASSERT_EQ(serial_read(h, rx, 10), 10);
+    EXPECT_EQ(std::string((char *)rx, 10), std::string("/02\r\r!02\r\r", 10));
+    EXPECT_EQ(bus.find(0x02)->digital_out, 0x0D);
+    // The next request is framed as usual.
+    const uint8_t in[] = {'#', '0', '2', '1', 0x0D};
+    serial_write(h, in, 5);
+    ASSERT_EQ(serial_read(h, rx, 10), 10);
+    EXPECT_EQ(std::string((char *)rx, 10), std::string("#021\r>02\r\r", 10));
+}
+
 TEST_F(FakeSerial, BaudMismatchGetsNoAnswer)
 {
     open(4800);  // the module listens at 9600

@@ -107,7 +107,9 @@ std::array<uint8_t, 4> encode_record(const Unit &u, const Module &m, int channel
         case 0x26: {
             auto tt = enc_t32(t);
             if (model == 4300 || model == 4562 || model == 4563) {
-                const long cv = std::clamp(std::lround(h * 100.0), 0L, 0xFEFFL);
+                long cv = std::clamp(std::lround(h * 100.0), 0L, 0xFEFFL);
+                if ((cv & 0xFF) == 0xFF)
+                    cv--;  // a 0xFF byte would read back as "no second quantity"
                 return {tt[0], tt[1], (uint8_t)(cv & 0xFF), (uint8_t)(cv >> 8)};
             }
             auto hh = enc_ratio_humidity(h);

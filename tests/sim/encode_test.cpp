@@ -108,6 +108,13 @@ TEST(Encode, HumidityAndVoltageOfThe26Family)
     const Rec r = record(u, 4563);
     EXPECT_EQ(r[2], 0xE8);
     EXPECT_EQ(r[3], 0x03);
+    // A 0xFF byte there reads as "no voltage": the encoder steps 0.01 V around it.
+    for (double v = 0.0; v <= 10.0; v += 0.01) {
+        u.hum = sim::Reading::constant(v);
+        const Rec q = record(u, 4562);
+        ASSERT_TRUE(q[2] != 0xFF && q[3] != 0xFF) << v;
+        EXPECT_NEAR((256 * q[3] + q[2]) * 0.01, v, 0.0151) << v;
+    }
 }
 
 TEST(Encode, ItuRecords)

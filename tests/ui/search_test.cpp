@@ -245,6 +245,176 @@ TEST_F(Search, EmptyChannelGetsZeroSortNumbersWithoutARequest)
     EXPECT_EQ(r.sort_valid, 1);
 }
 
+// Reads entry 0 of the table, set to `address`, and returns read_module_parameters' result.
+int read_entry0(uint8_t address)
+{
+    module_table.count = 1;
+    module_table.module[0].address = address;
+    return read_module_parameters(0);
+}
+
+// The $AA6 counts by model, the alarm settings they carry, the requests in their order and
+// the replies that carry no information.
+TEST_F(Search, ParameterReadFollowsEachModelsLayout)
+{
+    {
+        SCOPED_TRACE("4501: raw counts and a second row");
+        sim::Module &m = add_module(0x31, 4501);
+        m.channels[1].units = {sim::make_itu(1, 1, 1, 20.0), sim::make_itu(1, 2, 2, 20.0)};
+        m.channels[2].digital = {sim::make_itu(4, 3, 3, 0.0), sim::make_itu(4, 4, 4, 0.0),
+                                 sim::make_itu(4, 5, 5, 0.0)};
+        open_serial(0, 2);
+        ASSERT_EQ(read_entry0(0x31), 0);
+        const Module &r = module_table.module[0];
+        EXPECT_EQ(r.chan_state, 0x06);
+        EXPECT_EQ(r.itu_count[1], 2);
+        EXPECT_EQ(r.itu_count_b[2], 3);
+        EXPECT_EQ(r.itu_total, 2);
+        EXPECT_EQ(r.itu_total_b, 3);
+        EXPECT_EQ(count_requests("*311"), 1);  // sort numbers of every channel with units
+        port_close();
+    }
+    {
+        SCOPED_TRACE("4103: three raw counts, then the alarm settings");
+        SetUp();
+        sim::Module &m = add_module(0x32, 4103);
+        m.channels[0].units = {sim::make_itu(1, 1, 1, 20.0)};
+        m.channels[2].units = {sim::make_itu(1, 2, 2, 20.0), sim::make_itu(1, 3, 3, 20.0)};
+        m.alarm = {45, -5, 3, 85, 15, 6, {1, 2, 3, 4}, {5, 6}};
+        open_serial(0, 2);
+        ASSERT_EQ(read_entry0(0x32), 0);
+        const Module &r = module_table.module[0];
+        EXPECT_EQ(r.itu_count[0], 1);
+        EXPECT_EQ(r.itu_count[2], 2);
+        EXPECT_EQ(r.itu_total, 3);
+        const AlarmSettings &a = alarm_settings;
+        EXPECT_EQ(a.temp_high, 45);
+        EXPECT_EQ(a.temp_low, -5);
+        EXPECT_EQ(a.temp_hysteresis, 3);
+        EXPECT_EQ(a.humidity_high, 85);
+        EXPECT_EQ(a.humidity_low, 15);
+        EXPECT_EQ(a.humidity_hysteresis, 6);
+        EXPECT_EQ(a.temp_enable[0], 1);
+        EXPECT_EQ(a.temp_enable[3], 4);
+        EXPECT_EQ(a.humidity_enable[0], 5);
+        EXPECT_EQ(a.humidity_enable[1], 6);
+        port_close();
+    }
+    {
+        SCOPED_TRACE("4102: counts 1..7 are the temperature alarm settings");
+        SetUp();
+        sim::Module &m = add_module(0x33, 4102);
+        m.channels[0].units = {sim::make_itu(1, 1, 1, 20.0), sim::make_itu(1, 2, 2, 20.0)};
+        m.alarm.temp_high = 70;
+        m.alarm.temp_low = -20;
+        m.alarm.temp_hysteresis = 4;
+        m.alarm.temp_enable = {0x0F, 0x00, 0x80, 0x01};
+        alarm_settings.humidity_high = 9;
+        alarm_settings.humidity_enable[1] = 9;
+        open_serial(0, 2);
+        ASSERT_EQ(read_entry0(0x33), 0);
+        const Module &r = module_table.module[0];
+        EXPECT_EQ(r.itu_count[0], 2);
+        EXPECT_EQ(r.itu_total, 2);
+        const AlarmSettings &a = alarm_settings;
+        EXPECT_EQ(a.temp_high, 70);
+        EXPECT_EQ(a.temp_low, -20);
+        EXPECT_EQ(a.temp_hysteresis, 4);
+        EXPECT_EQ(a.temp_enable[0], 0x0F);
+        EXPECT_EQ(a.temp_enable[2], 0x80);
+        EXPECT_EQ(a.humidity_high, 0);
+        EXPECT_EQ(a.humidity_enable[1], 0);
+        port_close();
+    }
+    {
+        SCOPED_TRACE("4500: no state mask, counts from position 3");
+        SetUp();
+        sim::Module &m = add_module(0x34, 4500);
+        m.digital_in = 0x12;
+        m.digital_out = 0x34;
+        open_serial(0, 2);
+        ASSERT_EQ(read_entry0(0x34), 0);
+        EXPECT_EQ(module_table.module[0].itu_count[0], 0x12);
+        EXPECT_EQ(module_table.module[0].itu_count[1], 0x34);
+        port_close();
+    }
+    {
+        SCOPED_TRACE("type 0x82: sort numbers of CH0 only");
+        SetUp();
+        sim::Module &m = add_module(0x35, 4301, 0x82);
+        m.channels[0].units = {sim::make_itu(1, 1, 1, 20.0)};
+        m.channels[1].units = {sim::make_itu(1, 2, 2, 20.0)};
+        open_serial(0, 2);
+        ASSERT_EQ(read_entry0(0x35), 0);
+        EXPECT_EQ(count_requests("*350"), 1);
+        EXPECT_EQ(count_requests("*351"), 0);
+        port_close();
+    }
+    {
+        SCOPED_TRACE("4563: request order; replies without their lead carry no information");
+        SetUp();
+        sim::Module &m = add_module(0x36, 4563);
+        m.channels[0].units = {sim::make_itu(1, 1, 1, 20.0)};
+        m.fault_code = 0x11;
+        m.kind_mask_a = 0x01;
+        m.mode = '1';
+        m.faults.wrong_lead = true;
+        open_serial(0, 2);
+        Module &r = module_table.module[0];
+        r.sort_no[0][0] = 0x77;
+        ASSERT_EQ(read_entry0(0x36), 0);  // no information is no failure
+        const std::vector<std::string> order = {"$362", "$36M", "$36F", "$36E", "$366", "$36T", "$36R", "*360"};
+        EXPECT_EQ(distinct_requests(), order);
+        EXPECT_STREQ(r.name, "VOK4563");  // the lead of the name reply is not tested
+        EXPECT_EQ(r.fault_state, 0x80);
+        EXPECT_EQ(r.chan_error, 0);
+        EXPECT_EQ(r.chan_mask_a, 0);
+        EXPECT_EQ(r.mode, 238);
+        EXPECT_EQ(r.sort_no[0][0], 0x77);
+        EXPECT_EQ(r.sort_valid, 0);
+        port_close();
+    }
+}
+
+// Sort number replies: what is taken, what is left, the pause between channels and failure.
+TEST_F(Search, SortNumberRepliesByStatusAndCount)
+{
+    sim::Module &m = add_module(0x41, 4301, 0x80);
+    for (int c = 0; c < 3; ++c) m.channels[c].units = {sim::make_itu(1, 1, 1, 20.0), sim::make_itu(1, 2, 2, 20.0)};
+    open_serial(0, 2);
+    ASSERT_EQ(read_entry0(0x41), 0);
+    Module &r = module_table.module[0];
+
+    // Status other than 0: every channel keeps its numbers and none counts as read.
+    memset(r.sort_no, 0x55, sizeof r.sort_no);
+    bus.find(0x41)->faults.data_status = 1;
+    fake::clear_sleep_log();
+    EXPECT_EQ(read_sort_numbers(0, 3), 0);
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(r.sort_no[c][0], 0x55);
+    EXPECT_EQ(r.sort_valid, 0);
+    int pauses = 0;
+    for (int s : fake::sleep_log()) pauses += s == 10;
+    EXPECT_EQ(pauses, 3);  // one after each channel read
+    bus.find(0x41)->faults.data_status = 0;
+
+    // A reply whose count byte is 0 clears the channel; one above 64 fills exactly the row.
+    // (The module's leading bytes stand in for the head of such a reply.)
+    bus.find(0x41)->faults.garbage = {'>', '4', '1', 0x00, 0x00};
+    EXPECT_EQ(read_sort_numbers(0, 1), 0);
+    for (int k = 0; k < 64; ++k) ASSERT_EQ(r.sort_no[0][k], 0);
+    EXPECT_EQ(r.sort_valid, 1);
+    bus.find(0x41)->faults.garbage = {'>', '4', '1', 0x00, 200};
+    memset(r.sort_no, 0x55, sizeof r.sort_no);
+    EXPECT_EQ(read_sort_numbers(0, 1), 0);
+    EXPECT_EQ(r.sort_no[0][0], '>');  // the real reply follows the crafted head
+    EXPECT_EQ(r.sort_no[1][0], 0x55);
+    bus.find(0x41)->faults.garbage.clear();
+
+    // A channel that does not answer fails the read.
+    bus.find(0x41)->faults.silent = true;
+    EXPECT_EQ(read_sort_numbers(0, 2), 1);
+}
+
 TEST_F(Search, FailedParameterReadAfterStopAsksAndRetriesOnYes)
 {
     sim::Module &m = add_module(0x12, 4560);

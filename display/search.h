@@ -7,10 +7,14 @@
 
 extern const UiDialogHandlers search_handlers;
 
+// Dialog opened: both fields show 0, the start button has the focus.
 void search_on_init(UiWindow dlg);
+// Start button: empties the table and probes from address 00, one address per timer tick.
 void search_on_start(UiWindow dlg);
+// One scan tick: probes the next address; after FF reads every module found and closes.
 void search_on_timer(UiWindow dlg, int timer_id);
-// Stop button and the frame's close box.
+// Stop button and the frame's close box: reads what a stopped scan found (offering a retry
+// for each module that fails), or forgets a table made stale by a configuration write.
 void search_on_stop(UiWindow dlg);
 
 // One probe ($AAM); appends the address to the module table when a module answers.

@@ -126,6 +126,8 @@ void main_window_on_paint(UiWindow w, GfxCanvas c)
     draw_module_grid(c, main_client_rect.right, main_client_rect.bottom);
 }
 
+// The mouse actions belong to the module grid: while the curve view covers it, a click must
+// not switch the module being sampled nor open a module dialog (the menu greys those too).
 void main_window_on_lbutton(UiWindow w, int x, int y)
 {
     if (module_table.ready != 1 || real_time.active == 1) return;
@@ -177,7 +179,9 @@ void main_window_on_command(UiWindow w, int id)
         if (module_table.ready == 1) run_dialog(w, IDD_DATA_DISPLAY, main_window_features.data_display);
         break;
     case IDM_REALTIME:
-        if (module_table.ready == 1) enter_realtime(w);
+        // Without the curve view there is nothing to switch to: greying the menu would leave
+        // only the exit command.
+        if (module_table.ready == 1 && main_window_features.realtime_paint) enter_realtime(w);
         break;
     case IDM_TERMINAL:
         run_dialog(w, IDD_TERMINAL, main_window_features.terminal);

@@ -60,6 +60,9 @@ void count_init(UiWindow d)
 }
 const UiDialogHandlers CountingDialog = {count_init, nullptr, nullptr, nullptr};
 
+int g_curve_paints;
+void count_curve_paint(UiWindow, GfxCanvas) { g_curve_paints++; }
+
 TEST_F(MainWindowTest, CreateLoadsSettingsOrFallsBackWithOneNotice)
 {
     // 15 bytes count as unreadable.
@@ -118,6 +121,7 @@ TEST_F(MainWindowTest, ModuleCommandsDoNothingBeforeASearch)
 {
     main_window_features.module_params = &CountingDialog;
     main_window_features.data_display = &CountingDialog;
+    main_window_features.realtime_paint = count_curve_paint;
     g_runs = 0;
     main_window_on_create(window);
     for (int id : {IDM_PARAMS, IDM_DATA, IDM_REALTIME}) main_window_on_command(window, id);
@@ -216,6 +220,7 @@ TEST_F(MainWindowTest, FaultAdviceFollowsTheErrorAndWarningMasks)
     EXPECT_EQ(neither, both);
 
     // The real-time command shows it once, then greys the menu; 0x80 shows nothing.
+    main_window_features.realtime_paint = count_curve_paint;
     main_window_on_create(window);
     three_modules();
     module_table.module[1].fault_state = 3;
@@ -237,6 +242,32 @@ TEST_F(MainWindowTest, FaultAdviceFollowsTheErrorAndWarningMasks)
     EXPECT_EQ(headless::boxes().size(), boxes + 1);
 }
 
+TEST_F(MainWindowTest, CurveViewTakesOverTheWindowAndTheMouse)
+{
+    main_window_features.module_params = &CountingDialog;
+    main_window_features.data_display = &CountingDialog;
+    main_window_on_create(window);
+    three_modules();
+    // A build without the curve view leaves the command alone instead of greying the menu.
+    main_window_on_command(window, IDM_REALTIME);
+    EXPECT_EQ(real_time.active, 0);
+    EXPECT_TRUE(win(window).menu_enabled[IDM_COMM]);
+
+    main_window_features.realtime_paint = count_curve_paint;
+    g_curve_paints = 0;
+    main_window_on_command(window, IDM_REALTIME);
+    ASSERT_EQ(real_time.active, 1);
+    main_window_on_paint(window, gfx_get_canvas(window));
+    EXPECT_EQ(g_curve_paints, 1);
+    EXPECT_TRUE(win(window).canvas.icons.empty());
+    // The grid is hidden: clicks where its cells were neither select nor open anything.
+    main_window_on_lbutton(window, 25, 25);
+    main_window_on_dblclk(window, 20 + 82, 25);
+    main_window_on_rbutton(window, 20 + 82, 25);
+    EXPECT_EQ(module_table.current, 1);
+    EXPECT_TRUE(headless::dialogs_run().empty());
+}
+
 TEST_F(MainWindowTest, ExitClosesTheLinkBeforeTheSettingsAreWritten)
 {
     write_cfg({1, 2, 4, 0, 10, 0, 0, 9, 0x11, 0x27, 2, 0, 50, 0, 0, 0});
@@ -256,11 +287,21 @@ TEST_F(MainWindowTest, ExitClosesTheLinkBeforeTheSettingsAreWritten)
     EXPECT_EQ(closes, 1);  // closed once, by the exit command
     EXPECT_EQ(headless::quits().size(), 2u);
 
-    // A serial link is closed by the close sequence itself.
+    // A serial link is closed by the close sequence itself, first: when the drawing objects
+    // go, the port is closed and the settings file is not written yet.
     SetUp();
+    static std::vector<std::string> order;
+    static std::filesystem::path cfg;
+    order.clear();
+    cfg = dir / "vokcfg.cfg";
+    main_window_features.delete_drawing = [] {
+        order.push_back(std::string(link_state.open ? "open" : "closed") +
+                        (std::filesystem::exists(cfg) ? " saved" : " unsaved"));
+    };
     main_window_on_create(window);
     open_serial(0, 2);
     main_window_on_close(window);
+    EXPECT_EQ(order, std::vector<std::string>{"closed unsaved"});
     EXPECT_EQ(link_state.open, 0);
     EXPECT_EQ(fake::serial_log("COM1").back().kind, fake::SerialEvent::Close);
     EXPECT_EQ(read_cfg().size(), 16u);

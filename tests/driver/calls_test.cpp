@@ -285,6 +285,45 @@ TEST_F(DriverCalls, EchoingConverterShiftsEveryReply)
     EXPECT_EQ(DriverState.echo_len, 5);
 }
 
+TEST_F(DriverCalls, LongRequestsGiveTheEchoOffsetBackOnEveryPath)
+{
+    module->channels[0].units.push_back(sim::make_itu(sim::ITU_8_OUT, 0x01, 0x00, 0));
+    vok_module_info info{};
+    info.address = 1;
+    info.new_address = 1;
+    info.baud_index_set = 3;
+    unsigned char buffer[64];
+    struct Case {
+        const char *what;
+        std::function<void(sim::Faults &)> fault;
+        int set_config, itu_do;
+    };
+    const Case cases[] = {
+        {"silent", [](sim::Faults &f) { f.silent = true; }, VOK_E_SEND, VOK_E_SEND},
+        {"short", [](sim::Faults &f) { f.short_by = 3; }, VOK_E_SHORT, VOK_OK},
+        {"wrong lead", [](sim::Faults &f) { f.wrong_lead = true; }, VOK_E_REPLY, VOK_E_REPLY},
+        {"wrong address", [](sim::Faults &f) { f.wrong_address = true; }, VOK_E_REPLY, VOK_OK},
+        {"none", [](sim::Faults &) {}, VOK_OK, VOK_OK},
+    };
+    for (bool echo : {true, false}) {
+        conv.echo = echo;
+        open();
+        const int usual = echo ? 5 : 0;
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (echo ? ", echo" : ", no echo"));
+            module->faults = sim::Faults{};
+            c.fault(module->faults);
+            EXPECT_EQ(vok_set_config(1, &info), c.set_config);
+            EXPECT_EQ(DriverState.echo_len, usual);
+            EXPECT_EQ(vok_itu_do(1, 1, 0, 1, 0x03), c.itu_do);
+            EXPECT_EQ(DriverState.echo_len, usual);
+            // The next 5-byte request finds its reply at the usual offset again.
+            module->faults = sim::Faults{};
+            EXPECT_EQ(vok_read_temp(1, 1, 0, buffer), 4);
+        }
+    }
+}
+
 TEST_F(DriverCalls, SetConfigWritesTheNewSettings)
 {
     open();

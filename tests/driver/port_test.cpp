@@ -1,5 +1,7 @@
 // Driver port handling: argument and state checks, opening and closing, line keying,
 // the echo probe, send attempts, the two write paths and the data wait.
+#include <utility>
+
 #include "tests/driver/driver_fixture.h"
 
 namespace {
@@ -159,6 +161,36 @@ TEST_F(DriverTest, OpenSetsTheLineAndProbesForAnEcho)
     EXPECT_EQ(DriverState.echo_len, 5);
 }
 
+TEST_F(DriverTest, OpenAppliesTheFixedLineSettingsAndReadTimeOut)
+{
+    const int64_t start = fake::now_us();
+    ASSERT_EQ(vok_com_open(1, 5, 0), VOK_OK);
+    // No echo: the probe's 18-byte read runs out its whole time-out, 3 x 18 + 10 ms, after
+    // the 60 ms wait (and the 3 probe bytes' 0.8 ms on the line at 38400 baud).
+    const int64_t took = fake::now_us() - start;
+    EXPECT_GE(took, 124000);
+    EXPECT_LT(took, 125000);
+
+    SerialLine line;
+    ASSERT_TRUE(serial_get_line(DriverState.port_handle, &line));
+    EXPECT_EQ(line.baud, 38400u);
+    EXPECT_EQ(line.byte_size, 8);
+    EXPECT_EQ(line.parity, 0);
+    EXPECT_EQ(line.stop_bits, 0);
+    EXPECT_EQ(line.binary, 1);
+    EXPECT_EQ(line.xon_lim, 0);
+    EXPECT_EQ(line.xoff_lim, 4150);
+    // Everything else off: no flow control, lines keyed by the library, no char handling.
+    const uint8_t off[] = {line.parity_check, line.out_cts_flow, line.out_dsr_flow, line.dtr_control,
+                           line.dsr_sensitivity, line.tx_continue_on_xoff, line.out_x, line.in_x,
+                           line.error_char_on, line.null_strip, line.rts_control, line.abort_on_error};
+    for (uint8_t v : off)
+        EXPECT_EQ(v, 0);
+    const char chars[] = {line.xon_char, line.xoff_char, line.error_char, line.eof_char, line.evt_char};
+    for (char c : chars)
+        EXPECT_EQ(c, 0);
+}
+
 TEST_F(DriverTest, LineModesRaiseTheTransmitLinesOnlyWhileWriting)
 {
     add_module(1, 4560);
@@ -188,6 +220,25 @@ TEST_F(DriverTest, LineModesRaiseTheTransmitLinesOnlyWhileWriting)
         if (mode == 0) {
             EXPECT_EQ(line_events, 0);
         } else {
+            // Back to receiving after the frame: mode 1 drops RTS before raising DTR, mode 2
+            // drops DTR before raising RTS.
+            std::vector<std::pair<fake::SerialEvent::Kind, int>> after_write;
+            bool seen_write = false;
+            for (const auto &e : fake::serial_log("COM1")) {
+                if (e.kind == fake::SerialEvent::Write) {
+                    seen_write = true;
+                    after_write.clear();
+                } else if (seen_write && (e.kind == fake::SerialEvent::Rts || e.kind == fake::SerialEvent::Dtr)) {
+                    after_write.emplace_back(e.kind, e.value);
+                }
+            }
+            ASSERT_GE(after_write.size(), 2u);
+            using K = fake::SerialEvent;
+            if (mode == 1)
+                EXPECT_EQ(after_write[0], std::make_pair(K::Rts, 0)) << "then DTR on";
+            else
+                EXPECT_EQ(after_write[0], std::make_pair(K::Dtr, 0)) << "then RTS on";
+            EXPECT_EQ(after_write[1], mode == 1 ? std::make_pair(K::Dtr, 1) : std::make_pair(K::Rts, 1));
             EXPECT_EQ(fake::serial_rts("COM1"), mode == 1 ? 0 : 1);
             EXPECT_EQ(fake::serial_dtr("COM1"), mode == 1 ? 1 : 0);
         }

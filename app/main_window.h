@@ -36,10 +36,15 @@ int main_window_on_create(UiWindow w);
 void main_window_on_size(UiWindow w);
 // Paint: curve view while active, else the module grid.
 void main_window_on_paint(UiWindow w, GfxCanvas c);
+// Left button: selects the module whose grid cell holds the point and repaints.
 void main_window_on_lbutton(UiWindow w, int x, int y);
+// Double click on the selected module's cell: data display dialog.
 void main_window_on_dblclk(UiWindow w, int x, int y);
+// Right button on the selected module's cell: module parameters dialog.
 void main_window_on_rbutton(UiWindow w, int x, int y);
+// Timer 100: one sample of the curve view.
 void main_window_on_timer(UiWindow w, int timer_id);
+// Menu commands 100-109 and the curve view's buttons 1200-1203.
 void main_window_on_command(UiWindow w, int id);
 // Close and destroy (the same sequence for both): link closed, drawing objects deleted,
 // settings saved, quit posted.

@@ -16,13 +16,21 @@ typedef struct CommSettingsFeatures {
 } CommSettingsFeatures;
 extern CommSettingsFeatures comm_settings_features;
 
+// Dialog start (and after the close and discovery buttons): control states, and the stored
+// settings put into the fields while the link is closed.
 void comm_settings_init(UiWindow dlg);
 // Enables, greys, shows and hides the controls for the link state and converter type.
 void comm_settings_apply_states(UiWindow dlg);
+// Converter list change: the type takes effect at once.
 void comm_settings_on_converter(UiWindow dlg);
+// Reply-wait edit change: stores the wait, clamped to 10..15000 ms with a message.
 void comm_settings_on_wait_edit(UiWindow dlg);
+// Open button: opens the port or connects the network converter; ends the dialog with 214
+// and posts the search when the link is open.
 void comm_settings_on_open(UiWindow dlg);
+// Close button: closes the link; the dialog stays.
 void comm_settings_on_close_link(UiWindow dlg);
+// Discovery button: converter list dialog, then the fields again.
 void comm_settings_on_discovery(UiWindow dlg);
 // Exit button and the frame's close box.
 void comm_settings_on_exit(UiWindow dlg);

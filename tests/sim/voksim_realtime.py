@@ -279,6 +279,67 @@ class ControlSocketAndConverters(unittest.TestCase):
                 proc.stdout.close()
 
 
+def cpu_ticks(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return int(fields[11]) + int(fields[12])  # utime + stime
+
+
+class RandomInput(unittest.TestCase):
+    """Random bytes on the pty and TCP, random datagrams and control lines: voksim keeps
+    serving, and idles without spinning."""
+
+    def test_random_input_then_still_answers_and_idles(self):
+        import random
+        rng = random.Random(4711)
+        with tempfile.TemporaryDirectory() as tmp:
+            sim = Voksim(tmp)
+            try:
+                sim.control("echo on")
+                fd = open_pty(sim.link)
+                with socket.create_connection(("127.0.0.1", sim.tcp_port)) as s, \
+                        socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as u:
+                    pool = b"$%#&*/^~@0123456789ABCDEF\r"
+                    # About 700 bytes each way: the line at 9600 baud takes under a second.
+                    for _ in range(70):
+                        chunk = bytes(rng.choice(pool) if rng.random() < 0.7 else
+                                      rng.randrange(256) for _ in range(rng.randrange(1, 20)))
+                        os.write(fd, chunk)
+                        s.sendall(chunk)
+                        u.sendto(bytes([0, 0, 0, rng.choice([0xF6, 0xF8, 0xFA, 0xFC])]) + chunk,
+                                 ("127.0.0.1", sim.udp_port))
+                    words = ["fault", "set", "ramp", "sine", "absent", "open", "inputs", "analog",
+                             "digital-in", "fault-status", "echo", "log", "tcp-close-after", "zz"]
+                    junk = ["", "01", "ff", "zz", "-1", "999999999999", "1e999", "nan", "on",
+                            "temp", "hum", "split", "slow", "garbage", "0x"]
+                    for _ in range(200):
+                        line = " ".join([rng.choice(words)] +
+                                        [rng.choice(junk) for _ in range(rng.randrange(6))])
+                        sim.proc.stdin.write(line + "\n")
+                        sim.proc.stdin.flush()
+                        self.assertTrue(sim.proc.stdout.readline(), line)
+                    time.sleep(1.2)  # the line drains
+                    self.assertIsNone(sim.proc.poll())
+                    # Idle: a second of wall time costs next to no processor time.
+                    before = cpu_ticks(sim.proc.pid)
+                    time.sleep(1.0)
+                    self.assertLess(cpu_ticks(sim.proc.pid) - before, 10)
+                    for cmd in ("fault 01 clear", "echo off", "tcp-close-after -1", "log off"):
+                        sim.control(cmd)
+                    # A CR ends whatever half frame the noise left; then the line serves again.
+                    termios.tcflush(fd, termios.TCIOFLUSH)
+                    os.write(fd, b"\r\r$01M\r")
+                    data, _ = read_for(fd, 11, 0.5)
+                    self.assertEqual(data, b"!01VOK4560\r")
+                os.close(fd)
+                with socket.create_connection(("127.0.0.1", sim.tcp_port)) as s:
+                    s.sendall(b"$01M\r")
+                    data, _ = read_for(s, 11, 0.5, lambda x: x.recv(256))
+                self.assertEqual(data, b"!01VOK4560\r")
+            finally:
+                sim.stop()
+
+
 class BadBusFile(unittest.TestCase):
     def test_refused_with_file_and_line(self):
         with tempfile.TemporaryDirectory() as tmp:

@@ -180,18 +180,14 @@ Bytes reply_4500(Module &m, uint8_t digit, int64_t t_us)
         put_reading(r, m.analog[1].at(t_us));
         r.push_back(',');
         return finish(r);
-    case '3': {  // status, count, the two readings in tenths (16 bits, low byte first), IO bytes
+    case '3': {  // status, count, the two readings as two 0x28 records (the host reads
+                 // channel 3 of this model as two such units)
         r.push_back(m.faults.data_status);
         r.push_back(2);
         for (int i = 0; i < 2; i++) {
-            const long v = std::clamp(std::lround(m.analog[i].at(t_us) * 10.0), 0L, 0xFFFFL);
-            r.push_back((uint8_t)(v & 0xFF));
-            r.push_back((uint8_t)(v >> 8));
+            const auto t = enc_t16(m.analog[i].at(t_us));
+            r.insert(r.end(), {t[0], t[1], 0x4B, 0x46});
         }
-        r.push_back(m.digital_in);
-        r.push_back(m.digital_out);
-        r.push_back(0);
-        r.push_back(0);
         return finish(r);
     }
     default:

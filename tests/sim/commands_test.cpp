@@ -208,6 +208,9 @@ TEST_F(Commands, OutputsAndDigitalIo)
     ASSERT_EQ((int)text.size(), command_spec(CMD_4500_READINGS)->reply_len + 1);
     EXPECT_EQ(S(Bytes(text.begin() + 5, text.begin() + 10)), "045.3");
     EXPECT_EQ(S(Bytes(text.begin() + 11, text.begin() + 16)), "123.4");
+    // Channel 3: the same two values as 0x28 records (1/16 °C, then the TH/TL bytes).
+    EXPECT_EQ(ask(bus, "#023"), (Bytes{'>', '0', '2', 0, 2, 0xD4, 0x02, 0x4B, 0x46, 0xB6, 0x07,
+                                       0x4B, 0x46, 0x0D}));
     EXPECT_EQ((int)ask(bus, "#023").size(), command_spec(CMD_4500_CH3)->reply_len + 1);
 
     sim::Module &d = add(0x03, 4501);

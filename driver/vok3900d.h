@@ -71,7 +71,9 @@ VOK_API int VOK_CALL vok_com_close(int port);
  * index info->baud_index_set and the data format. -1 or failure. The module then answers
  * only at its new address (and baud rate: close and reopen the port at the new index). */
 VOK_API int VOK_CALL vok_set_config(int port, vok_module_info *info);
-/* Reads configuration, name, firmware and channel counts of the module at `address`. */
+/* Reads configuration, name, firmware and channel counts of the module at `address`.
+ * -1 or failure; what was read before a failure stays filled (no firmware answer: version
+ * "None"; no count answer: channel_state and itu_count zeroed). */
 VOK_API int VOK_CALL vok_read_config(int port, int address, vok_module_info *info);
 /* Raw 4-byte records of the units of channel 0..7 (8 = all). Count, 256 + count for
  * status 1, 512 for status 2, or failure. Buffer: 4 bytes per unit (up to 255 units). */

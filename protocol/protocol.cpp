@@ -36,7 +36,8 @@ int hex_digit_value(uint8_t c) { return c <= '9' ? (int)c - 0x30 : (int)c - 0x37
 uint8_t hex_pair_value(const uint8_t *p)
 {
     // Arithmetic as the modules' firmware does it; kept to a byte so garbage stays a byte.
-    return (uint8_t)((hex_digit_value(p[0]) << 4) + hex_digit_value(p[1]));
+    // (A multiply, not a shift: a non-digit below '0' gives a negative nibble.)
+    return (uint8_t)(hex_digit_value(p[0]) * 16 + hex_digit_value(p[1]));
 }
 
 void format_dec2(int value, char out[2])
@@ -94,7 +95,7 @@ char channel_digit(int channel)
 int check_reply(const uint8_t *rx, int received, int echo_len, uint8_t lead,
                 const char address_digits[2], int need)
 {
-    if (rx == nullptr || echo_len < 0 || need < 3 || received < echo_len + need)
+    if (rx == nullptr || echo_len < 0 || need < 3 || (long long)received < (long long)echo_len + need)
         return REPLY_SHORT;
     const uint8_t *r = rx + echo_len;
     if (r[0] != lead)
@@ -112,6 +113,10 @@ int check_ack_reply(const uint8_t *rx, int received, int echo_len, const char ad
 int data_reply_length(int records, int record_size)
 {
     if (records < 0 || record_size < 0)
+        return -1;
+    // No reply can be longer than the 4200-byte receive buffers; a larger product would
+    // only overflow on its way to a check that must fail anyway.
+    if (record_size > 0 && records > (REPLY_BUFFER_MAX - DATA_HEADER) / record_size)
         return -1;
     return DATA_HEADER + records * record_size;
 }

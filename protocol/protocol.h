@@ -10,6 +10,7 @@
 #define LEAD_DATA '>'
 #define REQUEST_MAX 16   // longest request (12 bytes) with room to spare
 #define DATA_HEADER 5    // lead, 2 address digits, status byte, count byte
+#define REPLY_BUFFER_MAX 4200  // receive buffer of both deliverables: no reply is longer
 
 // Results of the reply checks.
 enum {
@@ -69,7 +70,8 @@ int check_ack_reply(const uint8_t *rx, int received, int echo_len,
 int check_data_reply(const uint8_t *rx, int received, int echo_len,
                      const char address_digits[2], int records, int record_size);
 
-// Required length of a data reply (header + records, without the closing CR).
+// Required length of a data reply (header + records, without the closing CR);
+// -1 for negative arguments or a length past REPLY_BUFFER_MAX.
 int data_reply_length(int records, int record_size);
 
 // Byte at reply position `pos` (counted from echo_len), or -1 when it lies outside

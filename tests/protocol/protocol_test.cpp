@@ -46,6 +46,9 @@ TEST(Encodings, HexDecodingFollowsTheModuleRuleIncludingLowerCase)
     // Lower case is not supported: 'f' decodes to 0x2F, so "0f" is 0x2F, not 0x0F.
     EXPECT_EQ(hex_digit_value('f'), 0x2F);
     EXPECT_EQ(hex_pair_value((const uint8_t *)"0f"), 0x2F);
+    // Characters that are no digit at all still give a byte, by the same arithmetic.
+    EXPECT_EQ(hex_pair_value((const uint8_t *)" 0"), (uint8_t)(-16 * 16));
+    EXPECT_EQ(hex_pair_value((const uint8_t *)"\r\r"), (uint8_t)((0x0D - 0x30) * 17));
     char out[2];
     for (int v = 0; v < 256; v++) {
         format_hex_byte((uint8_t)v, out);
@@ -137,6 +140,13 @@ TEST(ReplyChecks, DataReplyLengthComesFromTheCountNotFromCR)
     EXPECT_EQ(command_reply_length(CMD_READ_DATA, 2), 13);
     EXPECT_EQ(command_reply_length(CMD_READ_IDS, 3), 29);
     EXPECT_EQ(command_reply_length(CMD_READ_SORT, 64), 69);
+    // All 512 units of a module in one ID reply still fit; a count that could not fit any
+    // receive buffer (or would overflow the product) is refused, never wrapped around.
+    EXPECT_EQ(command_reply_length(CMD_READ_IDS, 512), 4101);
+    EXPECT_EQ(data_reply_length(0x7FFFFFFF, 8), -1);
+    EXPECT_EQ(data_reply_length(0x20000000, 8), -1);  // 2^32 + 5 would wrap to 5
+    EXPECT_EQ(check_data_reply(rx.data(), (int)rx.size(), 0, addr, 0x20000000, 8), REPLY_SHORT);
+    EXPECT_EQ(check_ack_reply(rx.data(), (int)rx.size(), 0x7FFFFFF0, addr, 0x7FFFFFF0), REPLY_SHORT);
 }
 
 TEST(ReplyChecks, FieldAccessNeverRunsPastTheReceivedBytes)

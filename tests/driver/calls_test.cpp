@@ -468,4 +468,27 @@ TEST_F(DriverModels, Model4500ReadsFixedReplies)
     ASSERT_GE(reply.size(), 17u);
     EXPECT_EQ(std::memcmp(buffer, reply.data() + 5, 12), 0);
     EXPECT_EQ(buffer[12], SENTINEL);
+
+    fake::clear_serial_log("COM1");
+    fake::clear_sleep_log();
+    std::memset(buffer, SENTINEL, sizeof buffer);
+    EXPECT_EQ(vok4500_read_data(1, 4, 3, buffer), 8);
+    EXPECT_EQ(writes(), strings({"#043\r"}));
+    EXPECT_EQ(sleeps(), (std::vector<int>{25, 115}));  // 13 bytes: 15.6 + 100
+    EXPECT_EQ(read_counts(), std::vector<int>{14});
+    reply = last_read();
+    ASSERT_GE(reply.size(), 13u);
+    EXPECT_EQ(std::memcmp(buffer, reply.data() + 5, 8), 0);
+    EXPECT_EQ(buffer[8], SENTINEL);
+
+    // Behind an echo every expected length grows by the 5 echoed bytes.
+    conv.echo = true;
+    open();
+    EXPECT_EQ(vok4500_read_data(1, 4, 1, buffer), 1);
+    reply = last_read();
+    ASSERT_GE(reply.size(), 10u);
+    EXPECT_EQ(buffer[0], reply[5 + 3]);
+    EXPECT_EQ(vok4500_read_data(1, 4, 2, buffer), 12);
+    EXPECT_EQ(read_counts(), (std::vector<int>{11, 23}));
+    EXPECT_EQ(sleeps(), (std::vector<int>{25, 112, 25, 126}));  // 10 and 22 bytes
 }

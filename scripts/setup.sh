@@ -4,11 +4,18 @@
 set -euo pipefail
 
 PACKAGES=(
-  cmake ninja-build g++ make pkg-config
-  libgtest-dev libgmock-dev libserialport-dev nlohmann-json3-dev
+  # build: native and both Windows cross compilers (nm, objdump, dlltool, windres)
+  cmake ninja-build g++ make pkg-config binutils
+  libgtest-dev libgmock-dev libserialport-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
-  wine64 xvfb x11-utils socat imagemagick fonts-wqy-microhei
-  python3 iproute2 procps
+  # Wine tests and the demo: wine64 (no 32-bit Wine), an X server, screenshots (import)
+  wine64 xvfb x11-utils imagemagick
+  # Wine's own fonts (the dialog fonts) and the Chinese font linked to them; installs run
+  # without recommends, so the X libraries Wine's display driver loads are named here
+  fonts-wine fonts-wqy-microhei
+  libxrender1 libxrandr2 libxcursor1 libxi6 libxinerama1 libxcomposite1 libxfixes3 libxxf86vm1
+  # test scripts: pty and TCP peers, python test drivers, pgrep, flock/setsid
+  socat python3 procps util-linux iproute2
 )
 
 missing=()
@@ -23,7 +30,10 @@ if [ ${#missing[@]} -eq 0 ]; then
 fi
 
 SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "setup: missing ${missing[*]}; run as root (no sudo here)" >&2; exit 1; }
+    SUDO="sudo"
+fi
 echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Reads a module's configuration and the temperatures of its units through
-libvok3900d.so with ctypes (records decoded as 1/16 degree sensors, family 0x28).
+libvok3900d.so with ctypes (records decoded as family 0x28 sensors: 1/16 degree, or the
+13-bit 1/32 degree form).
 
 usage: read_temps.py [LIBRARY] [PORT] [ADDRESS]    (defaults: libvok3900d.so 1 1)
 Port n is the device in $VOK3900D_COM<n>, else /dev/ttyS<n-1>.
@@ -47,9 +48,14 @@ try:
             print("CH%d: error %d" % (channel, rc))
             continue
         for i in range(units):
-            raw = records[4 * i] | records[4 * i + 1] << 8
+            rec = records[4 * i:4 * i + 4]
+            raw = rec[0] | rec[1] << 8
             if raw >= 0x8000:
                 raw -= 0x10000
-            print("CH%d %02d %+.3f" % (channel, i, raw / 16.0))
+            if rec[0] & 7 == 0 and rec[2] == 0xFF and rec[3] == 0xFF:
+                # The 13-bit form (marked by FF FF): 1/32 degree, left-aligned.
+                print("CH%d %02d %+.5f" % (channel, i, (raw >> 3) / 32.0))
+            else:
+                print("CH%d %02d %+.3f" % (channel, i, raw / 16.0))
 finally:
     lib.vok_com_close(port)

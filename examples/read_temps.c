@@ -38,12 +38,29 @@ static double t32(const unsigned char *rec)
     return (rec[1] & 0x80 ? v - 8192 : v) * 0.03125;
 }
 
+/* 0x28 units in the 13-bit form, which the module marks with rec[2] = rec[3] = 0xFF and the
+ * three low bits of rec[0] clear: 1/32 degree, left-aligned. */
+static int is_w13(const unsigned char *rec)
+{
+    return (rec[0] & 7) == 0 && rec[2] == 0xFF && rec[3] == 0xFF;
+}
+
+static double w13(const unsigned char *rec)
+{
+    int r = rec[1] << 8 | rec[0];
+    return (rec[1] & 0x80 ? -(((0x10000 - r) & 0xFFFF) >> 3) : r >> 3) * 0.03125;
+}
+
 static void print_unit(int index, const unsigned char *id, const unsigned char *rec)
 {
     printf("  %02d  %02X%02X%02X%02X%02X%02X%02X%02X  ", index, id[0], id[1], id[2], id[3], id[4],
            id[5], id[6], id[7]);
     if (rec[0] == 0xFF && rec[1] == 0xFF && rec[2] == 0xFF && rec[3] == 0xFF) {
         printf("(no reading)\n");
+        return;
+    }
+    if (id[0] == 0x28 && is_w13(rec)) {
+        printf("%+8.5f C\n", w13(rec));
         return;
     }
     switch (id[0]) {

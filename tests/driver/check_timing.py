@@ -30,7 +30,7 @@ if got != expected:
 
 config = [l.split() for l in lines if l.startswith("config ")]
 if not config or config[0][1] != "VOK4560" or config[0][2] != "V1.23" or config[0][3] != "80" \
-        or config[0][4] != "3" or config[0][5] != str(3 + args.units):
+        or config[0][4] != "3" or config[0][5] != str(3 + args.units + 1):
     errors.append("config line %s" % config)
 
 reload = [l.split() for l in lines if l.startswith("reload ")]

@@ -68,6 +68,8 @@ if [ -x "$example" ]; then
     grep -q '^CH1: 64 units' "$tmp/example.txt" || { echo "FAIL: example did not list CH1"; exit 1; }
     grep -q '^  02  2803000000010083   +21.500 C' "$tmp/example.txt" ||
         { echo "FAIL: example CH0 unit 02"; exit 1; }
+    grep -A1 '^CH2: 1 units' "$tmp/example.txt" | grep -q '^  00  28[0-9A-F]\{14\}  +1.56250 C$' ||
+        { echo "FAIL: example CH2 unit 00 (13-bit form) should read +1.56250"; exit 1; }
 else
     echo "FAIL: $example not built"; exit 1
 fi
@@ -79,4 +81,5 @@ cat "$tmp/py.txt"
 [ "$rc" = 0 ] || { echo "FAIL: read_temps.py exit $rc"; exit 1; }
 [ "$(grep -c '^CH1 ' "$tmp/py.txt")" = 64 ] || { echo "FAIL: expected 64 CH1 readings"; exit 1; }
 grep -q '^CH0 02 +21.500' "$tmp/py.txt" || { echo "FAIL: CH0 unit 02 should read +21.500"; exit 1; }
+grep -q '^CH2 00 +1.56250$' "$tmp/py.txt" || { echo "FAIL: CH2 unit 00 (13-bit form) should read +1.56250"; exit 1; }
 exit 0

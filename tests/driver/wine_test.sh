@@ -48,3 +48,5 @@ rc=$?
 head -8 "$tmp/example.txt"
 [ "$rc" = 0 ] || { echo "FAIL: read_temps.exe exit $rc"; exit 1; }
 grep -q '^CH1: 64 units' "$tmp/example.txt" || { echo "FAIL: example did not list CH1"; exit 1; }
+grep -A1 '^CH2: 1 units' "$tmp/example.txt" | grep -q '^  00  28[0-9A-F]\{14\}  +1.56250 C' ||
+    { echo "FAIL: example CH2 unit 00 (13-bit form) should read +1.56250"; exit 1; }

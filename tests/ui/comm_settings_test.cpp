@@ -93,6 +93,42 @@ TEST_F(CommSettings, ReplyWaitOutsideItsRangeIsClampedWithOneMessage)
     }
 }
 
+TEST_F(CommSettings, OpenButtonRefusesAReplyWaitOutsideItsRange)
+{
+    link_settings.converter_type = 7;
+    conv->set_kind(sim::ConverterKind::UserWait);
+    auto &d = run_comm(window, [](UiWindow dlg) {
+        auto &w = headless::window(dlg);
+        EXPECT_TRUE(w.ctl(IDC_WAIT_EDIT).enabled);  // link closed: the wait may be edited
+        EXPECT_EQ(w.ctl(IDC_WAIT_EDIT).text, "50");
+        headless::type_text(dlg, IDC_WAIT_EDIT, "16000");
+        w.focus = 0;
+        headless::click(dlg, IDC_COMM_OPEN);
+        EXPECT_FALSE(w.ended);
+        EXPECT_EQ(w.focus, IDC_WAIT_EDIT);
+        EXPECT_EQ(link_state.open, 0);
+        EXPECT_EQ(link_settings.reply_wait_ms, 15000);  // what is saved stays in range
+        headless::type_text(dlg, IDC_WAIT_EDIT, "120");
+        headless::click(dlg, IDC_COMM_OPEN);
+    });
+    ASSERT_EQ(headless::boxes().size(), 2u);  // once as typed, once on open
+    EXPECT_EQ(headless::boxes()[1].text, "应答等待时间设置范围为: 10 --> 15000 ms，请重新设置!");
+    EXPECT_EQ(d.result, IDC_COMM_OPEN);
+    EXPECT_EQ(link_state.open, 1);
+    EXPECT_EQ(link_settings.reply_wait_ms, 120);
+
+    // With the link open the wait is shown but locked.
+    run_comm(window, [](UiWindow dlg) {
+        auto &w = headless::window(dlg);
+        EXPECT_TRUE(w.ctl(IDC_WAIT_EDIT).shown);
+        EXPECT_FALSE(w.ctl(IDC_WAIT_EDIT).enabled);
+        EXPECT_FALSE(w.ctl(IDC_WAIT_LABEL).enabled);
+        EXPECT_FALSE(w.ctl(IDC_SERIAL_GROUP).enabled);
+        EXPECT_FALSE(w.ctl(IDC_NET_SEARCH).enabled);
+    });
+    port_close();
+}
+
 TEST_F(CommSettings, OpenButtonOpensEverySerialConverterAndStartsTheSearch)
 {
     const struct {
@@ -117,6 +153,7 @@ TEST_F(CommSettings, OpenButtonOpensEverySerialConverterAndStartsTheSearch)
         link_settings.com_port = 2;  // the radio button decides
         module_table.ready = 1;
         module_table.count = 4;
+        module_table.scan_pos = 0x21;
         auto &d = run_comm(window, [](UiWindow dlg) {
             headless::window(dlg).ctl(1256).checked = false;
             headless::window(dlg).ctl(1255).checked = true;
@@ -131,6 +168,7 @@ TEST_F(CommSettings, OpenButtonOpensEverySerialConverterAndStartsTheSearch)
         EXPECT_TRUE(win(window).menu_enabled[IDM_SEARCH]);
         EXPECT_EQ(module_table.ready, 0);  // the main window forgets the old table
         EXPECT_EQ(module_table.count, 0);
+        EXPECT_EQ(module_table.scan_pos, 0);
         EXPECT_TRUE(headless::boxes().empty());
         port_close();
     }

@@ -201,8 +201,29 @@ TEST_F(MainWindowTest, GridDrawsOneIconPerModuleWithItsAddress)
     main_window_on_paint(window, c);
     EXPECT_TRUE(cv.icons.empty());
     EXPECT_EQ(cv.at(25, 25), GFX_RGB(255, 255, 255));
-    EXPECT_EQ(module_icon_id(3903, 1), 122);
-    EXPECT_EQ(module_icon_id(3903, 0), 121);
+    // Each model's pair of icon resources (selected, plain), and the shared one of the rest.
+    const int pairs[][3] = {{3901, 126, 127}, {3902, 119, 120}, {3903, 122, 121}, {4101, 128, 129},
+                            {4102, 130, 131}, {4103, 151, 152}, {4300, 156, 157}, {4301, 132, 133},
+                            {4303, 154, 155}, {4500, 123, 124}, {4501, 140, 141}, {4560, 135, 136},
+                            {4562, 162, 163}, {4563, 166, 167}, {4598, 159, 160}, {3900, 1002, 1002}};
+    for (const auto &p : pairs) {
+        EXPECT_EQ(module_icon_id(p[0], 1), p[1]) << p[0];
+        EXPECT_EQ(module_icon_id(p[0], 0), p[2]) << p[0];
+    }
+
+    // The ninth module opens the second row; the address is two upper-case hex digits.
+    module_table.ready = 1;
+    module_table.count = 9;
+    module_table.module[8].address = 0xAB;
+    cv.clear_records();
+    main_window_on_paint(window, c);
+    ASSERT_EQ(cv.icons.size(), 9u);
+    EXPECT_EQ(cv.icons[8].x, 20);
+    EXPECT_EQ(cv.icons[8].y, 102);
+    EXPECT_EQ(cv.texts[8].text, "ABH");
+    EXPECT_EQ(cv.texts[8].y, 142);
+    EXPECT_EQ(hit_test_module(102 + 32, 20 + 32), -2);
+    EXPECT_EQ(hit_test_module(102 + 33, 20), -1);
 }
 
 TEST_F(MainWindowTest, FaultAdviceFollowsTheErrorAndWarningMasks)

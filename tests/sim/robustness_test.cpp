@@ -52,12 +52,19 @@ TEST(Robustness, RandomBytesOnTheLine)
     for (int i = 0; i < 2000; i++) {
         std::vector<uint8_t> chunk(rng() % 40);
         for (auto &b : chunk)
-            b = (uint8_t)(rng() % 3 ? "$#&*0123456789M6\r"[rng() % 17] : rng());
+            b = (uint8_t)(rng() % 3 ? "$#&*/0123456789M6\r"[rng() % 18] : rng());
         t = conv.send(t, chunk.data(), chunk.size(), 9600);
         conv.take(t, out);
     }
     conv.take(sim::NEVER - 1, out);
     EXPECT_EQ(conv.next_arrival_us(), sim::NEVER);
+    // Two CRs end any half frame the noise left; then the line serves again.
+    conv.echo = false;
+    const std::string req = "\r\r$02M\r";
+    t = conv.send(t + 60000000, (const uint8_t *)req.data(), req.size(), 9600);  // past restarts
+    out.clear();
+    conv.take(sim::NEVER - 1, out);
+    EXPECT_EQ(std::string(out.begin(), out.end()), "!02VOK4101\r");
 }
 
 TEST(Robustness, MangledBusFilesAreRefusedCleanly)

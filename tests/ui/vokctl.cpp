@@ -261,6 +261,17 @@ bool step(const std::string &line)
                     st == 0xFFFFFFFFu ? "unknown" : (st & (MF_GRAYED | MF_DISABLED)) ? "grey" : "enabled");
         return st != 0xFFFFFFFFu;
     }
+    if (verb == "resize") {  // asks the main window to take another size, as a frame drag does
+        return SetWindowPos(g_main, nullptr, 0, 0, num(a, 1, 0), num(a, 2, 0),
+                            SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE) != 0;
+    }
+    if (verb == "rect") {  // the main window's rectangle on the screen
+        RECT r{};
+        GetWindowRect(g_main, &r);
+        std::printf("rect %ld %ld %ld %ld\n", static_cast<long>(r.left), static_cast<long>(r.top),
+                    static_cast<long>(r.right), static_cast<long>(r.bottom));
+        return g_main != nullptr;
+    }
     if (verb == "close-main") {
         PostMessageW(g_main, WM_CLOSE, 0, 0);
         return true;

@@ -105,6 +105,13 @@ vokctl "wait-main 60000" "no-box 1500" "title" || fail "vokmon did not come up c
 printf '%s\n' "$last" | grep -qx "title VOK3900 WIN9x/XP  V2.95  2016.11.25" || fail "title before opening"
 shot main-start
 
+# A frame drag to another size snaps back to the first rectangle.
+vokctl "wait-main" "rect" || fail "window rectangle"
+first=$(printf '%s\n' "$last" | sed -n 's/^rect //p')
+echo "$first" | awk '{ exit !($3 - $1 == 800 && $4 - $2 == 600) }' || fail "window is not 800 x 600: $first"
+vokctl "wait-main" "resize 1000 700" "sleep 500" "rect" || fail "resize"
+printf '%s\n' "$last" | grep -qxF "rect $first" || fail "window kept the new size (first: $first)"
+
 vokctl "wait-main" "command 100" "dialog 214 10000" "get-text 900" "get-text 901" "get-text 908" "sleep 300" \
     || fail "dialog 1008"
 if [ "$mode" = net ]; then

@@ -234,10 +234,15 @@ TEST_F(MainWindowTest, FaultAdviceFollowsTheErrorAndWarningMasks)
     std::string warning = fault_advice_text(5, 0, 2);
     std::string both = fault_advice_text(5, 1, 1);
     std::string neither = fault_advice_text(5, 0, 0);
-    EXPECT_EQ(error.rfind("此模块某通道有错误! \r\n", 0), 0u);
+    const std::string wiring = "1-- 此通道线缆太长，超过模块负载能力.\r\n2-- 此通道线缆存在不合理分支布线.\r\n"
+                               "3-- 此通道线缆所处现场有强干扰源.\r\n\r\n";
+    EXPECT_EQ(error, "此模块某通道有错误! \r\n请检查是否有以下错误:\r\n" + wiring +
+                         "请查看<参数> -> <故障状态>指示.\r\n");
     EXPECT_EQ(warning, "此模块某通道有警告! \r\n请检查是否有以下警告:\r\n1-- 此通道传感器编号有重号!\r\n"
                        "请查看<参数> -> <故障状态>指示.\r\n");
-    EXPECT_EQ(both.rfind("此模块某通道有错误(或警告)! \r\n", 0), 0u);
+    EXPECT_EQ(both, "此模块某通道有错误(或警告)! \r\n请检查是否有以下(错误):\r\n" + wiring +
+                        "或请检查是否有以下(警告):\r\n4-- 此通道传感器编号有重号!\r\n"
+                        "请查看<参数> -> <故障状态>指示.\r\n");
     EXPECT_EQ(neither, both);
 
     // The real-time command shows it once, then greys the menu; 0x80 shows nothing.

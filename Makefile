@@ -17,19 +17,19 @@ setup:
 # Windows x64 first: the native tree's Wine tests find its programs by path.
 build: setup win64 win32 native
 
-native:
+native: setup
 	cmake -S . -B $(BUILD)/native $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DVOK_DIST_DIR=$(abspath $(DIST))/linux -DVOK_WIN64_DIR=$(abspath $(BUILD))/win64
 	cmake --build $(BUILD)/native -j $(JOBS)
 	cmake --install $(BUILD)/native --prefix $(abspath $(DIST))/linux >/dev/null
 
-win64:
+win64: setup
 	cmake -S . -B $(BUILD)/win64 $(GEN) -DCMAKE_BUILD_TYPE=Release \
 	  -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/toolchain-mingw64.cmake)
 	cmake --build $(BUILD)/win64 -j $(JOBS)
 	cmake --install $(BUILD)/win64 --prefix $(abspath $(DIST))/win64 >/dev/null
 
-win32:
+win32: setup
 	cmake -S . -B $(BUILD)/win32 $(GEN) -DCMAKE_BUILD_TYPE=Release \
 	  -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/toolchain-mingw32.cmake)
 	cmake --build $(BUILD)/win32 -j $(JOBS)

@@ -3,8 +3,11 @@
 #ifndef VOK_TESTS_PLATFORM_SOCAT_PEER_H
 #define VOK_TESTS_PLATFORM_SOCAT_PEER_H
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -93,8 +96,24 @@ private:
     Process proc_;
 };
 
+// True when nothing listens on 127.0.0.1:port now (a bind without address reuse succeeds).
+inline bool loopback_port_free(uint16_t port)
+{
+    int s = socket(AF_INET, SOCK_STREAM, 0);
+    if (s < 0) return false;
+    struct sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bool free = bind(s, (struct sockaddr *)&a, sizeof a) == 0;
+    close(s);
+    return free;
+}
+
 // A loopback TCP server: socat listening on 127.0.0.1:port, one `action` per connection
-// (PIPE echoes, SYSTEM:... runs a command). Tries ports until one binds.
+// (PIPE echoes, SYSTEM:... runs a command). Tries ports until one binds. A port somebody
+// else listens on is passed over first: the probe would reach that listener before the
+// socat that failed to bind it had exited.
 class TcpServer {
 public:
     explicit TcpServer(const std::string &action, int (*probe)(uint16_t port))
@@ -102,6 +121,7 @@ public:
         unsigned seed = (unsigned)getpid() * 7919u + (unsigned)time(nullptr);
         for (int attempt = 0; attempt < 20 && !ok; attempt++) {
             port = (uint16_t)(20000 + (seed + (unsigned)attempt * 104729u) % 30000);
+            if (!loopback_port_free(port)) continue;
             proc_.start({"socat", "TCP-LISTEN:" + std::to_string(port) + ",bind=127.0.0.1,reuseaddr,fork",
                          action});
             for (int i = 0; i < 200; i++) {

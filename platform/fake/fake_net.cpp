@@ -179,16 +179,30 @@ int sock_resolve(const char *host, uint32_t *ip)
     return 0;
 }
 
+// The converter listening at (ip, port): where it was attached, or where an IP set or a
+// configuration write has since moved it.
+static sim::NetConverter *tcp_peer(uint32_t ip, uint16_t port)
+{
+    auto it = g_tcp.find({ip, port});
+    if (it != g_tcp.end() && it->second != nullptr)
+        return it->second;
+    for (const auto &kv : g_tcp) {
+        sim::NetConverter *c = kv.second;
+        if (c != nullptr && ip != 0 && c->current_ip(g_now_us) == ip && c->config.tcp_port == port)
+            return c;
+    }
+    return nullptr;
+}
+
 int sock_connect(SockHandle s, uint32_t ip, uint16_t port)
 {
     Sock *k = sock(s);
-    auto it = g_tcp.find({ip, port});
+    sim::NetConverter *peer = tcp_peer(ip, port);
     int rc = 0;
-    if (k == nullptr || !k->tcp || it == g_tcp.end() || it->second == nullptr ||
-        take_failure(Fail::Connect)) {
+    if (k == nullptr || !k->tcp || peer == nullptr || take_failure(Fail::Connect)) {
         rc = -1;
     } else {
-        k->conv = it->second;
+        k->conv = peer;
         k->conv->tcp_open(g_now_us);
     }
     log(NetEvent::Connect, rc, {}, ip, port);

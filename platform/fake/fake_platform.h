@@ -65,7 +65,9 @@ int serial_in_queue(const std::string &port_name);
 // ---- net --------------------------------------------------------------------------------
 
 // Addresses are IPv4 in network byte order, as in platform/net.h; ports in host order.
-// sock_connect to (ip, port) reaches `conv`'s TCP side; any other endpoint is refused.
+// sock_connect to (ip, port) reaches `conv`'s TCP side, and so does (its current IP, its
+// configured TCP port) once an IP set or a configuration write has taken effect; any other
+// endpoint is refused.
 // Frames sent go onto conv's bus line at conv->line_baud; replies become readable as their
 // bytes arrive. To have the peer close mid-reply set conv->close_after_bytes (recv then
 // returns 0 after that many reply bytes, and sends fail).

@@ -154,6 +154,14 @@ TEST_F(FakeNet, DiscoveryAndConfigurationDatagrams)
     EXPECT_EQ(conv.current_ip(fake::now_us()), ip);  // not before its restart
     fake::advance_us(3000000);
     EXPECT_EQ(conv.current_ip(fake::now_us()), sim::ip4(127, 0, 0, 7));
+    // Its TCP port answers at the new address; nothing else moved there.
+    conv.line_baud = 9600;  // back to the module's speed, undoing the write above
+    SockHandle t = sock_tcp();
+    EXPECT_EQ(sock_connect(t, sim::ip4(127, 0, 0, 7), 10002), -1);
+    ASSERT_EQ(sock_connect(t, sim::ip4(127, 0, 0, 7), 10001), 0);
+    ASSERT_EQ(sock_send(t, "$01M\r", 5), 5);
+    ASSERT_EQ(sock_wait_readable(t, 1060000), 1);
+    sock_close(t);
 }
 
 TEST_F(FakeNet, ConverterWithoutAddressAnswersFromItsDhcpAddress)

@@ -309,7 +309,7 @@ class RandomInput(unittest.TestCase):
                         u.sendto(bytes([0, 0, 0, rng.choice([0xF6, 0xF8, 0xFA, 0xFC])]) + chunk,
                                  ("127.0.0.1", sim.udp_port))
                     words = ["fault", "set", "ramp", "sine", "absent", "open", "inputs", "analog",
-                             "digital-in", "fault-status", "echo", "log", "tcp-close-after", "zz"]
+                             "digital-in", "fault-status", "echo", "tcp-close-after", "zz"]
                     junk = ["", "01", "ff", "zz", "-1", "999999999999", "1e999", "nan", "on",
                             "temp", "hum", "split", "slow", "garbage", "0x"]
                     for _ in range(200):
@@ -324,7 +324,7 @@ class RandomInput(unittest.TestCase):
                     before = cpu_ticks(sim.proc.pid)
                     time.sleep(1.0)
                     self.assertLess(cpu_ticks(sim.proc.pid) - before, 10)
-                    for cmd in ("fault 01 clear", "echo off", "tcp-close-after -1", "log off"):
+                    for cmd in ("fault 01 clear", "echo off", "tcp-close-after -1"):
                         sim.control(cmd)
                     # A CR ends whatever half frame the noise left; then the line serves again.
                     termios.tcflush(fd, termios.TCIOFLUSH)

@@ -224,6 +224,22 @@ TEST_F(FakeSerial, RadioConverterAnswersLater)
     EXPECT_GT(fake::serial_in_queue("COM1"), 0);
 }
 
+// A purge empties the driver's queue only: the rest of a reply still on the wire arrives
+// afterwards, as stale bytes do on a real port.
+TEST_F(FakeSerial, PurgeDropsWhatArrivedButNotWhatIsOnTheWire)
+{
+    open(9600);
+    const uint8_t req[] = {'$', '0', '1', 'M', 0x0D};
+    serial_write(h, req, 5);
+    fake::advance_us(2000 + (int64_t)bytes_us(4, 9600) + 100);  // "!01V" are in
+    EXPECT_EQ(fake::serial_in_queue("COM1"), 4);
+    serial_purge(h, SERIAL_PURGE_ALL);
+    EXPECT_EQ(fake::serial_in_queue("COM1"), 0);
+    uint8_t rx[32] = {};
+    ASSERT_EQ(serial_read(h, rx, 11), 7);  // the time-out ends it with the tail
+    EXPECT_EQ(std::string((char *)rx, 7), "OK4560\r");
+}
+
 TEST_F(FakeSerial, InputQueueHolds4200BytesThenOverruns)
 {
     conv.echo = true;

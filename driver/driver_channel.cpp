@@ -87,7 +87,7 @@ static int read_channel(int port, int address, int channel, unsigned char *buffe
         memcpy(buffer, reply_at(DATA_HEADER), (size_t)m);
         return m;
     }
-    memcpy(buffer, reply_at(DATA_HEADER), (size_t)(count * record_size));
+    memcpy(buffer, reply_at(DATA_HEADER), (size_t)count * (size_t)record_size);
     if (kind == READ_4103)
         return count_byte;
     if (status == 2)

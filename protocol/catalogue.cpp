@@ -3,7 +3,7 @@
 
 #include "protocol/protocol.h"
 
-static const CommandSpec CATALOGUE[CMD_COUNT] = {
+static const CommandRow CATALOGUE[CMD_COUNT] = {
     {CMD_READ_CONFIG, '$', '2', 5, '!', REPLY_KIND_ACK, 10, 0},
     {CMD_READ_NAME, '$', 'M', 5, '!', REPLY_KIND_ACK, 11, 0},
     {CMD_READ_FIRMWARE, '$', 'F', 5, '!', REPLY_KIND_ACK, 9, 0},
@@ -33,7 +33,7 @@ static const CommandSpec CATALOGUE[CMD_COUNT] = {
     {CMD_ITU_OFFSET, '@', 0, 10, '!', REPLY_KIND_ACK, 4, 0},
 };
 
-const CommandSpec *command_spec(CommandId id)
+const CommandRow *command_row(CommandId id)
 {
     if ((int)id < 0 || id >= CMD_COUNT)
         return nullptr;
@@ -42,7 +42,7 @@ const CommandSpec *command_spec(CommandId id)
 
 int command_reply_length(CommandId id, int records)
 {
-    const CommandSpec *row = command_spec(id);
+    const CommandRow *row = command_row(id);
     if (row == nullptr)
         return -1;
     if (row->kind == REPLY_KIND_DATA && row->record_size > 0)

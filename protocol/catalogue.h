@@ -41,7 +41,7 @@ typedef enum ReplyKind {
     REPLY_KIND_DATA,  // '>' AA status count records... CR; length from the count
 } ReplyKind;
 
-typedef struct CommandSpec {
+typedef struct CommandRow {
     CommandId id;
     char lead;            // request lead character
     char command;         // command character after the address; 0 = channel digit or parameters
@@ -50,10 +50,10 @@ typedef struct CommandSpec {
     ReplyKind kind;
     int reply_len;        // ACK: full reply length with CR. DATA: header length (5) or fixed length
     int record_size;      // DATA: bytes per ITU record (0 when the reply length is fixed)
-} CommandSpec;
+} CommandRow;
 
 // The table row of a command (never null for a valid id).
-const CommandSpec *command_spec(CommandId id);
+const CommandRow *command_row(CommandId id);
 
 // Reply length a caller expects (without the echo): ACK -> reply_len;
 // DATA with records -> 5 + records * record_size.

@@ -198,7 +198,7 @@ Bytes reply_4500(Module &m, uint8_t digit, int64_t t_us)
 Bytes wrong(const Module &m) { return finish(ack(m, '?')); }
 
 // Request length (CR included) of a catalogue command.
-size_t req_len(CommandId id) { return (size_t)command_spec(id)->request_len; }
+size_t req_len(CommandId id) { return (size_t)command_row(id)->request_len; }
 
 }  // namespace
 

@@ -165,7 +165,7 @@ TEST(ReplyChecks, FieldAccessNeverRunsPastTheReceivedBytes)
 TEST(Catalogue, RowsMatchTheirRequestShapes)
 {
     for (int i = 0; i < CMD_COUNT; i++) {
-        const CommandSpec *s = command_spec((CommandId)i);
+        const CommandRow *s = command_row((CommandId)i);
         ASSERT_NE(s, nullptr);
         EXPECT_EQ(s->id, i);
         EXPECT_TRUE(s->reply_lead == '!' || s->reply_lead == '>') << i;
@@ -177,8 +177,8 @@ TEST(Catalogue, RowsMatchTheirRequestShapes)
             EXPECT_EQ((int)f.size(), s->request_len) << i;
         }
     }
-    EXPECT_EQ(command_spec(CMD_COUNT), nullptr);
+    EXPECT_EQ(command_row(CMD_COUNT), nullptr);
     EXPECT_EQ(command_reply_length(CMD_READ_COUNTS, 0), 22);
     EXPECT_EQ(command_reply_length(CMD_WRITE_CONFIG, 0), 4);
-    EXPECT_EQ(command_spec(CMD_SOFT_RESET)->reply_lead, '>');
+    EXPECT_EQ(command_row(CMD_SOFT_RESET)->reply_lead, '>');
 }

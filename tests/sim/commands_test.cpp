@@ -54,9 +54,9 @@ TEST_F(Commands, RegistersOfThePlainModule)
     EXPECT_EQ(S(ask(bus, "$0AR")), "!0A1\r");
     EXPECT_EQ(S(ask(bus, "$0A6")), "!0A090100000C00000000\r");
     // Reply lengths as the catalogue has them.
-    EXPECT_EQ((int)ask(bus, "$0A2").size(), command_spec(CMD_READ_CONFIG)->reply_len);
-    EXPECT_EQ((int)ask(bus, "$0A6").size(), command_spec(CMD_READ_COUNTS)->reply_len);
-    EXPECT_EQ((int)ask(bus, "$0AE").size(), command_spec(CMD_READ_FAULT)->reply_len);
+    EXPECT_EQ((int)ask(bus, "$0A2").size(), command_row(CMD_READ_CONFIG)->reply_len);
+    EXPECT_EQ((int)ask(bus, "$0A6").size(), command_row(CMD_READ_COUNTS)->reply_len);
+    EXPECT_EQ((int)ask(bus, "$0AE").size(), command_row(CMD_READ_FAULT)->reply_len);
     // First unit's ID and temperature (sign and magnitude, high byte first).
     m.channels[0].units[0].temp = sim::Reading::constant(-1.0);
     const Bytes quick = ask(bus, "$0A*");
@@ -205,13 +205,13 @@ TEST_F(Commands, OutputsAndDigitalIo)
     EXPECT_EQ(ask(bus, "/02\x0F"), (Bytes{'!', '0', '2', 0x0F, 0x0D}));
     EXPECT_EQ(ask(bus, "#021"), (Bytes{'>', '0', '2', 0x0F, 0x0D}));
     const Bytes text = ask(bus, "#022");
-    ASSERT_EQ((int)text.size(), command_spec(CMD_4500_READINGS)->reply_len + 1);
+    ASSERT_EQ((int)text.size(), command_row(CMD_4500_READINGS)->reply_len + 1);
     EXPECT_EQ(S(Bytes(text.begin() + 5, text.begin() + 10)), "045.3");
     EXPECT_EQ(S(Bytes(text.begin() + 11, text.begin() + 16)), "123.4");
     // Channel 3: the same two values as 0x28 records (1/16 °C, then the TH/TL bytes).
     EXPECT_EQ(ask(bus, "#023"), (Bytes{'>', '0', '2', 0, 2, 0xD4, 0x02, 0x4B, 0x46, 0xB6, 0x07,
                                        0x4B, 0x46, 0x0D}));
-    EXPECT_EQ((int)ask(bus, "#023").size(), command_spec(CMD_4500_CH3)->reply_len + 1);
+    EXPECT_EQ((int)ask(bus, "#023").size(), command_row(CMD_4500_CH3)->reply_len + 1);
 
     sim::Module &d = add(0x03, 4501);
     d.channels[1].digital = {sim::make_sensor(0x42, 5, 0), sim::make_sensor(0x42, 6, 0)};

@@ -13,15 +13,12 @@
 
 typedef enum ChannelRead { READ_TEMP, READ_ID, READ_SORT, READ_4103 } ChannelRead;
 
-static const uint8_t *reply_at(int pos) { return DriverState.work_buffer + DriverState.echo_len + pos; }
-
 // $AA6: the unit count of `channel` (8 = all, the sum kept to a byte as the modules count).
 // Model 4103 carries three raw count bytes at 5-7 instead of eight hex pairs.
 static int read_channel_count(uint8_t address, int channel, int raw_4103, int *count)
 {
     uint8_t frame[REQUEST_MAX];
-    char command = '6';
-    int len = build_request('$', address, &command, 1, frame, REQUEST_MAX);
+    int len = driver_short_request('$', address, '6', frame);
     int n = driver_request(frame, len, COUNTS_WAIT_MS, COUNTS_READ);
     if (n == VOK_E_SEND)
         return VOK_E_SEND;
@@ -32,7 +29,7 @@ static int read_channel_count(uint8_t address, int channel, int raw_4103, int *c
     int counts[8] = {0};
     int sum = 0;
     for (int k = 0; k < channels; k++) {
-        counts[k] = raw_4103 ? reply_at(5 + k)[0] : hex_pair_value(reply_at(5 + 2 * k));
+        counts[k] = raw_4103 ? driver_reply_at(5 + k)[0] : hex_pair_value(driver_reply_at(5 + 2 * k));
         sum += counts[k];
     }
     *count = channel == ALL_CHANNELS ? sum % 256 : counts[channel];
@@ -44,9 +41,8 @@ static int read_channel_count(uint8_t address, int channel, int raw_4103, int *c
 static int read_data_reply(char lead, uint8_t address, int channel, int count, int record_size)
 {
     uint8_t frame[REQUEST_MAX];
-    char digit = channel_digit(channel);
     driver_clear();
-    int len = build_request(lead, address, &digit, 1, frame, REQUEST_MAX);
+    int len = driver_short_request(lead, address, channel_digit(channel), frame);
     int expected = DriverState.echo_len + DATA_HEADER + count * record_size;
     int n = driver_request(frame, len, data_wait_ms(expected), expected + 1);
     if (n == VOK_E_SEND)
@@ -78,16 +74,16 @@ static int read_channel(int port, int address, int channel, unsigned char *buffe
     if ((rc = read_data_reply(lead, addr, channel, count, record_size)) != 0)
         return rc;
 
-    int status = reply_at(3)[0];
-    int count_byte = reply_at(4)[0];
+    int status = driver_reply_at(3)[0];
+    int count_byte = driver_reply_at(4)[0];
     if (kind == READ_SORT) {
         // The count byte may disagree with $AA6 (a unit came or went between the two
         // requests); the caller's buffer and the checked reply hold only `count` numbers.
         int m = count_byte < count ? count_byte : count;
-        memcpy(buffer, reply_at(DATA_HEADER), (size_t)m);
+        memcpy(buffer, driver_reply_at(DATA_HEADER), (size_t)m);
         return m;
     }
-    memcpy(buffer, reply_at(DATA_HEADER), (size_t)count * (size_t)record_size);
+    memcpy(buffer, driver_reply_at(DATA_HEADER), (size_t)count * (size_t)record_size);
     if (kind == READ_4103)
         return count_byte;
     if (status == 2)
@@ -130,9 +126,9 @@ extern "C" VOK_API int VOK_CALL vok4500_read_data(int port, int address, int cha
     if ((rc = read_data_reply('#', addr, channel, PAYLOAD[channel], 1)) != 0)
         return rc;
     if (channel < 2) {
-        buffer[0] = reply_at(3)[0];
+        buffer[0] = driver_reply_at(3)[0];
         return 1;
     }
-    memcpy(buffer, reply_at(DATA_HEADER), (size_t)PAYLOAD[channel]);
+    memcpy(buffer, driver_reply_at(DATA_HEADER), (size_t)PAYLOAD[channel]);
     return PAYLOAD[channel];
 }

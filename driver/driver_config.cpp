@@ -19,14 +19,6 @@
 #define WRITE_CONFIG_ECHO 12
 #define WRITE_CONFIG_NEED 3  // '!' and the new address; the CR is not waited for
 
-// Builds "$AA<command>" + CR into `frame`; returns its length.
-static int dollar_request(uint8_t address, char command, uint8_t frame[REQUEST_MAX])
-{
-    return build_request('$', address, &command, 1, frame, REQUEST_MAX);
-}
-
-static const uint8_t *reply_at(int pos) { return DriverState.work_buffer + DriverState.echo_len + pos; }
-
 extern "C" VOK_API int VOK_CALL vok_read_config(int port, int address, vok_module_info *info)
 {
     int rc = driver_check_port(port);
@@ -40,30 +32,30 @@ extern "C" VOK_API int VOK_CALL vok_read_config(int port, int address, vok_modul
     driver_clear();
 
     uint8_t frame[REQUEST_MAX];
-    int len = dollar_request(addr, '2', frame);
+    int len = driver_short_request('$', addr, '2', frame);
     int n = driver_request(frame, len, CONFIG_WAIT_MS, ACK_READ);
     if (n == VOK_E_SEND)
         return VOK_E_SEND;
     if ((rc = driver_check_reply(n, LEAD_ACK, addr, CONFIG_REPLY)) != 0)
         return rc;
-    info->type_code = hex_pair_value(reply_at(3));
-    info->baud_index = (uint8_t)(dec_pair_value(reply_at(5)) - 3);
+    info->type_code = hex_pair_value(driver_reply_at(3));
+    info->baud_index = (uint8_t)(dec_pair_value(driver_reply_at(5)) - 3);
     info->baud_index_set = info->baud_index;
-    info->data_format = hex_pair_value(reply_at(7));
+    info->data_format = hex_pair_value(driver_reply_at(7));
 
     driver_clear();
     sleep_ms(SETTLE_MS);
-    len = dollar_request(addr, 'M', frame);
+    len = driver_short_request('$', addr, 'M', frame);
     n = driver_request(frame, len, NAME_WAIT_MS, ACK_READ);
     if (n == VOK_E_SEND)
         return VOK_E_SEND;
     if ((rc = driver_check_reply(n, LEAD_ACK, addr, NAME_REPLY)) != 0)
         return rc;
-    memcpy(info->name, reply_at(3), 7);
+    memcpy(info->name, driver_reply_at(3), 7);
 
     driver_clear();
     sleep_ms(SETTLE_MS);
-    len = dollar_request(addr, 'F', frame);
+    len = driver_short_request('$', addr, 'F', frame);
     n = driver_request(frame, len, NAME_WAIT_MS, ACK_READ);
     if (n == VOK_E_SEND) {
         memcpy(info->version, "None", 5);
@@ -71,12 +63,12 @@ extern "C" VOK_API int VOK_CALL vok_read_config(int port, int address, vok_modul
     }
     if ((rc = driver_check_reply(n, LEAD_ACK, addr, FIRMWARE_REPLY)) != 0)
         return rc;
-    memcpy(info->version, reply_at(3), 5);
+    memcpy(info->version, driver_reply_at(3), 5);
     info->version[5] = 0;
 
     driver_clear();
     sleep_ms(SETTLE_MS);
-    len = dollar_request(addr, '6', frame);
+    len = driver_short_request('$', addr, '6', frame);
     n = driver_request(frame, len, COUNTS_WAIT_MS, COUNTS_READ);
     if (n == VOK_E_SEND) {
         info->channel_state = 0;
@@ -85,10 +77,10 @@ extern "C" VOK_API int VOK_CALL vok_read_config(int port, int address, vok_modul
     }
     if ((rc = driver_check_reply(n, LEAD_ACK, addr, COUNTS_REPLY)) != 0)
         return rc;
-    info->channel_state = hex_pair_value(reply_at(3));
+    info->channel_state = hex_pair_value(driver_reply_at(3));
     info->itu_total = 0;
     for (int k = 0; k < 8; k++) {
-        info->itu_count[k] = hex_pair_value(reply_at(5 + 2 * k));
+        info->itu_count[k] = hex_pair_value(driver_reply_at(5 + 2 * k));
         info->itu_total += info->itu_count[k];
     }
 

@@ -13,8 +13,6 @@
 #define ITU_DO_WAIT_MS 100
 #define ITU_DO_ECHO 9     // /AAcNNhh CR
 
-static const uint8_t *reply_at(int pos) { return DriverState.work_buffer + DriverState.echo_len + pos; }
-
 extern "C" VOK_API int VOK_CALL vok_soft_reset(int port, int address)
 {
     int rc = driver_check_port(port);
@@ -22,9 +20,8 @@ extern "C" VOK_API int VOK_CALL vok_soft_reset(int port, int address)
         return rc;
     uint8_t addr = (uint8_t)address;
     uint8_t frame[REQUEST_MAX];
-    char command = '9';
     driver_clear();
-    int len = build_request('&', addr, &command, 1, frame, REQUEST_MAX);
+    int len = driver_short_request('&', addr, '9', frame);
     int n = driver_request(frame, len, RESET_WAIT_MS, RESET_READ);
     rc = n == VOK_E_SEND ? VOK_E_SEND : driver_check_reply(n, LEAD_DATA, addr, RESET_REPLY);
     driver_clear();
@@ -40,14 +37,14 @@ extern "C" VOK_API int VOK_CALL vok_write_do(int port, int address, int value)
     uint8_t frame[REQUEST_MAX];
     char v = (char)(value & 0xFF);
     driver_clear();
-    int len = build_request('/', addr, &v, 1, frame, REQUEST_MAX);
+    int len = driver_short_request('/', addr, v, frame);
     int n = driver_request(frame, len, WRITE_DO_WAIT_MS, DriverState.echo_len + WRITE_DO_NEED + 1);
     if (n == VOK_E_SEND)
         return VOK_E_SEND;
     if (n < DriverState.echo_len + WRITE_DO_NEED)
         return VOK_E_SHORT;
     // The module repeats the value it took; its address in the reply is not compared.
-    if (reply_at(0)[0] != LEAD_ACK || reply_at(3)[0] != (uint8_t)v)
+    if (driver_reply_at(0)[0] != LEAD_ACK || driver_reply_at(3)[0] != (uint8_t)v)
         return VOK_E_REPLY;
     return VOK_OK;
 }
@@ -61,17 +58,16 @@ extern "C" VOK_API int VOK_CALL vok_err_report(int port, int address, int *statu
         return VOK_E_ARG;
     uint8_t addr = (uint8_t)address;
     uint8_t frame[REQUEST_MAX];
-    char command = 'E';
     driver_clear();
-    int len = build_request('$', addr, &command, 1, frame, REQUEST_MAX);
+    int len = driver_short_request('$', addr, 'E', frame);
     int n = driver_request(frame, len, FAULT_WAIT_MS, DriverState.echo_len + 11);
     if (n == VOK_E_SEND)
         return VOK_E_SEND;
     // Any other answer means "no fault status available" (0). A '!' reply cut short before
     // its three fields would decode to garbage, so it counts as no status too.
-    if (n >= DriverState.echo_len + FAULT_FIELDS && reply_at(0)[0] == LEAD_ACK)
-        *status = (hex_pair_value(reply_at(3)) << 16) | (hex_pair_value(reply_at(5)) << 8) |
-                  hex_pair_value(reply_at(7));
+    if (n >= DriverState.echo_len + FAULT_FIELDS && driver_reply_at(0)[0] == LEAD_ACK)
+        *status = (hex_pair_value(driver_reply_at(3)) << 16) |
+                  (hex_pair_value(driver_reply_at(5)) << 8) | hex_pair_value(driver_reply_at(7));
     else
         *status = 0;
     return VOK_OK;
@@ -103,7 +99,7 @@ extern "C" VOK_API int VOK_CALL vok_itu_do(int port, int address, int channel, i
         rc = VOK_E_SEND;
     } else {
         // The acknowledgement's lead alone tells whether the output was set.
-        rc = reply_at(0)[0] == LEAD_ACK ? VOK_OK : VOK_E_REPLY;
+        rc = driver_reply_at(0)[0] == LEAD_ACK ? VOK_OK : VOK_E_REPLY;
     }
     if (DriverState.echo_on)
         DriverState.echo_len = ECHO_LEN_USUAL;

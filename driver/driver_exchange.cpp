@@ -151,3 +151,10 @@ int driver_check_reply(int received, uint8_t lead, uint8_t address, int need)
         return 0;
     return rc == REPLY_SHORT ? VOK_E_SHORT : VOK_E_REPLY;
 }
+
+const uint8_t *driver_reply_at(int pos) { return DriverState.work_buffer + DriverState.echo_len + pos; }
+
+int driver_short_request(char lead, uint8_t address, char c, uint8_t *frame)
+{
+    return build_request(lead, address, &c, 1, frame, REQUEST_MAX);
+}

@@ -61,5 +61,10 @@ int data_wait_ms(int expected);
 int driver_request(const uint8_t *frame, int length, int wait, int read_count);
 // Length, lead and address checks of the reply in work_buffer: 0, VOK_E_SHORT or VOK_E_REPLY.
 int driver_check_reply(int received, uint8_t lead, uint8_t address, int need);
+// Position `pos` of the reply in work_buffer (counted from echo_len). Callers read only
+// positions their length check has covered.
+const uint8_t *driver_reply_at(int pos);
+// The 5-byte request lead, address digits, one character, CR into `frame`; returns 5.
+int driver_short_request(char lead, uint8_t address, char c, uint8_t *frame);
 
 #endif

@@ -119,7 +119,7 @@ int main(int argc, char **argv)
         count = info.itu_count[channel];
         printf("CH%d: %d units\n", channel, count);
         for (i = 0; i < count; i++)
-            print_unit(i, ids + 8 * i, records + 4 * i);
+            print_unit(i, ids + (size_t)8 * i, records + (size_t)4 * i);
     }
     vok_com_close(port);
     return 0;

@@ -105,7 +105,8 @@ static Response shape_reply(const Module &m, std::vector<uint8_t> reply)
     for (size_t pos = 0; pos < reply.size(); pos += step) {
         Piece p;
         p.delay_us = r.pieces.empty() ? first : (pos == 0 ? 0 : (int64_t)f.split_gap_ms * 1000);
-        p.bytes.assign(reply.begin() + pos, reply.begin() + std::min(reply.size(), pos + step));
+        p.bytes.assign(reply.begin() + (std::ptrdiff_t)pos,
+                       reply.begin() + (std::ptrdiff_t)std::min(reply.size(), pos + step));
         r.pieces.push_back(p);
     }
     return r;

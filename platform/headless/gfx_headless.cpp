@@ -20,7 +20,7 @@ const Obj *obj(const void *p) { return static_cast<const Obj *>(p); }
 
 void plot(headless::Canvas &c, int x, int y, uint32_t rgb)
 {
-    if (x >= 0 && y >= 0 && x < c.width && y < c.height) c.px[static_cast<size_t>(y * c.width + x)] = rgb;
+    if (x >= 0 && y >= 0 && x < c.width && y < c.height) c.px[static_cast<size_t>(y) * static_cast<size_t>(c.width) + static_cast<size_t>(x)] = rgb;
 }
 
 uint32_t pen_color(headless::Canvas &c)
@@ -33,7 +33,7 @@ namespace headless {
 uint32_t Canvas::at(int x, int y) const
 {
     if (x < 0 || y < 0 || x >= width || y >= height) return 0xFFFFFFFFu;
-    return px[static_cast<size_t>(y * width + x)];
+    return px[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
 }
 int live_pens() { return g_live_pens; }
 int live_brushes() { return g_live_brushes; }

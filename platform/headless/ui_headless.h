@@ -42,7 +42,7 @@ struct IconRecord {
 
 struct Canvas {
     int width = 800, height = 600;
-    std::vector<uint32_t> px = std::vector<uint32_t>(800 * 600, GFX_RGB(255, 255, 255));
+    std::vector<uint32_t> px = std::vector<uint32_t>(size_t{800} * 600, GFX_RGB(255, 255, 255));
     GfxPen pen = nullptr;
     GfxBrush brush = nullptr;
     uint32_t text_color = 0;

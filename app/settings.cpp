@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "app/state.h"
+#include "platform/net.h"
 
 // File layout: offsets of the stored fields; bytes 3, 11, 14 and 15 are reserved (written 0).
 enum {
@@ -44,12 +45,6 @@ void settings_decode(const uint8_t in[SETTINGS_FILE_SIZE]) {
     link_settings.reply_wait_ms = (int16_t)(uint16_t)(in[OFF_REPLY_WAIT] | (in[OFF_REPLY_WAIT + 1] << 8));
 }
 
-void dotted_ip_text(uint32_t ip, char *out) {
-    uint8_t b[4];
-    memcpy(b, &ip, 4);
-    snprintf(out, 16, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
-}
-
 // The settings file lives in the start directory, and later files (snapshot, exports) are
 // written relative to it too, so it becomes the current directory again.
 static void enter_start_dir(void) {
@@ -69,7 +64,7 @@ int settings_load(void) {
     if (got < sizeof bytes) return SETTINGS_SHORT;
     settings_decode(bytes);
     net_state.ip = link_settings.net_ip;
-    dotted_ip_text(link_settings.net_ip, net_state.ip_text);
+    ip_to_text(link_settings.net_ip, net_state.ip_text);
     snprintf(net_state.host_text, sizeof net_state.host_text, "%s", net_state.ip_text);
     return SETTINGS_OK;
 }

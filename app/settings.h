@@ -39,7 +39,4 @@ int settings_save(UiWindow owner);
 // have channel kinds, for any other model channel_kind stays as it is.
 void update_channel_kinds(void);
 
-// Dotted text of an address held in network byte order ("192.168.1.100"); out >= 16 bytes.
-void dotted_ip_text(uint32_t ip, char *out);
-
 #endif

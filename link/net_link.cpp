@@ -5,7 +5,6 @@
 
 #include <string.h>
 
-#include "app/settings.h"
 #include "app/state.h"
 #include "link/timing.h"
 #include "platform/net.h"
@@ -40,7 +39,7 @@ int net_open(void) {
         return NET_OPEN_NO_HOST;
     }
     net_state.ip = ip;
-    dotted_ip_text(ip, net_state.ip_text);
+    ip_to_text(ip, net_state.ip_text);
     net_state.peer.family = 2;
     net_state.peer.ip = ip;
     net_state.peer.port = net_state.port_entered;

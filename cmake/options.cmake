@@ -31,3 +31,10 @@ macro(vok_add_dir dir)
     add_subdirectory(${dir})
   endif()
 endmacro()
+
+# ccache, where installed, shares compiled objects between build trees and clones.
+find_program(VOK_CCACHE ccache)
+if(VOK_CCACHE)
+  set(CMAKE_C_COMPILER_LAUNCHER ${VOK_CCACHE})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${VOK_CCACHE})
+endif()

@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   # build: native and both Windows cross compilers (nm, objdump, dlltool, windres)
-  cmake ninja-build g++ make pkg-config binutils
+  cmake ninja-build g++ make pkg-config binutils ccache
   libgtest-dev libgmock-dev libserialport-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   # Wine tests and the demo: wine64 (no 32-bit Wine), an X server, screenshots (import)

@@ -35,6 +35,9 @@ endmacro()
 # ccache, where installed, shares compiled objects between build trees and clones.
 find_program(VOK_CCACHE ccache)
 if(VOK_CCACHE)
-  set(CMAKE_C_COMPILER_LAUNCHER ${VOK_CCACHE})
-  set(CMAKE_CXX_COMPILER_LAUNCHER ${VOK_CCACHE})
+  # Paths relative to the source tree, and no build directory in the key, so clones and
+  # worktrees of the tree hit each other's objects.
+  set(VOK_CCACHE_LAUNCHER env CCACHE_BASEDIR=${CMAKE_SOURCE_DIR} CCACHE_NOHASHDIR=1 ${VOK_CCACHE})
+  set(CMAKE_C_COMPILER_LAUNCHER ${VOK_CCACHE_LAUNCHER})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${VOK_CCACHE_LAUNCHER})
 endif()

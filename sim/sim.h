@@ -141,6 +141,9 @@ struct NetConfig {
     uint32_t mask = 0;               // its subnet: directed broadcasts reach it
     uint32_t gateway = 0;
     uint32_t dhcp_ip = 0;            // where it answers from while ip is 0.0.0.0 or 0.0.1.0
+    uint32_t wire = 0;               // host interface address whose segment it sits on: that
+                                     // interface's broadcasts reach it whatever its own subnet
+                                     // (0: only broadcasts of its own subnet)
     uint16_t tcp_port = 10001;
     int restart_ms = 2000;           // a configuration write or IP set takes effect after this
 };

@@ -44,6 +44,10 @@ std::vector<uint32_t> g_if_ips, g_if_masks;
 std::vector<NetEvent> g_log;
 int64_t g_udp_latency_us = 2000;
 int g_started = 0;
+std::string g_host_name = "vokhost";
+bool g_dhcp_present = false;
+uint32_t g_dhcp_ip = 0, g_dhcp_mask = 0;
+std::vector<uint32_t> g_arp_hosts;
 
 void log(NetEvent::Kind k, int value, std::vector<uint8_t> bytes = {}, uint32_t ip = 0,
          uint16_t port = 0)
@@ -77,13 +81,32 @@ uint32_t host_order(uint32_t net_ip)
     return ((uint32_t)b[0] << 24) | ((uint32_t)b[1] << 16) | ((uint32_t)b[2] << 8) | b[3];
 }
 
-// Does a datagram to `dst` reach a converter at `conv_ip` with mask `mask`?
-bool reaches(uint32_t dst, uint32_t conv_ip, uint32_t mask)
+// Is `dst` the directed broadcast of the subnet of `ip` / `mask`?
+bool is_subnet_broadcast(uint32_t dst, uint32_t ip, uint32_t mask)
+{
+    const uint32_t d = host_order(dst), c = host_order(ip), m = host_order(mask);
+    return m != 0 && m != 0xFFFFFFFFu && (d & m) == (c & m) && (d | m) == 0xFFFFFFFFu;
+}
+
+// Does a datagram to `dst` reach converter c at `conv_ip`? A converter on the segment of a
+// host interface hears that interface's broadcasts even from another subnet.
+bool reaches(uint32_t dst, uint32_t conv_ip, const sim::NetConfig &c)
 {
     if (dst == 0xFFFFFFFFu || dst == conv_ip)
         return true;
-    const uint32_t d = host_order(dst), c = host_order(conv_ip), m = host_order(mask);
-    return m != 0 && m != 0xFFFFFFFFu && (d & m) == (c & m) && (d | m) == 0xFFFFFFFFu;
+    if (c.wire != 0) {
+        for (size_t i = 0; i < g_if_ips.size() && i < g_if_masks.size(); i++)
+            if (g_if_ips[i] == c.wire && is_subnet_broadcast(dst, g_if_ips[i], g_if_masks[i]))
+                return true;
+    }
+    return is_subnet_broadcast(dst, conv_ip, c.mask);
+}
+
+void queue_datagram(Sock *k, Datagram d)
+{
+    auto at = std::upper_bound(k->rx.begin(), k->rx.end(), d.t_us,
+                               [](int64_t t, const Datagram &x) { return t < x.t_us; });
+    k->rx.insert(at, std::move(d));
 }
 
 }  // namespace
@@ -100,6 +123,10 @@ void reset_net()
     g_udp_latency_us = 2000;
     g_started = 0;
     g_next = 3;
+    g_host_name = "vokhost";
+    g_dhcp_present = false;
+    g_dhcp_ip = g_dhcp_mask = 0;
+    g_arp_hosts.clear();
 }
 
 // Attaching drops the converter's bytes in flight: they belong to an earlier time line.
@@ -121,6 +148,20 @@ void set_interfaces(const std::vector<uint32_t> &ips, const std::vector<uint32_t
     g_if_masks = masks;
 }
 void set_udp_latency_us(int64_t us) { g_udp_latency_us = us; }
+void set_host_name(const std::string &name) { g_host_name = name; }
+void set_dhcp_info(bool present, uint32_t ip, uint32_t mask)
+{
+    g_dhcp_present = present;
+    g_dhcp_ip = ip;
+    g_dhcp_mask = mask;
+}
+void add_arp_host(uint32_t ip) { g_arp_hosts.push_back(ip); }
+void inject_datagram(int64_t delay_us, const std::vector<uint8_t> &bytes, uint32_t ip, uint16_t port)
+{
+    for (auto &kv : g_socks)
+        if (!kv.second.tcp)
+            queue_datagram(&kv.second, Datagram{g_now_us + delay_us, bytes, ip, port});
+}
 const std::vector<NetEvent> &net_log() { return g_log; }
 void clear_net_log() { g_log.clear(); }
 
@@ -214,6 +255,12 @@ int sock_wait_readable(SockHandle s, int64_t timeout_us)
     Sock *k = sock(s);
     if (k == nullptr)
         return -1;
+    if (!k->tcp) {
+        const bool failed = take_failure(Fail::Wait);
+        g_log.push_back(NetEvent{g_now_us, NetEvent::Wait, {}, 0, 0, failed ? -1 : 0, timeout_us});
+        if (failed)
+            return -1;
+    }
     const int64_t t = next_readable(k);
     const int64_t deadline = g_now_us + std::max<int64_t>(timeout_us, 0);
     if (t <= deadline) {
@@ -307,14 +354,10 @@ int sock_sendto(SockHandle s, const void *buf, int len, uint32_t ip, uint16_t po
     } else if (port == 30718) {
         for (sim::NetConverter *c : g_udp) {
             const uint32_t cip = c->source_ip(g_now_us);
-            if (!reaches(ip, cip, c->config.mask))
+            if (!reaches(ip, cip, c->config))
                 continue;
-            for (auto &reply : c->udp_datagram(g_now_us, p, (size_t)len)) {
-                Datagram d{g_now_us + g_udp_latency_us, std::move(reply), cip, 30718};
-                auto at = std::upper_bound(k->rx.begin(), k->rx.end(), d.t_us,
-                                           [](int64_t t, const Datagram &x) { return t < x.t_us; });
-                k->rx.insert(at, std::move(d));
-            }
+            for (auto &reply : c->udp_datagram(g_now_us, p, (size_t)len))
+                queue_datagram(k, Datagram{g_now_us + g_udp_latency_us, std::move(reply), cip, 30718});
         }
     }
     log(NetEvent::SendTo, rc, std::move(bytes), ip, port);
@@ -360,4 +403,46 @@ int sock_local_interfaces(uint32_t *ips, uint32_t *masks, int max)
             masks[i] = i < (int)g_if_masks.size() ? g_if_masks[i] : 0;
     }
     return n;
+}
+
+int sock_interface_list(SockHandle s, uint32_t *ips, uint32_t *masks, int max)
+{
+    if (sock(s) == nullptr)
+        return -1;
+    return sock_local_interfaces(ips, masks, std::min(max, 10));
+}
+
+int sock_host_name(char *buf, int cap)
+{
+    if (buf == nullptr || cap <= 0 || g_host_name.empty() || (int)g_host_name.size() >= cap)
+        return -1;
+    std::memcpy(buf, g_host_name.c_str(), g_host_name.size() + 1);
+    return 0;
+}
+
+int net_dhcp_info(uint32_t *ip, uint32_t *mask)
+{
+    if (!g_dhcp_present)
+        return -1;
+    *ip = g_dhcp_ip;
+    *mask = g_dhcp_mask;
+    return 0;
+}
+
+int net_arp_probe(uint32_t ip)
+{
+    int rc = 0;
+    if (take_failure(Fail::ArpLibrary)) {
+        rc = NET_ARP_NO_LIBRARY;
+    } else if (take_failure(Fail::ArpEntry)) {
+        rc = NET_ARP_NO_ENTRY;
+    } else {
+        for (sim::NetConverter *c : g_udp)
+            if (c->source_ip(g_now_us) == ip)
+                rc = 1;
+        if (std::find(g_arp_hosts.begin(), g_arp_hosts.end(), ip) != g_arp_hosts.end())
+            rc = 1;
+    }
+    log(NetEvent::Arp, rc, {}, ip, 0);
+    return rc;
 }

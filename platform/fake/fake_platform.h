@@ -41,7 +41,8 @@ void set_os_family(int family);
 // Failure injection: the next call of that kind fails once (then behaves again).
 enum class Fail {
     Open, CreateEvent, SetLine, Read, Write,                              // serial
-    SockStartup, SockCreate, Connect, Send, Recv, Bind, Interfaces, Broadcast  // net
+    SockStartup, SockCreate, Connect, Send, Recv, Bind, Interfaces, Broadcast,  // net
+    ArpLibrary, ArpEntry, Wait                                           // net: ARP probe, select
 };
 void fail_next(Fail what);
 
@@ -82,14 +83,24 @@ void add_host(const std::string &name, uint32_t ip);
 void set_interfaces(const std::vector<uint32_t> &ips, const std::vector<uint32_t> &masks);
 // Delay from a datagram sent to its replies being readable (default 2 ms).
 void set_udp_latency_us(int64_t us);
+// sock_host_name() result ("vokhost" after reset; empty: the name cannot be read).
+void set_host_name(const std::string &name);
+// net_dhcp_info() result: the 9x registry's DHCP address and mask, or none (after reset).
+void set_dhcp_info(bool present, uint32_t ip = 0, uint32_t mask = 0);
+// A device at `ip` that answers ARP (attached UDP converters answer at their address).
+void add_arp_host(uint32_t ip);
+// A datagram of our own making arrives on the UDP socket `s` after `delay_us` (a stray
+// answer, a foreign device), as if from ip:port.
+void inject_datagram(int64_t delay_us, const std::vector<uint8_t> &bytes, uint32_t ip, uint16_t port = 30718);
 
 struct NetEvent {
     int64_t t_us;
-    enum Kind { Startup, Cleanup, Connect, Send, Recv, SendTo, RecvFrom, Close, Bind } kind;
+    enum Kind { Startup, Cleanup, Connect, Send, Recv, SendTo, RecvFrom, Close, Bind, Arp, Wait } kind;
     std::vector<uint8_t> bytes;   // Send/SendTo: what was sent; Recv/RecvFrom: what was returned
-    uint32_t ip;                  // Connect/SendTo/RecvFrom/Bind: peer or local address (network order)
+    uint32_t ip;                  // Connect/SendTo/RecvFrom/Bind/Arp: peer or local address (network order)
     uint16_t port;
     int value;                    // the call's result
+    int64_t timeout_us = 0;       // Wait (UDP readability waits only): the time-out asked
 };
 const std::vector<NetEvent> &net_log();
 void clear_net_log();

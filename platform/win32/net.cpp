@@ -153,3 +153,63 @@ int sock_local_interfaces(uint32_t *ips, uint32_t *masks, int max)
     }
     return n;
 }
+
+// SIO_GET_INTERFACE_LIST on the caller's socket: up to 10 entries of INTERFACE_INFO.
+int sock_interface_list(SockHandle s, uint32_t *ips, uint32_t *masks, int max)
+{
+    INTERFACE_INFO list[10];
+    DWORD bytes = 0;
+    if (s == SOCK_INVALID) return -1;
+    if (WSAIoctl((SOCKET)s, SIO_GET_INTERFACE_LIST, nullptr, 0, list, sizeof list, &bytes, nullptr, nullptr) != 0)
+        return -1;
+    int total = (int)(bytes / sizeof(INTERFACE_INFO));
+    int n = 0;
+    for (int i = 0; i < total && n < max; i++, n++) {
+        if (ips) ips[n] = list[i].iiAddress.AddressIn.sin_addr.s_addr;
+        if (masks) masks[n] = list[i].iiNetmask.AddressIn.sin_addr.s_addr;
+    }
+    return n;
+}
+
+int sock_host_name(char *buf, int cap)
+{
+    if (!buf || cap <= 0 || gethostname(buf, cap) != 0) return -1;
+    buf[cap - 1] = '\0';
+    return 0;
+}
+
+// Raw registry bytes of the 9x family's DHCP lease: the first four, dotted order.
+int net_dhcp_info(uint32_t *ip, uint32_t *mask)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\VxD\\DHCP\\DhcpInfo00", 0,
+                      KEY_READ, &key) != ERROR_SUCCESS)
+        return -1;
+    BYTE a[16], m[16];
+    DWORD alen = sizeof a, mlen = sizeof m;
+    LONG ra = RegQueryValueExA(key, "DhcpIPAddress", nullptr, nullptr, a, &alen);
+    LONG rm = RegQueryValueExA(key, "DhcpSubnetMask", nullptr, nullptr, m, &mlen);
+    RegCloseKey(key);
+    if (ra != ERROR_SUCCESS || rm != ERROR_SUCCESS || alen < 4 || mlen < 4) return -1;
+    memcpy(ip, a, 4);
+    memcpy(mask, m, 4);
+    return 0;
+}
+
+// The helper library is taken by name for each probe and let go afterwards.
+int net_arp_probe(uint32_t ip)
+{
+    typedef DWORD(WINAPI * SendArpFn)(ULONG dest, ULONG src, PVOID mac, PULONG len);
+    HMODULE lib = LoadLibraryA("iphlpapi.dll");
+    if (!lib) return NET_ARP_NO_LIBRARY;
+    SendArpFn send_arp = reinterpret_cast<SendArpFn>(reinterpret_cast<void (*)(void)>(GetProcAddress(lib, "SendARP")));
+    if (!send_arp) {
+        FreeLibrary(lib);
+        return NET_ARP_NO_ENTRY;
+    }
+    ULONG mac[2] = {0, 0};
+    ULONG len = 6;
+    DWORD r = send_arp(ip, 0, mac, &len);
+    FreeLibrary(lib);
+    return r == NO_ERROR ? 1 : 0;
+}

@@ -9,6 +9,7 @@
 #include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <stdio.h>
 #include <string.h>
 #include <sys/select.h>
 #include <sys/socket.h>
@@ -207,7 +208,7 @@ static int arp_interface(uint32_t ip, int *ifindex, uint8_t mac[6])
     if (s < 0) return -1;
     struct ifreq rq;
     memset(&rq, 0, sizeof rq);
-    strncpy(rq.ifr_name, name, IF_NAMESIZE - 1);
+    snprintf(rq.ifr_name, sizeof rq.ifr_name, "%s", name);
     int r = ioctl(s, SIOCGIFHWADDR, &rq);
     close(s);
     if (r != 0 || *ifindex == 0) return -1;

@@ -106,6 +106,8 @@ std::array<uint8_t, 4> encode_record(const Unit &u, const Module &m, int channel
         case 0x1E:
         case 0x26: {
             auto tt = enc_t32(t);
+            if (u.open)  // nothing on the second input: its two bytes read FF
+                return {tt[0], tt[1], 0xFF, 0xFF};
             if (model == 4300 || model == 4562 || model == 4563) {
                 long cv = std::clamp(std::lround(h * 100.0), 0L, 0xFEFFL);
                 if ((cv & 0xFF) == 0xFF)

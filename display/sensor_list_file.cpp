@@ -1,0 +1,136 @@
+// Sensor list file: channel heads and unit lines, the ID read per channel, the file writer.
+#include "display/sensor_list_file.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "app/state.h"
+#include "link/exchange.h"
+#include "link/serial_port.h"
+#include "protocol/protocol.h"
+
+namespace {
+
+const char SEPARATOR[] = "\r\n --------------------------------------\r\n";
+const char NO_ANSWER_TEXT[] = "模块未应答，请重试一次!";
+
+// Channels written for a type code; 0 when the module keeps no list.
+int channels_for_type(int type_code)
+{
+    switch (type_code) {
+    case 128: case 131: case 134: return CHANNEL_COUNT;
+    case 130: return 1;
+    default: return 0;
+    }
+}
+
+// Writes all `len` bytes or reports failure: a short write counts as a failure.
+int write_all(FILE *f, const char *text, int len)
+{
+    return fwrite(text, 1, (size_t)len, f) == (size_t)len;
+}
+
+void error_box(UiWindow window, const char *text)
+{
+    ui_message_box(window, text, "ERROR!", UI_MB_OK);
+}
+
+}  // namespace
+
+int sensor_list_head(char *out, int cap, int address, int channel, int count)
+{
+    return snprintf(out, (size_t)cap, "\r\n Model addr:%02dH, ch:%d, num:%d", address, channel, count);
+}
+
+int sensor_list_line(char *out, int cap, int i, int sort_no, const uint8_t *id)
+{
+    char prefix[32];
+    if (sort_no >= 0) snprintf(prefix, sizeof prefix, "%02d(%02d)->", i, sort_no);
+    else snprintf(prefix, sizeof prefix, "%02d(--)->", i);
+    char body[8 * 3 + 1] = "";
+    for (size_t k = 0; k < 8; k++) {
+        if (id != nullptr) snprintf(&body[3 * k], 4, "%02X ", id[k]);
+        else memcpy(&body[3 * k], "-- ", 4);
+    }
+    return snprintf(out, (size_t)cap, "%s%s\r\n", prefix, body);
+}
+
+int read_channel_ids(int c, UiWindow window)
+{
+    const Module &m = module_table.module[module_table.current];
+    const int n = m.itu_count[c];
+    if (n == 0) return CHANNEL_IDS_NONE;
+    port_discard();  // also clears RxBuffer
+    uint8_t frame[REQUEST_MAX];
+    const char digit = channel_digit(c);
+    const int len = build_request('&', m.address, &digit, 1, frame, sizeof frame);
+    const int got = bus_exchange(link_state.echo_len + 8 * n + 6, len, frame);
+    int result = CHANNEL_IDS_READ;
+    if (got < 0) {
+        result = CHANNEL_IDS_NO_ANSWER;
+    } else {
+        // Only a complete reply of this module holds the IDs; anything shorter would leave
+        // the zeros of the cleared buffer standing in for IDs. The 4103's lead is not
+        // relied on (its ID list is read without that test too).
+        char address[2];
+        format_address(m.address, address);
+        const uint8_t lead = m.model == 4103 ? RxBuffer[link_state.echo_len] : (uint8_t)LEAD_DATA;
+        if (check_reply(RxBuffer, got, link_state.echo_len, lead, address, DATA_HEADER + 8 * n) != REPLY_OK)
+            result = CHANNEL_IDS_BAD_REPLY;
+    }
+    if (result != CHANNEL_IDS_READ) {
+        ui_message_box(window, NO_ANSWER_TEXT, "系统提示", UI_MB_OK | UI_ICON_WARNING);
+        port_discard();
+    }
+    return result;
+}
+
+int export_sensor_list(UiWindow window)
+{
+    const Module &m = module_table.module[module_table.current];
+    const int channels = channels_for_type(m.type_code);
+    if (channels == 0) return 1;
+    char name[32];
+    snprintf(name, sizeof name, "model%02d.txt", m.address);
+    FILE *f = fopen(name, "wb");
+    if (f == nullptr) {
+        error_box(window, "file handle err");
+        return 0;
+    }
+    // Unbuffered, so that every piece is checked as it is written and a failure leaves the
+    // file holding exactly what was written before it.
+    setvbuf(f, nullptr, _IONBF, 0);
+    for (int c = 0; c < channels; c++) {
+        const int n = m.itu_count[c];
+        char text[SENSOR_LIST_HEAD_MAX];
+        const int head_len = sensor_list_head(text, sizeof text, m.address, c, n);
+        if (!write_all(f, text, head_len)) {
+            fclose(f);
+            error_box(window, "write file header err");
+            return -1;
+        }
+        if (n == 0) continue;
+        const int read = read_channel_ids(c, window);
+        if (!write_all(f, SEPARATOR, (int)sizeof SEPARATOR - 1)) {
+            fclose(f);
+            error_box(window, "write file header err");
+            return -1;
+        }
+        for (int i = 0; i < n; i++) {
+            // A failed read writes its lines with "--" IDs rather than zeros taken for IDs.
+            const uint8_t *id =
+                read == CHANNEL_IDS_READ ? &RxBuffer[link_state.echo_len + DATA_HEADER + 8 * i] : nullptr;
+            // Sort numbers exist for the first 64 units of a channel only.
+            const int sort_no = m.sort_valid == 1 && i < UNITS_PER_CHANNEL ? m.sort_no[c][i] : -1;
+            char line[SENSOR_LIST_LINE_MAX];
+            const int line_len = sensor_list_line(line, sizeof line, i, sort_no, id);
+            if (!write_all(f, line, line_len)) {
+                fclose(f);
+                error_box(window, "write file info err");
+                return -2;
+            }
+        }
+    }
+    fclose(f);
+    return 0;
+}

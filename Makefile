@@ -7,7 +7,7 @@ JOBS    ?= $(shell nproc)
 GEN     := -G Ninja
 CTEST_ARGS ?=
 
-.PHONY: all setup build native win64 win32 asan test test-native test-asan demo clean
+.PHONY: all setup build native win64 win32 asan test test-native test-asan demo clean fuzz
 
 all: build
 
@@ -47,6 +47,17 @@ test: build
 
 test-asan: asan
 	cd $(BUILD)/asan && ctest --output-on-failure --no-tests=error -j 2 -L sanitize $(CTEST_ARGS)
+
+# libFuzzer runs of every fuzz target (clang, ASan/UBSan), FUZZ_SECONDS each, one after the
+# other at the lowest priority; prints executions and findings per target.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?=
+fuzz:
+	@bash scripts/setup.sh fuzz
+	cmake -S . -B $(BUILD)/fuzz $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOK_FUZZ=ON \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(BUILD)/fuzz -j $(JOBS) --target fuzz_all
+	bash tests/fuzz/run_fuzz.sh $(BUILD)/fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 demo: build
 	@bash scripts/demo.sh

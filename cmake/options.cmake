@@ -19,6 +19,15 @@ if(VOK_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# Fuzz build (clang): every library instrumented for libFuzzer's coverage, under ASan/UBSan;
+# only the fuzz targets link the fuzzer's main.
+option(VOK_FUZZ "Build the fuzz targets with libFuzzer (clang only)" OFF)
+if(VOK_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+    -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 if(WIN32)
   # Windows binaries must need nothing but system DLLs.
   add_link_options(-static-libgcc -static-libstdc++ -static)

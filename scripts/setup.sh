@@ -18,6 +18,11 @@ PACKAGES=(
   socat python3 procps util-linux iproute2
 )
 
+# `setup.sh fuzz`: also the clang toolchain and sanitizer runtimes of `make fuzz`.
+if [ "${1:-}" = fuzz ]; then
+  PACKAGES+=(clang libclang-rt-14-dev)
+fi
+
 missing=()
 for p in "${PACKAGES[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

@@ -7,6 +7,13 @@
 
 namespace sim {
 
+JValue::JValue() = default;
+JValue::JValue(const JValue &) = default;
+JValue::JValue(JValue &&) noexcept = default;
+JValue &JValue::operator=(const JValue &) = default;
+JValue &JValue::operator=(JValue &&) noexcept = default;
+JValue::~JValue() = default;
+
 const JValue *JValue::get(const std::string &key) const
 {
     for (const auto &kv : obj)

@@ -17,6 +17,15 @@ struct JValue {
     std::vector<std::pair<std::string, JValue>> obj;
     int line = 1;
 
+    // Defined in json.cpp, where the pair type of `obj` is complete (clang with libstdc++
+    // refuses to instantiate them inside the class).
+    JValue();
+    JValue(const JValue &);
+    JValue(JValue &&) noexcept;
+    JValue &operator=(const JValue &);
+    JValue &operator=(JValue &&) noexcept;
+    ~JValue();
+
     const JValue *get(const std::string &key) const;
 };
 

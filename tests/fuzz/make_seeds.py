@@ -1,0 +1,82 @@
+#!/usr/bin/env python3
+"""Writes the seed inputs of the fuzz targets into corpus/<target>/ (run once; the files are
+checked in). Replies are shaped as the modules send them; scripts as fuzz_input.h reads them."""
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def put(target, name, data):
+    d = os.path.join(HERE, "corpus", target)
+    os.makedirs(d, exist_ok=True)
+    with open(os.path.join(d, name), "wb") as f:
+        f.write(data)
+
+
+def script(*replies, delay=3):
+    out = b""
+    for r in replies:
+        if r is None:
+            out += bytes([255, 0])
+            continue
+        n = len(r)
+        out += bytes([delay]) + (bytes([n]) if n < 128 else bytes([0x80 | n >> 8, n & 0xFF])) + r
+    return out
+
+
+def counts(*c):
+    c = list(c) + [0] * (8 - len(c))
+    mask = sum(1 << i for i, v in enumerate(c) if v)
+    return b"!01" + b"%02X" % mask + b"".join(b"%02X" % v for v in c) + b"\r"
+
+
+NAME = b"!01VOK4560\r"
+CONFIG = b"!01400600\r"
+FIRMWARE = b"!01V2.00\r"
+FAULT = b"!01000000\r"
+MODE = b"!012\r"
+SORT0 = b">01\x00\x02\x05\x06\r"
+DATA0 = b">01\x00\x02" + bytes([0x90, 0x01, 0x28, 0x00, 0xA0, 0x01, 0x28, 0x00]) + b"\r"
+IDS0 = b">01\x00\x02" + bytes(range(0x28, 0x30)) + bytes(range(0x28, 0x30)) + b"\r"
+
+# Reply checks: echo_len, command, address, records (2 bytes), position (2 bytes), reply.
+CMD_READ_NAME, CMD_READ_COUNTS, CMD_READ_DATA, CMD_READ_IDS = 1, 3, 12, 13
+put("replies", "name", bytes([0, CMD_READ_NAME, 1, 0, 0, 3, 0]) + NAME)
+put("replies", "counts-echo", bytes([5, CMD_READ_COUNTS, 1, 0, 0, 5, 0]) + b"$016\r" + counts(2))
+put("replies", "data", bytes([0, CMD_READ_DATA, 1, 2, 0, 5, 0]) + DATA0)
+put("replies", "ids-short", bytes([0, CMD_READ_IDS, 1, 2, 0, 20, 0]) + IDS0[:-4])
+
+# Search: flags (bit 0 echo, 1-3 converter, 4-5 baud), address, script from the probe on.
+full = script(NAME, CONFIG, NAME, FIRMWARE, FAULT, counts(2), MODE, SORT0)
+put("search", "4560", bytes([0x30, 1]) + full)
+put("search", "4560-echo", bytes([0x31, 1]) + full)
+put("search", "4101-gen2", bytes([0x30, 1]) + script(
+    b"!01VOK4101\r", b"!01800600\r", b"!01VOK4101\r", FIRMWARE, FAULT,
+    counts(2, 0x5F, 0x2D, 0xFF, 0xFF, 0, 0, 2), counts(1), MODE, SORT0))
+put("search", "silent-then-garbage", bytes([0x08, 1]) + script(None, b"\xff" * 40, b"!0"))
+
+# Library calls: call, address, channel, flags (bit 0 echo, 1-2 line mode), script.
+put("driver", "read-temp", bytes([0, 1, 0, 0]) + script(counts(2), DATA0))
+put("driver", "read-id-echo", bytes([1, 1, 0, 1]) + script(counts(2), IDS0))
+put("driver", "sortnum", bytes([2, 1, 0, 2]) + script(counts(2), SORT0))
+put("driver", "4103", bytes([3, 1, 8, 0]) + script(b"!0107\x02\x01\x00" + b"0" * 13 + b"\r", DATA0))
+put("driver", "4500-ch2", bytes([4, 1, 2, 0]) + script(b">01\x00\x0c" + b"0123.45678.9" + b"\r"))
+put("driver", "read-config", bytes([5, 1, 0, 0]) + script(CONFIG, NAME, FIRMWARE, counts(2, 3)))
+put("driver", "set-config", bytes([6, 1, 1, 0]) + script(b"!02\r"))
+put("driver", "err-report", bytes([7, 1, 0, 0]) + script(b"!01812345\r"))
+put("driver", "count-past-reply", bytes([0, 1, 8, 0]) + script(counts(0xFF, 0xFF), DATA0))
+
+# Settings file: the 16 bytes as written, odd values a hand edit may leave, a short file.
+good = struct.pack("<BBBB4sHBBHH", 1, 2, 0, 0, bytes([192, 168, 1, 100]), 10001, 2, 0, 50, 0)
+put("settings", "defaults", good)
+put("settings", "out-of-range", struct.pack("<BBBB4sHBBhH", 0, 9, 200, 0, b"\0\0\0\0", 0, 7, 0, -5, 0))
+put("settings", "type7-wait", struct.pack("<BBBB4sHBBHH", 8, 4, 7, 0, bytes([10, 0, 0, 1]), 1, 4, 0, 15001, 0))
+put("settings", "short", good[:5])
+
+# Bus files: the simulator's own small ones and a broken one.
+for src in ["../../sim/buses/two_ends.json", "../../sim/buses/full_channel.json",
+            "../driver/bus_driver.json", "../link/link_bus.json"]:
+    with open(os.path.join(HERE, src), "rb") as f:
+        put("busfile", os.path.basename(src), f.read())
+put("busfile", "broken", b'{"modules": [{"address": 1, "model": 4560, "channels": [[{"family": ')

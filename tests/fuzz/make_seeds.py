@@ -80,3 +80,32 @@ for src in ["../../sim/buses/two_ends.json", "../../sim/buses/full_channel.json"
     with open(os.path.join(HERE, src), "rb") as f:
         put("busfile", os.path.basename(src), f.read())
 put("busfile", "broken", b'{"modules": [{"address": 1, "model": 4560, "channels": [[{"family": ')
+
+# Reading decoders: model index, firmware, type code, position (2 bytes), channel, records.
+put("readings", "4563-calibration", bytes([9]) + b"V2.23" + bytes([0x28, 0, 0, 1]) +
+    bytes([0x90, 0x01, 0xC9, 0x1F, 0x50, 0x00, 0xFF, 0xFF]))
+put("readings", "itu-types", bytes([7]) + b"V1.00" + bytes([1, 3, 0, 4]) +
+    bytes([0x20, 0x64, 0x90, 0x01, 0xFF, 0xFF, 0xFF, 0xFF]))
+put("readings", "humidity-89", bytes([4]) + b"V1.00" + bytes([0x89, 0, 0, 9]) + bytes([0, 0x64, 0x90, 0x01]))
+
+
+def ip(*b):
+    return bytes(b)
+
+
+def datagram(src, payload, delay=1):
+    n = len(payload)
+    assert n < 128 or n % 4 == 0
+    return bytes([delay]) + src + (bytes([n]) if n < 128 else bytes([0x80 | n >> 2])) + payload
+
+
+# Discovery: interface count, (ip, mask) each, selection, speed, then datagram batches.
+ifs = bytes([0]) + ip(127, 0, 0, 1) + ip(255, 0, 0, 0) + ip(10, 0, 0, 5) + ip(255, 255, 255, 0)
+conv = ip(10, 0, 0, 100)
+disc = bytes(24) + bytes([0x00, 0x20, 0x4A, 0x12, 0x34, 0x56])
+cfg = bytes([0, 0, 0, 0xF9]) + ip(10, 0, 0, 100) + bytes(13) + bytes([2]) + bytes(2) + bytes([0x11, 0x27]) + bytes(98)
+put("discovery", "one-converter", ifs + bytes([1, 2]) + bytes([1]) + datagram(conv, disc) +
+    bytes([1]) + datagram(conv, cfg) + bytes([1]) + datagram(conv, bytes([0, 0, 0, 0xFB])) + bytes([0]))
+put("discovery", "strays", ifs + bytes([1, 2]) + bytes([3]) + datagram(conv, disc[:29]) +
+    datagram(ip(10, 0, 0, 7), disc) + datagram(conv, disc + b"x") + bytes([2]) + datagram(conv, cfg[:120]) +
+    datagram(ip(10, 0, 0, 9), cfg) + bytes([1]) + datagram(conv, bytes([0, 0, 0])) + bytes([0]))

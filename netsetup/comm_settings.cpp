@@ -9,9 +9,12 @@
 #include "link/exchange.h"
 #include "link/net_link.h"
 #include "link/serial_port.h"
+#include "netsetup/converter_list.h"
+#include "netsetup/converter_proto.h"
+#include "platform/clock.h"
 #include "resources/resource_ids.h"
 
-CommSettingsFeatures comm_settings_features;
+CommSettingsFeatures comm_settings_features = {&converter_list_handlers, comm_settings_change_converter_speed};
 
 namespace {
 enum { WAIT_MIN_MS = 10, WAIT_MAX_MS = 15000 };
@@ -253,3 +256,19 @@ void comm_settings_on_discovery(UiWindow dlg)
 }
 
 void comm_settings_on_exit(UiWindow dlg) { end_dialog(dlg, IDC_COMM_EXIT); }
+
+void comm_settings_change_converter_speed(UiWindow dlg, int baud_index)
+{
+    ui_wait_cursor(1);
+    if (udp_open() != 0) {
+        ui_message_box(dlg, "网络操作出现错误! 请重新设置!", CaptionError, UI_MB_OK | UI_ICON_WARNING);
+    } else if (converter_set_baud(baud_index) != 0) {
+        ui_message_box(dlg, "出现错误! 请重新设置!", CaptionError, UI_MB_OK | UI_ICON_WARNING);
+    } else {
+        udp_close();
+        ui_message_box(dlg, "VOK445X波特率修改完毕!\r\n请等待8-10秒后重新运行<搜索IP参数...>", CaptionNotice,
+                       UI_MB_OK | UI_ICON_WARNING);
+        sleep_ms(CONVERTER_RESTART_MS);
+    }
+    ui_wait_cursor(0);
+}

@@ -7,7 +7,7 @@
 
 extern const UiDialogHandlers comm_settings_handlers;
 
-// Converter discovery pieces that come with the network setup dialogs; null = not there.
+// Converter discovery pieces the dialog calls; tests may replace them. Null = not there.
 typedef struct CommSettingsFeatures {
     const UiDialogHandlers *converter_list;  // dialog 168, the "搜索 IP 参数..." button
     // After the user agreed to change the converter's bus speed to baud_index: the UDP
@@ -30,6 +30,10 @@ void comm_settings_on_wait_edit(UiWindow dlg);
 void comm_settings_on_open(UiWindow dlg);
 // Close button: closes the link; the dialog stays.
 void comm_settings_on_close_link(UiWindow dlg);
+// The converter speed change after the Yes answer: udp_open, converter_set_baud on the
+// converter chosen in the last discovery, udp_close, then the 9 s restart wait. The link
+// stays closed. (The default change_converter_speed.)
+void comm_settings_change_converter_speed(UiWindow dlg, int baud_index);
 // Discovery button: converter list dialog, then the fields again.
 void comm_settings_on_discovery(UiWindow dlg);
 // Exit button and the frame's close box.

@@ -19,14 +19,16 @@ enum {
     ACK_READ_LEN = 20,
 };
 
-uint32_t to_host(uint32_t net)
+}  // namespace
+
+uint32_t ip_net_to_host(uint32_t net)
 {
     const uint8_t *b = reinterpret_cast<const uint8_t *>(&net);
     return (static_cast<uint32_t>(b[0]) << 24) | (static_cast<uint32_t>(b[1]) << 16) |
            (static_cast<uint32_t>(b[2]) << 8) | b[3];
 }
 
-uint32_t to_net(uint32_t host)
+uint32_t ip_host_to_net(uint32_t host)
 {
     uint32_t net = 0;
     uint8_t *b = reinterpret_cast<uint8_t *>(&net);
@@ -36,6 +38,10 @@ uint32_t to_net(uint32_t host)
     b[3] = static_cast<uint8_t>(host);
     return net;
 }
+
+namespace {
+uint32_t to_host(uint32_t net) { return ip_net_to_host(net); }
+uint32_t to_net(uint32_t host) { return ip_host_to_net(host); }
 
 // Failure path shared by every operation: the socket and the library go.
 int fail(int code)

@@ -44,6 +44,10 @@ typedef struct ConverterList {
 extern LocalIf local_if;
 extern ConverterList converter_list;
 
+// Byte order of a 32-bit IPv4 address: network (dotted) order <-> host order.
+uint32_t ip_net_to_host(uint32_t net);
+uint32_t ip_host_to_net(uint32_t host);
+
 // Broadcast address of local interface j (network byte order).
 uint32_t local_if_broadcast(int j);
 // 1 when `ip` (host order) lies in the subnet of local interface j.

@@ -72,6 +72,17 @@
 #define IDC_SEARCH_ADDRESS 302
 #define IDC_SEARCH_FOUND 303
 
+// Converter list dialog (168) and IP setting dialog (171).
+#define IDD_IP_SETTING 171
+#define IDC_CL_LIST 910
+#define IDC_CL_OK 911
+#define IDC_CL_HOST_IP 1296
+#define IDC_CL_HOST_MASK 1297
+#define IDC_CL_IP_SETTING 1307
+#define IDC_IP_CONFIRM 1199
+#define IDC_IP_EXIT 1200
+#define IDC_IP_EDIT 1201
+
 // Module icons, selected / plain, and the icon of unknown models.
 #define IDI_3901_SEL 126
 #define IDI_3901 127

@@ -62,8 +62,10 @@ void NetConverter::settle(int64_t t_us)
         pending_at_ = NEVER;
         const uint8_t *r = pending_cfg_.data();
         std::memcpy(&config.ip, r + 4, 4);
-        if (r[21] < 5)
+        if (r[21] < 5) {
             line_baud = SPEED_BAUD[r[21]];
+            speed_code = -1;
+        }
         config.tcp_port = (uint16_t)(r[24] | (r[25] << 8));
         image_ = pending_cfg_;
     }
@@ -86,7 +88,7 @@ std::vector<uint8_t> NetConverter::config_reply()
     r[0] = r[1] = r[2] = 0;
     r[3] = 0xF9;
     std::memcpy(r.data() + 4, &config.ip, 4);
-    r[21] = speed_code_of(line_baud);
+    r[21] = speed_code >= 0 ? (uint8_t)speed_code : speed_code_of(line_baud);
     r[24] = (uint8_t)(config.tcp_port & 0xFF);
     r[25] = (uint8_t)(config.tcp_port >> 8);
     return r;

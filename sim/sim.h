@@ -239,6 +239,8 @@ public:
     uint32_t line_baud = 9600;       // the converter's bus speed
     NetConfig config;
     int close_after_bytes = -1;      // >= 0: the converter closes TCP after sending this many
+    int speed_code = -1;             // >= 0: speed code its configuration reply carries instead
+                                     // of line_baud's (a speed the host has no index for)
 
     // TCP connection (one at a time).
     void tcp_open(int64_t t_us);

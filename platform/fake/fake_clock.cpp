@@ -1,4 +1,5 @@
 // Fake clock: virtual time that moves only when a sleep or a simulated wait moves it.
+#include <map>
 #include <set>
 
 #include "platform/clock.h"
@@ -9,12 +10,14 @@ namespace fake {
 int64_t g_now_us = 0;
 static std::vector<int> g_sleeps;
 static std::multiset<int> g_failures;
+static std::map<int, int> g_fail_after;  // kind -> calls still to pass before the failure
 
 void reset()
 {
     g_now_us = 0;
     g_sleeps.clear();
     g_failures.clear();
+    g_fail_after.clear();
     reset_serial();
     reset_net();
 }
@@ -32,8 +35,18 @@ void clear_sleep_log() { g_sleeps.clear(); }
 
 void fail_next(Fail what) { g_failures.insert((int)what); }
 
+void fail_after(Fail what, int calls)
+{
+    g_fail_after[(int)what] = calls;
+}
+
 bool take_failure(Fail what)
 {
+    auto later = g_fail_after.find((int)what);
+    if (later != g_fail_after.end() && later->second-- <= 0) {
+        g_fail_after.erase(later);
+        return true;
+    }
     auto it = g_failures.find((int)what);
     if (it == g_failures.end())
         return false;

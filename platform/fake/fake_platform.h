@@ -45,6 +45,8 @@ enum class Fail {
     ArpLibrary, ArpEntry, Wait                                           // net: ARP probe, select
 };
 void fail_next(Fail what);
+// The call of that kind after the next `calls` ones fails once (fail_after(x, 0) = fail_next).
+void fail_after(Fail what, int calls);
 
 struct SerialEvent {
     int64_t t_us;

@@ -7,6 +7,9 @@ namespace {
 
 using CommSettings = UiFixture;
 
+// The dialog's own discovery pieces, put back after a case replaced them.
+const CommSettingsFeatures saved_features = comm_settings_features;
+
 // Runs dialog 1008 from the main window's command; returns the dialog's record.
 headless::Window &run_comm(UiWindow w, std::function<void(UiWindow)> session)
 {
@@ -249,7 +252,7 @@ TEST_F(CommSettings, ConverterSpeedMismatchAsksInsteadOfConnecting)
         headless::click(dlg, IDC_COMM_OPEN);
         EXPECT_FALSE(w.ended);
     });
-    comm_settings_features = CommSettingsFeatures{};
+    comm_settings_features = saved_features;
     ASSERT_EQ(headless::boxes().size(), 1u);
     EXPECT_EQ(headless::boxes()[0].flags, UI_MB_YESNO | UI_ICON_WARNING);
     EXPECT_EQ(headless::boxes()[0].text.rfind("VOK445X波特率与设定的3900模块波特率不同!", 0), 0u);
@@ -323,7 +326,7 @@ TEST_F(CommSettings, DiscoveryButtonRunsTheConverterListAndShowsWhatItSet)
         EXPECT_EQ(w.ctl(IDC_NET_BAUD).text, "38400");
         EXPECT_FALSE(w.ended);
     });
-    comm_settings_features = CommSettingsFeatures{};
+    comm_settings_features = saved_features;
     EXPECT_EQ(headless::dialogs_run(), (std::vector<int>{IDD_COMM_SETTINGS, IDD_CONVERTER_LIST}));
 }
 

@@ -3,6 +3,7 @@
 #ifndef VOK_DISPLAY_SEARCH_H
 #define VOK_DISPLAY_SEARCH_H
 
+#include "display/search_scan.h"
 #include "platform/ui.h"
 
 extern const UiDialogHandlers search_handlers;
@@ -16,14 +17,5 @@ void search_on_timer(UiWindow dlg, int timer_id);
 // Stop button and the frame's close box: reads what a stopped scan found (offering a retry
 // for each module that fails), or forgets a table made stale by a configuration write.
 void search_on_stop(UiWindow dlg);
-
-// One probe ($AAM); appends the address to the module table when a module answers.
-// Returns 1 when a module was added, else 0.
-int probe_address(int address);
-// Reads configuration, name, firmware, faults, counts, masks, mode and sort numbers of
-// table entry i. 0 on success, nonzero when an exchange failed (what was read stays).
-int read_module_parameters(int i);
-// Sort numbers of channels 0..n-1 of entry i. 0, or 1 when an exchange failed.
-int read_sort_numbers(int i, int n);
 
 #endif

@@ -4,6 +4,7 @@
 
 #include "driver/driver_state.h"
 #include "driver/vok3900d.h"
+#include "link/trace.h"
 #include "platform/clock.h"
 #include "protocol/protocol.h"
 
@@ -88,6 +89,7 @@ int driver_write(const uint8_t *frame, int length)
         }
     }
     driver_set_idle_lines();
+    trace_frame(TRACE_TX, frame, written, 0);
     return written;
 }
 
@@ -105,6 +107,7 @@ int driver_send(int length, const uint8_t *frame)
         if (in_queue >= DriverState.echo_len + 1)
             return 0;
     }
+    trace_no_reply(1);
     return 1;
 }
 
@@ -117,7 +120,10 @@ int driver_receive(int count)
         count = WORK_BUFFER_SIZE;
     if (count <= 0)
         return 0;
-    return serial_read(DriverState.port_handle, DriverState.work_buffer, count);
+    const int got = serial_read(DriverState.port_handle, DriverState.work_buffer, count);
+    if (got >= 0) trace_frame(TRACE_RX, DriverState.work_buffer, got, DriverState.echo_len);
+    else trace_no_reply(got);
+    return got;
 }
 
 int data_wait_ms(int expected)

@@ -9,6 +9,7 @@
 #include "link/net_link.h"
 #include "link/serial_port.h"
 #include "link/timing.h"
+#include "link/trace.h"
 #include "platform/clock.h"
 
 // The reply has begun once one byte beyond the echo of the request sits in the input queue.
@@ -22,12 +23,17 @@ static int read_reply(int expect) {
     int count = expect + 1;
     if (count > RX_BUFFER_SIZE) count = RX_BUFFER_SIZE;
     if (count < 0) count = 0;
-    return port_read(count, RxBuffer);
+    const int n = port_read(count, RxBuffer);
+    if (n >= 0) trace_frame(TRACE_RX, RxBuffer, n, link_state.echo_len);
+    else trace_no_reply(n);
+    return n;
 }
 
 static int transmit(int cmd_len, const uint8_t *cmd) {
     port_discard();
-    return port_write(cmd, cmd_len);
+    const int n = port_write(cmd, cmd_len);
+    trace_frame(TRACE_TX, cmd, n > 0 ? n : 0, 0);
+    return n;
 }
 
 // One try of the paced path: up to two transmissions, each followed by the first wait.
@@ -55,6 +61,7 @@ static int paced_path(int expect, int cmd_len, const uint8_t *cmd) {
     }
     if (!ok) {
         port_discard();
+        trace_no_reply(searching ? EXCHANGE_NO_REPLY_SEARCH : EXCHANGE_NO_REPLY);
         return searching ? EXCHANGE_NO_REPLY_SEARCH : EXCHANGE_NO_REPLY;
     }
     const int t = cmd_len + expect + (searching ? 0 : 1);
@@ -83,6 +90,7 @@ static int polled_path(int expect, int cmd_len, const uint8_t *cmd) {
     }
     if (!ok) {
         port_discard();
+        trace_no_reply(searching ? EXCHANGE_NO_REPLY_SEARCH : EXCHANGE_NO_REPLY);
         return searching ? EXCHANGE_NO_REPLY_SEARCH : EXCHANGE_NO_REPLY;
     }
     if (type == CONVERTER_S_WAIT) {
@@ -97,9 +105,16 @@ static int polled_path(int expect, int cmd_len, const uint8_t *cmd) {
 
 static int net_cycle(int expect, int cmd_len, const uint8_t *cmd) {
     const int sent = net_send(cmd_len, cmd);
-    if (sent != 0) return sent;
+    if (sent != 0) {
+        trace_no_reply(sent);
+        return sent;
+    }
+    trace_frame(TRACE_TX, cmd, cmd_len, 0);
     sleep_ms(net_wait(link_settings.baud_index, link_state.searching, cmd_len + expect));
-    return net_receive(expect);
+    const int got = net_receive(expect);
+    if (got >= 0) trace_frame(TRACE_RX, RxBuffer, got, 0);
+    else trace_no_reply(got);
+    return got;
 }
 
 static int net_path(int expect, int cmd_len, const uint8_t *cmd) {

@@ -33,10 +33,20 @@ static void close_events_and_port(SerialHandle h) {
     serial_close(h);
 }
 
+static char PortDevice[PORT_DEVICE_MAX];
+
+int port_set_device(const char *name) {
+    if (name == nullptr) name = "";
+    if (strlen(name) >= sizeof PortDevice) return -1;
+    snprintf(PortDevice, sizeof PortDevice, "%s", name);
+    return 0;
+}
+
 SerialHandle port_create(void) {
     detect_os_family();
-    char name[16];
-    snprintf(name, sizeof name, "COM%d", link_settings.com_port);
+    char name[PORT_DEVICE_MAX];
+    if (PortDevice[0]) snprintf(name, sizeof name, "%s", PortDevice);
+    else snprintf(name, sizeof name, "COM%d", link_settings.com_port);
     SerialHandle h = serial_open(name);
     if (h == SERIAL_INVALID) return SERIAL_INVALID;
     lines_idle(h);

@@ -22,7 +22,13 @@ enum {
 // Sets link_state.os_family from the system version (98 or 40); leaves it for any other system.
 void detect_os_family(void);
 
-// Opens "COM<com_port>" and prepares it (modem lines, event mask, queues, time-outs, purge,
+// Names the device port_create opens instead of "COM<com_port>": a path such as /dev/ttyUSB0
+// or a Windows name such as COM12 (the command-line tool's --port). nullptr or "" goes back to
+// "COM<com_port>". Names longer than PORT_DEVICE_MAX - 1 characters are refused (returns -1).
+enum { PORT_DEVICE_MAX = 128 };
+int port_set_device(const char *name);
+
+// Opens "COM<com_port>" (or the device named above) and prepares it (modem lines, event mask, queues, time-outs, purge,
 // read and write events). Returns the handle, or SERIAL_INVALID with nothing left open.
 SerialHandle port_create(void);
 

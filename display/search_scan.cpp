@@ -1,0 +1,254 @@
+// Module search below the dialog: the probe of one address, the parameter and sort number
+// reads of a module found, and the whole scan for callers without a window.
+#include "display/search_scan.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "app/state.h"
+#include "link/exchange.h"
+#include "link/fast_probe.h"
+#include "link/serial_port.h"
+#include "platform/clock.h"
+#include "protocol/protocol.h"
+
+namespace {
+enum { NAME_REPLY_LEN = 11 };
+
+// Sends the 5-byte request lead+AA+command+CR and returns bus_exchange's result.
+int exchange5(char lead, uint8_t address, char command, int expect)
+{
+    uint8_t frame[REQUEST_MAX];
+    int len = build_request(lead, address, &command, 1, frame, sizeof frame);
+    return bus_exchange(expect, len, frame);
+}
+
+// A '$' request with an acknowledge reply of reply_len bytes. An echoing converter puts the
+// request's echo in front of the reply, so the read must cover both, or the tail of the
+// reply (the model digits of the name, the counts) would be cut off.
+int ask(uint8_t address, char command, int reply_len)
+{
+    return exchange5('$', address, command, reply_len + link_state.echo_len);
+}
+
+// Reply byte at position pos (counted from the echo). RxBuffer is far larger than any
+// position read here, so the read stays inside it even for a short reply.
+uint8_t rx(int pos) { return RxBuffer[link_state.echo_len + pos]; }
+uint8_t rx_hex(int pos) { return hex_pair_value(&RxBuffer[link_state.echo_len + pos]); }
+
+
+
+// Counts of the $AA6 reply, by the layout of the module's model.
+int read_counts(Module &m)
+{
+    m.chan_state = rx_hex(3);
+    m.itu_total = 0;
+    if (m.model == 4501) {
+        m.itu_total_b = 0;
+        for (int k = 0; k < CHANNEL_COUNT; ++k) {
+            m.itu_count[k] = rx(5 + k);
+            m.itu_count_b[k] = rx(13 + k);
+            m.itu_total += m.itu_count[k];
+            m.itu_total_b += m.itu_count_b[k];
+        }
+        return 0;
+    }
+    if (m.model == 4103) {
+        for (int k = 0; k < CHANNEL_COUNT; ++k) m.itu_count[k] = k < 3 ? rx(5 + k) : 0;
+        m.itu_total = m.itu_count[0] + m.itu_count[1] + m.itu_count[2];
+        alarm_settings.temp_high = static_cast<int8_t>(rx(8) - 0x37);
+        alarm_settings.temp_low = static_cast<int8_t>(rx(9) - 0x37);
+        alarm_settings.humidity_high = static_cast<int8_t>(rx(10));
+        alarm_settings.humidity_low = static_cast<int8_t>(rx(11));
+        alarm_settings.temp_hysteresis = static_cast<int8_t>(rx(12));
+        alarm_settings.humidity_hysteresis = static_cast<int8_t>(rx(13));
+        for (int k = 0; k < 4; ++k) alarm_settings.temp_enable[k] = rx(14 + k);
+        for (int k = 0; k < 2; ++k) alarm_settings.humidity_enable[k] = rx(18 + k);
+        return 0;
+    }
+    // Model 4500 has no state mask: its counts start at position 3. Every other model is
+    // read in the plain layout from position 5.
+    const int p = m.model == 4500 ? 3 : 5;
+    for (int k = 0; k < CHANNEL_COUNT; ++k) {
+        m.itu_count[k] = rx_hex(p + 2 * k);
+        m.itu_total += m.itu_count[k];
+    }
+    if (m.model != 4101 && m.model != 4102) return 0;
+    // These models carry their temperature alarm settings in counts 1..7.
+    alarm_settings.temp_high = static_cast<int8_t>(m.itu_count[1] - 0x37);
+    alarm_settings.temp_low = static_cast<int8_t>(m.itu_count[2] - 0x37);
+    for (int k = 0; k < 4; ++k) alarm_settings.temp_enable[k] = m.itu_count[3 + k];
+    alarm_settings.temp_hysteresis = static_cast<int8_t>(m.itu_count[7]);
+    alarm_settings.humidity_high = 0;
+    alarm_settings.humidity_low = 0;
+    alarm_settings.humidity_hysteresis = 0;
+    alarm_settings.humidity_enable[0] = 0;
+    alarm_settings.humidity_enable[1] = 0;
+    for (int k = 1; k < CHANNEL_COUNT; ++k) m.itu_count[k] = 0;
+    m.itu_total = m.itu_count[0];
+    if (m.firmware[1] < '2') return 0;
+    // Second generation: the counts of the second channel set come from $AA8.
+    m.itu_total = 0;
+    port_discard();
+    if (ask(m.address, '8', 22) < 0 || rx(0) != LEAD_ACK) return -1;
+    m.chan_state2 = rx_hex(3);
+    for (int k = 0; k < CHANNEL_COUNT; ++k) {
+        m.itu_count2[k] = rx_hex(5 + 2 * k);
+        m.itu_total += m.itu_count2[k];
+    }
+    return 0;
+}
+// The probe of the scan, through the search schedule or (ft not null) the fast exchange.
+int probe_with(int address, FastTiming *ft)
+{
+    port_discard();
+    int got;
+    if (ft) {
+        uint8_t frame[REQUEST_MAX];
+        const char command = 'M';
+        const int len = build_request('$', static_cast<uint8_t>(address), &command, 1, frame, sizeof frame);
+        got = fast_exchange(ft, NAME_REPLY_LEN + link_state.echo_len, len, frame);
+    } else {
+        got = ask(static_cast<uint8_t>(address), 'M', NAME_REPLY_LEN);
+    }
+    int added = 0;
+    // The table holds 64 modules; further answers are not kept.
+    if (got > 0 && rx(0) == LEAD_ACK && module_table.count < MODULE_MAX) {
+        module_table.module[module_table.count].address = static_cast<uint8_t>(address);
+        module_table.count++;
+        added = 1;
+    }
+    port_discard();
+    return added;
+}
+}  // namespace
+
+void search_scan_begin(void)
+{
+    module_table.scan_pos = 0;
+    module_table.count = 0;
+    link_state.searching = 1;
+}
+
+void search_scan_finish(void)
+{
+    link_state.searching = 0;
+    module_table.scan_pos = 0;
+    if (module_table.count != 0) {
+        module_table.ready = 1;
+        for (int i = 0; i < module_table.count; ++i) read_module_parameters(i);
+    }
+}
+
+int search_run(int fast, SearchProgress progress, void *ctx)
+{
+    search_scan_begin();
+    FastTiming ft;
+    if (fast) fast_timing_begin(&ft, 5, NAME_REPLY_LEN + link_state.echo_len);
+    for (;;) {
+        probe_with(module_table.scan_pos, fast ? &ft : nullptr);
+        const int stop = progress ? progress(module_table.scan_pos, module_table.count, ctx) : 0;
+        if (stop || module_table.scan_pos >= SEARCH_LAST_ADDRESS) break;
+        module_table.scan_pos++;
+        if (!fast) sleep_ms(SEARCH_TICK_MS);
+    }
+    search_scan_finish();
+    return module_table.count;
+}
+
+int probe_address(int address)
+{
+    return probe_with(address, nullptr);
+}
+
+int read_module_parameters(int i)
+{
+    if (i < 0 || i >= MODULE_MAX) return -1;
+    Module &m = module_table.module[i];
+    if (ask(m.address, '2', 10) < 0) return -1;
+    m.type_code = rx_hex(3);
+    m.data_format = rx_hex(7);
+
+    if (ask(m.address, 'M', 11) < 0) return -1;
+    for (int k = 0; k < 7; ++k) m.name[k] = static_cast<char>(rx(3 + k));
+    m.name[7] = 0;
+    m.model = model_from_name(reinterpret_cast<const uint8_t *>(m.name));
+
+    if (ask(m.address, 'F', 9) < 0) return -1;
+    for (int k = 0; k < 5; ++k) m.firmware[k] = static_cast<char>(rx(3 + k));
+    m.firmware[5] = 0;
+
+    if (ask(m.address, 'E', 10) < 0) return -1;
+    if (rx(0) == LEAD_ACK) {
+        m.fault_state = rx_hex(3);
+        m.chan_error = rx_hex(5);
+        m.chan_warning = rx_hex(7);
+    } else {
+        m.fault_state = 0x80;
+        m.chan_error = 0;
+        m.chan_warning = 0;
+    }
+
+    if (ask(m.address, '6', 22) < 0) return -1;
+    if (read_counts(m) != 0) return -1;
+
+    port_discard();
+    if (m.model == 4562 || m.model == 4563) {
+        if (ask(m.address, 'T', 8) < 0) return -1;
+        if (rx(0) == LEAD_ACK) {
+            m.chan_mask_b = rx_hex(3);
+            m.chan_mask_a = rx_hex(5);
+        } else {
+            m.chan_mask_b = 0;
+            m.chan_mask_a = 0;
+        }
+        port_discard();
+    }
+
+    if (ask(m.address, 'R', 5) < 0) return -1;
+    if (rx(0) != LEAD_ACK) m.mode = 238;
+    else m.mode = rx(3) == '0' ? 0 : rx(3) == '1' ? 1 : 238;
+    port_discard();
+
+    int last = 0;
+    if (m.type_code == 0x80) last = read_sort_numbers(i, 8);
+    if (m.type_code == 0x82) last = read_sort_numbers(i, 1);
+    if (m.type_code == 0x83) last = read_sort_numbers(i, 8);
+    if (m.model == 4501) last = read_sort_numbers(i, 8);
+    if (m.model == 4560 || m.model == 4598) {
+        last = read_sort_numbers(i, 8);
+        m.sort_valid = 0;
+    }
+    if (m.model == 4562 || m.model == 4563) last = read_sort_numbers(i, 8);
+    return last;
+}
+
+int read_sort_numbers(int i, int n)
+{
+    if (i < 0 || i >= MODULE_MAX) return 1;
+    Module &m = module_table.module[i];
+    m.sort_valid = 0;
+    for (int c = 0; c < n && c < CHANNEL_COUNT; ++c) {
+        if (m.itu_count[c] == 0) {
+            memset(m.sort_no[c], 0, sizeof m.sort_no[c]);
+            continue;
+        }
+        port_discard();
+        if (exchange5('*', m.address, static_cast<char>('0' + c), m.itu_count[c] + link_state.echo_len + 6) < 0)
+            return 1;
+        if (rx(0) == LEAD_DATA && rx(3) == 0) {
+            int k = rx(4);
+            if (k == 0) {
+                memset(m.sort_no[c], 0, sizeof m.sort_no[c]);
+            } else {
+                // A channel holds 64 units; a larger count byte cannot be stored.
+                if (k > UNITS_PER_CHANNEL) k = UNITS_PER_CHANNEL;
+                memcpy(m.sort_no[c], &RxBuffer[link_state.echo_len + 5], static_cast<size_t>(k));
+            }
+            m.sort_valid = 1;
+        }
+        sleep_ms(10);  // gives the module a pause between channel reads
+    }
+    port_discard();
+    return 0;
+}

@@ -18,8 +18,8 @@ namespace {
 
 enum {
     POLL_MS = 1,
-    TAIL_GAP_BYTES = 3,      // a reply is over when nothing came for this many byte times ...
-    TAIL_GAP_EXTRA_US = 2000, // ... plus this (scheduling of the host and the converter)
+    TAIL_GAP_BYTES = 4,       // a reply is over when nothing came for this many byte times ...
+    TAIL_GAP_EXTRA_US = 10000, // ... plus this (scheduling of the host and the converter)
     NET_TAIL_EXTRA_US = 5000, // TCP segments of one reply may come this far apart
     STALE_MAX = 4150,
 };
@@ -129,7 +129,7 @@ void fast_timing_begin(FastTiming *ft, int cmd_len, int expect)
 int64_t fast_window_us(const FastTiming *ft, int64_t turnaround_us)
 {
     const int64_t longest = turnaround_us > ft->longest_us ? turnaround_us : ft->longest_us;
-    const int64_t w = longest + longest / 2 + 2 * ft->byte_us;
+    const int64_t w = longest + longest / 4 + 3 * ft->byte_us;
     return w < ft->first_window_us ? w : ft->first_window_us;
 }
 

@@ -18,8 +18,8 @@ typedef struct FastTiming {
 // a reply is seen the window is the normal search's first wait for the converter and speed.
 void fast_timing_begin(FastTiming *ft, int cmd_len, int expect);
 
-// The window after a turnaround of `turnaround_us` was measured: one and a half times the
-// longest turnaround seen plus two byte times, never longer than the first window. Pure.
+// The window after a turnaround of `turnaround_us` was measured: one and a quarter times the
+// longest turnaround seen plus three byte times, never longer than the first window. Pure.
 int64_t fast_window_us(const FastTiming *ft, int64_t turnaround_us);
 
 // Sends the frame once and collects its reply into RxBuffer (echo first, as bus_exchange

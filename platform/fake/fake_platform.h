@@ -107,6 +107,16 @@ struct NetEvent {
 const std::vector<NetEvent> &net_log();
 void clear_net_log();
 
+// ---- console ----------------------------------------------------------------------------
+
+// console_is_terminal() result for CONSOLE_STDOUT / CONSOLE_STDERR (default: no terminal).
+void set_terminal(int stream, bool on);
+// console_interrupted() turns 1 once virtual time reaches t_us after console_catch_interrupt
+// (-1: never).
+void interrupt_at_us(int64_t t_us);
+// No terminal, no interrupt caught or pending. (reset() leaves the console alone.)
+void reset_console();
+
 }  // namespace fake
 
 #endif

@@ -1,0 +1,36 @@
+// vokcli's entry: parse, open the traffic log, run the subcommand.
+#include "cli/commands.h"
+#include "link/trace.h"
+#include "platform/clock.h"
+
+int cli_main(int argc, char **argv, FILE *out, FILE *err)
+{
+    CliOptions o;
+    char error[CLI_ERROR_MAX];
+    if (cli_parse(argc, argv, &o, error, sizeof error) != EXIT_OK) {
+        fprintf(err, "vokcli: %s\n", error);
+        return EXIT_USAGE;
+    }
+    if (o.help) {
+        fputs(cli_usage(o.command), out);
+        if (o.command != CLI_NONE && o.command != CLI_DISCOVER) fprintf(out, "\n%s", cli_link_usage());
+        else if (o.command == CLI_NONE) fprintf(out, "\n%s", cli_link_usage());
+        return EXIT_OK;
+    }
+    clock_init();
+    if (o.trace && trace_open(o.trace) != 0) {
+        fprintf(err, "vokcli: cannot write the traffic log %s: check the directory and its permissions\n", o.trace);
+        return EXIT_FILE;
+    }
+    int rc = EXIT_USAGE;
+    switch (o.command) {
+    case CLI_SEARCH: rc = cmd_search(&o, out, err); break;
+    case CLI_RAW: rc = cmd_raw(&o, out, err); break;
+    default:
+        fprintf(err, "vokcli: %s is not available in this build\n", cli_command_name(o.command));
+        break;
+    }
+    trace_close();
+    fflush(out);
+    return rc;
+}

@@ -1,0 +1,93 @@
+// Shared set-up of vokcli's scenario tests: the demo bus (or one built by the test) behind a
+// fake COM1 and a fake network converter at 127.0.0.1:10001, vokcli run in-process on
+// virtual time with its output and errors captured.
+#ifndef VOK_TESTS_CLI_FIXTURE_H
+#define VOK_TESTS_CLI_FIXTURE_H
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "platform/fake/fake_platform.h"
+#include "platform/headless/ui_headless.h"
+#include "sim/sim.h"
+
+struct CliRun {
+    int rc;
+    std::string out, err;
+};
+
+class CliFixture : public ::testing::Test {
+protected:
+    sim::Bus bus;
+    std::unique_ptr<sim::SerialConverter> conv;
+    std::unique_ptr<sim::NetConverter> netconv;
+    std::vector<std::pair<bool, std::vector<uint8_t>>> traffic;  // (request?, bytes) as the bus saw them
+
+    void SetUp() override
+    {
+        fake::reset();
+        fake::reset_console();
+        headless::reset();
+        bus = sim::load_bus_file(std::string(VOK_TEST_SOURCE_DIR) + "/sim/buses/demo.json");
+        attach();
+    }
+
+    // (Re)connects COM1 and the network converter to `bus`.
+    void attach()
+    {
+        conv = std::make_unique<sim::SerialConverter>(&bus);
+        netconv = std::make_unique<sim::NetConverter>(&bus);
+        netconv->line_baud = 9600;
+        fake::attach_serial("COM1", conv.get());
+        fake::attach_tcp(sim::ip4(127, 0, 0, 1), 10001, netconv.get());
+        traffic.clear();
+        bus.on_traffic = [this](int64_t, bool request, const std::vector<uint8_t> &b) { traffic.emplace_back(request, b); };
+    }
+
+    static CliRun run(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), "vokcli");
+        std::vector<char *> argv;
+        for (auto &a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        char *ob = nullptr, *eb = nullptr;
+        size_t on = 0, en = 0;
+        FILE *o = open_memstream(&ob, &on);
+        FILE *e = open_memstream(&eb, &en);
+        CliRun r;
+        r.rc = cli_main((int)args.size(), argv.data(), o, e);
+        fclose(o);
+        fclose(e);
+        r.out.assign(ob, on);
+        r.err.assign(eb, en);
+        free(ob);
+        free(eb);
+        return r;
+    }
+
+    static std::vector<std::string> lines(const std::string &text)
+    {
+        std::vector<std::string> out;
+        size_t at = 0;
+        while (at < text.size()) {
+            size_t nl = text.find('\n', at);
+            if (nl == std::string::npos) nl = text.size();
+            out.push_back(text.substr(at, nl - at));
+            at = nl + 1;
+        }
+        return out;
+    }
+
+    std::string temp_path(const std::string &name) const
+    {
+        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+        return std::string(::testing::TempDir()) + "vokcli_" + info->name() + "_" + name;
+    }
+};
+
+#endif

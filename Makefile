@@ -7,7 +7,7 @@ JOBS    ?= $(shell nproc)
 GEN     := -G Ninja
 CTEST_ARGS ?=
 
-.PHONY: all setup build native win64 win32 asan test test-native test-asan demo clean fuzz
+.PHONY: all setup build native win64 win32 asan test test-native test-asan demo package clean fuzz
 
 all: build
 
@@ -42,7 +42,7 @@ asan: setup
 
 # Without DISPLAY every Wine test starts an Xvfb of its own: nothing opens on the user's
 # screen and no test depends on what a desktop session does to its windows.
-test: build
+test: build package
 	cd $(BUILD)/native && env -u DISPLAY ctest --output-on-failure --no-tests=error -j 2 $(CTEST_ARGS)
 
 test-asan: asan
@@ -58,6 +58,10 @@ fuzz:
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 	cmake --build $(BUILD)/fuzz -j $(JOBS) --target fuzz_all
 	bash tests/fuzz/run_fuzz.sh $(BUILD)/fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+# Release packages of the three configurations, with SHA256SUMS: dist/packages.
+package: build
+	@bash scripts/package.sh $(BUILD) $(DIST)
 
 demo: build
 	@bash scripts/demo.sh

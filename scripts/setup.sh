@@ -16,6 +16,8 @@ PACKAGES=(
   libxrender1 libxrandr2 libxcursor1 libxi6 libxinerama1 libxcomposite1 libxfixes3 libxxf86vm1
   # test scripts: pty and TCP peers, python test drivers, pgrep, flock/setsid
   socat python3 procps util-linux iproute2
+  # make package: Debian package tools (dpkg-shlibdeps, file) and its check (lintian)
+  dpkg-dev file lintian
 )
 
 # `setup.sh fuzz`: also the clang toolchain and sanitizer runtimes of `make fuzz`.

@@ -13,6 +13,7 @@ const char *usage()
     return "usage: voksim [BUSFILE] [--bus BUSFILE] [--pty LINK] [--tcp HOST:PORT]\n"
            "              [--udp ADDR[:PORT][/PREFIX]]... [--control HOST:PORT] [--no-stdin] [--log]\n"
            "              [--echo | --no-echo] [--restart-scale X] [--line-baud B]\n"
+           "       voksim --help | --version\n"
            "Control commands are read from stdin (and the control socket); 'help' lists them.\n";
 }
 

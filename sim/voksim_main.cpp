@@ -1,10 +1,18 @@
 // voksim's entry point.
 #include <cstdio>
+#include <cstring>
 
 #include "sim/voksim.h"
+#include "vok_version.h"
 
 int main(int argc, char **argv)
 {
+    for (int i = 1; i < argc; i++) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("voksim %s\n", VOK_VERSION);
+            return 0;
+        }
+    }
     voksim::Options o;
     std::string err;
     if (!voksim::parse_options(argc, argv, o, err)) {

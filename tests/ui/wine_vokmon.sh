@@ -10,7 +10,8 @@ mode="${1:?usage: wine_vokmon.sh net|com}"
 src="${VOK_SOURCE_DIR:?}"
 build="${VOK_BUILD_DIR:?}"
 win="${VOK_WIN64_DIR:-}"
-vokmon="$win/app/vokmon.exe"
+# VOKMON_EXE: a vokmon.exe from elsewhere (an unpacked release), run in its own folder.
+vokmon="${VOKMON_EXE:-$win/app/vokmon.exe}"
 ctl="$win/tests/ui/vokctl.exe"
 voksim="$build/sim/voksim"
 bus="$src/sim/buses/demo.json"
@@ -19,16 +20,20 @@ for f in "$vokmon" "$ctl" "$voksim" "$bus"; do
     [ -e "$f" ] || { echo "missing $f (build the win64 tree and voksim first)"; exit 1; }
 done
 
-out="$build/tests/ui/wine-$mode"
-rm -rf "$out"
-mkdir -p "$out"
+if [ -n "${VOKMON_EXE:-}" ]; then
+    out="$(cd "$(dirname "$vokmon")" && pwd)"
+else
+    out="$build/tests/ui/wine-$mode"
+    rm -rf "$out"
+    mkdir -p "$out"
+fi
 cd "$out" || exit 1
 
 # vokmon gets a prefix of its own in which Wine draws the window frames itself, so the
 # title bar shows on a display without a window manager.
 export VOK_BUILD_ROOT="$(dirname "$build")"
 # One prefix per mode: the two cases may run side by side, each with its own wineserver.
-export WINEPREFIX="$VOK_BUILD_ROOT/wineprefix-vokmon-$mode"
+export WINEPREFIX="$VOK_BUILD_ROOT/wineprefix-vokmon-${VOK_PREFIX_TAG:-$mode}"
 
 pids=()
 xvfb_pid=""

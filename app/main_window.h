@@ -4,6 +4,7 @@
 #ifndef VOK_APP_MAIN_WINDOW_H
 #define VOK_APP_MAIN_WINDOW_H
 
+#include "app/fault_advice.h"
 #include "app/state.h"
 #include "platform/gfx.h"
 #include "platform/ui.h"
@@ -49,10 +50,6 @@ void main_window_on_command(UiWindow w, int id);
 // Close and destroy (the same sequence for both): link closed, drawing objects deleted,
 // settings saved, quit posted.
 void main_window_on_close(UiWindow w);
-
-// Advice shown before the curve view of a module with a channel fault; null when the fault
-// state is 0 or 0x80 (nothing to say).
-const char *fault_advice_text(int fault_state, int chan_error, int chan_warning);
 
 // Window and client rectangles recorded at creation.
 extern UiRect main_window_rect;

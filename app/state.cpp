@@ -69,6 +69,7 @@ ChannelKind channel_kind;
 AlarmSettings alarm_settings;
 RealTime real_time = kRealTimeStart;
 MainWindow main_window;
+Numbering numbering;
 uint8_t ItuTypeTable[CHANNEL_COUNT][UNITS_PER_CHANNEL];
 uint8_t ItuTypeTableAll[UNITS_PER_MODULE];
 uint8_t ItuStateByte[UNITS_PER_CHANNEL];
@@ -88,4 +89,5 @@ void state_reset(void) {
     memset(ItuTypeTable, 0, sizeof ItuTypeTable);
     memset(ItuTypeTableAll, 0, sizeof ItuTypeTableAll);
     memset(ItuStateByte, 0, sizeof ItuStateByte);
+    memset(&numbering, 0, sizeof numbering);
 }

@@ -28,6 +28,7 @@ enum {
     BAUD_COUNT = 5,
     CONVERTER_TYPE_COUNT = 8,
     REFRESH_PERIOD_COUNT = 7,
+    NUMBER_LINE_MAX = 64,     // bytes of a stored ID-list line (UTF-8) with its zero
 };
 
 // Converter types (LinkSettings.converter_type); the path each one takes in bus_exchange.
@@ -180,6 +181,17 @@ typedef struct MainWindow {
     char start_dir[START_DIR_MAX + 1];  // current directory at start-up; vokcfg.cfg lives there
 } MainWindow;
 
+// ---- Sensor numbering -------------------------------------------------------------------
+
+// Work area of the numbering of the channel shown in the data display (64 units).
+typedef struct Numbering {
+    uint8_t changed[UNITS_PER_CHANNEL];     // 1: the unit got a new number in this dialog
+    uint8_t old_number[UNITS_PER_CHANNEL];  // sort number as the ID list showed it
+    uint8_t new_number[UNITS_PER_CHANNEL];  // number to download; old_number until changed
+    char line_store[UNITS_PER_CHANNEL][NUMBER_LINE_MAX];  // ID-list line as first built
+    char line_buffer[NUMBER_LINE_MAX + 8];  // a stored line with its "--NN" suffix
+} Numbering;
+
 // ---- The instances ----------------------------------------------------------------------
 
 extern LinkSettings link_settings;
@@ -191,6 +203,7 @@ extern ChannelKind channel_kind;
 extern AlarmSettings alarm_settings;
 extern RealTime real_time;
 extern MainWindow main_window;
+extern Numbering numbering;
 
 // Unit type codes and output bytes of the current module (filled by the enumeration).
 extern uint8_t ItuTypeTable[CHANNEL_COUNT][UNITS_PER_CHANNEL];

@@ -116,4 +116,29 @@
 #define IDI_4598 160
 #define IDI_MODULE_OTHER 1002
 
+// Data display dialog (111) and its channel marker bitmaps.
+#define IDB_CHANNEL_MARK 1007      // channel in use
+#define IDB_ITU_MARK 164           // ITU channel of models 4562/4563
+#define IDC_DD_EXIT 1023
+#define IDC_DD_ID_LIST 1020
+#define IDC_DD_READINGS 1021
+#define IDC_DD_CH0 1024            // CH0..CH7 = 1024..1031
+#define IDC_DD_ALL 1032
+#define IDC_DD_P05 1040            // "0.5 s", "1.5 s", "3.0 s" = 1040..1042
+#define IDC_DD_P15 1041
+#define IDC_DD_P30 1042
+#define IDC_DD_START 1043
+#define IDC_DD_STOP 1044
+#define IDC_DD_SET_NUMBER 1070
+#define IDC_DD_CANCEL_NUMBER 1071
+#define IDC_DD_NEW_NUMBER 1072
+#define IDC_DD_INDEX 1073
+#define IDC_DD_DOWNLOAD 1074
+#define IDC_DD_ITU_MARK0 1279      // ITU channel markers under CH0..CH7 = 1279..1286
+#define IDC_DD_SORT_PARAMS 1310
+#define IDC_DD_SAVE 1330
+#define IDC_DD_MARK0 1410          // channel markers under CH0..CH7 = 1410..1417
+#define IDD_ITU_OUTPUT 158
+#define IDD_ITU_SETTINGS 165
+
 #endif

@@ -164,6 +164,24 @@ bool step(const std::string &line)
         PostMessageW(g_main, WM_LBUTTONUP, 0, p);
         return true;
     }
+    if (verb == "dblclick-xy") {  // left double click in the main window's client area
+        LPARAM p = MAKELPARAM(num(a, 1, 0), num(a, 2, 0));
+        PostMessageW(g_main, WM_LBUTTONDOWN, MK_LBUTTON, p);
+        PostMessageW(g_main, WM_LBUTTONUP, 0, p);
+        PostMessageW(g_main, WM_LBUTTONDBLCLK, MK_LBUTTON, p);
+        PostMessageW(g_main, WM_LBUTTONUP, 0, p);
+        return true;
+    }
+    if (verb == "checked") {  // check state of a button of the current dialog
+        std::printf("checked %d %d\n", num(a, 1, 0),
+                    IsDlgButtonChecked(g_dialog, num(a, 1, 0)) == BST_CHECKED ? 1 : 0);
+        return g_dialog != nullptr;
+    }
+    if (verb == "list-top") {  // top line index of a list box
+        std::printf("list-top %d %ld\n", num(a, 1, 0),
+                    static_cast<long>(SendDlgItemMessageW(g_dialog, num(a, 1, 0), LB_GETTOPINDEX, 0, 0)));
+        return g_dialog != nullptr;
+    }
     if (verb == "pixel") {  // colour at a client point of the main window, as RRGGBB
         HDC dc = GetDC(g_main);
         COLORREF c = GetPixel(dc, num(a, 1, 0), num(a, 2, 0));

@@ -1,0 +1,72 @@
+// Channel readout: request, reply check and decoded lines.
+#include "display/channel_read.h"
+
+#include <stddef.h>
+
+#include "link/exchange.h"
+#include "link/serial_port.h"
+#include "platform/clock.h"
+#include "protocol/protocol.h"
+
+namespace {
+enum { RECORD_BYTES = 4 };
+}
+
+int readout_unit_count(const Module *m, int reader, int channel)
+{
+    if (channel == CHANNEL_ALL) return m->itu_total < UNITS_PER_MODULE ? m->itu_total : UNITS_PER_MODULE;
+    if (channel < 0 || channel > CHANNEL_ALL || m->itu_count[channel] == 0) return -READ_NO_UNITS;
+    if (reader == VALUE_READER_SENSORS) {
+        if ((m->model == 4101 || m->model == 4102) && channel >= 1) return -READ_MODEL_NO_UNITS;
+        if (m->model == 4103 && channel >= 3) return -READ_MODEL_NO_UNITS;
+    }
+    // A channel holds 64 units; a larger count from the module cannot be kept.
+    const int n = m->itu_count[channel];
+    return n < UNITS_PER_CHANNEL ? n : UNITS_PER_CHANNEL;
+}
+
+int request_readings(const Module *m, int channel, int n)
+{
+    port_discard();
+    sleep_ms(READ_SETTLE_MS);
+    uint8_t frame[REQUEST_MAX];
+    const char digit = channel_digit(channel);
+    const int len = build_request('#', m->address, &digit, 1, frame, sizeof frame);
+    return bus_exchange(link_state.echo_len + RECORD_BYTES * n + 6, len, frame);
+}
+
+int read_channel_values(int reader, const Module *m, int channel, Readout *out)
+{
+    out->count = 0;
+    out->out_of_tolerance = 0;
+    const int n = readout_unit_count(m, reader, channel);
+    if (n < 0) return -n;
+    if (request_readings(m, channel, n) < 0) {
+        port_discard();
+        return READ_NO_REPLY;
+    }
+    // Model 4103 answers the 1-Wire readout with a lead the program never relied on.
+    const int skip_lead = reader == VALUE_READER_SENSORS && m->model == 4103;
+    if (!skip_lead && RxBuffer[link_state.echo_len] != LEAD_DATA) return READ_WRONG_REPLY;
+    decode_readout(reader, m, channel, n, &RxBuffer[link_state.echo_len + DATA_HEADER], out);
+    return READ_OK;
+}
+
+void decode_readout(int reader, const Module *m, int channel, int n, const uint8_t *records, Readout *out)
+{
+    out->count = 0;
+    out->out_of_tolerance = 0;
+    for (int i = 0; i < n && i < UNITS_PER_MODULE; ++i) {
+        const uint8_t *rec = records + static_cast<ptrdiff_t>(RECORD_BYTES) * i;
+        Reading *r = &out->unit[i];
+        if (reader == VALUE_READER_ALL) {
+            decode_all_record(rec, reading_type_code(CHANNEL_ALL, i), i, m, r);
+        } else if (reader == VALUE_READER_ITUS) {
+            decode_itu_record(rec, reading_type_code(channel, i), i, channel, m, r);
+            if (channel < CHANNEL_ALL) ItuStateByte[i] = rec[2];
+        } else {
+            out->out_of_tolerance += decode_sensor_record(rec, reading_type_code(channel, i), i, channel, m, r);
+        }
+        out->count = i + 1;
+    }
+}

@@ -7,6 +7,7 @@
 
 #include "app/fault_advice.h"
 #include "app/settings.h"
+#include "display/sensor_list_file.h"
 #include "platform/clock.h"
 #include "resources/resource_ids.h"
 
@@ -384,9 +385,12 @@ void data_display_on_dblclk(UiWindow dlg, int list_id)
     }
 }
 
-void data_display_on_save(UiWindow)
+void data_display_on_save(UiWindow dlg)
 {
-    // The sensor list file writer comes with its own change.
+    const Module &m = displayed_module();
+    ui_wait_cursor(1);
+    if ((m.type_code >= 128 && m.type_code <= 134) || m.model == 4501) export_sensor_list(dlg);
+    ui_wait_cursor(0);
 }
 
 void data_display_on_exit(UiWindow dlg)

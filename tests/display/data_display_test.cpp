@@ -2,7 +2,12 @@
 // channels, ITU channels, mixed 4562/4563 channels, fixed 4500 readings) and by dialog
 // state (opening, idle, refreshing): requests, expected lengths, list lines, buttons, the
 // refresh period, failures and the hooks other parts of the program fill.
+#include <unistd.h>
+
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -444,6 +449,35 @@ TEST_F(DataDisplayHooksTest, SelectionShowsIndexAndNewNumberAndDoubleClickOnTheG
     main_window_on_dblclk(window, 20 + 16, 20 + 16);
     ASSERT_EQ(headless::dialogs_run(), std::vector<int>{IDD_DATA_DISPLAY});
     EXPECT_EQ(win(headless::last_dialog()).result, IDC_DD_EXIT);
+}
+
+TEST_F(DataDisplayHooksTest, SaveWritesTheSensorListOnlyForNumberedFamilies)
+{
+    namespace fs = std::filesystem;
+    const fs::path old_dir = fs::current_path();
+    const fs::path dir = fs::temp_directory_path() / ("vok_dd_save_" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::current_path(dir);
+    add_module(0x1A, 4301, 0x82).channels[0].units = {sensor(1, 20.0, 3)};
+    add_module(0x1B, 4560).channels[0].units = {sim::make_itu(1, 0x51, 0, 20.0)};
+    open_serial(0, 2);
+    find_modules();
+
+    open([](UiWindow d) { headless::click(d, IDC_DD_SAVE); });
+    module_table.current = 1;
+    open([](UiWindow d) { headless::click(d, IDC_DD_SAVE); });
+    std::ifstream in("model26.txt", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const bool other_written = fs::exists("model27.txt");
+    fs::current_path(old_dir);
+    fs::remove_all(dir);
+    // Type code 130 writes CH0 only.
+    const std::string head = "\r\n Model addr:26H, ch:0, num:1\r\n --------------------------------------\r\n";
+    EXPECT_EQ(text.substr(0, head.size()), head);
+    EXPECT_EQ(text.find("ch:1"), std::string::npos);
+    EXPECT_FALSE(other_written);
+    EXPECT_FALSE(headless::cursor_is_wait());
 }
 
 }  // namespace

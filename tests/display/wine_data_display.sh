@@ -3,7 +3,8 @@
 #   net: converter type 4 to voksim's TCP face on 127.0.0.1 (a free port);
 #   com: COM1 linked to a voksim pty with an echoing converter.
 # Opens the dialog by a double click on the first module and from the menu for others, reads
-# a 1-Wire channel, starts and stops the refresh, lists an ITU channel and "ALL", and keeps screenshots of each in
+# a 1-Wire channel, starts and stops the refresh, saves the sensor list (checked byte by
+# byte), lists an ITU channel and "ALL", and keeps screenshots of each in
 # $VOK_BUILD_DIR/tests/display/wine-dd-<mode>/ (look at them: Chinese texts, aligned lines).
 set -u
 mode="${1:?usage: wine_data_display.sh net|com}"
@@ -125,7 +126,21 @@ vokctl "wait-main" "dialog 1043" "no-box 500" "click 1044" "sleep 1500" "enabled
 has "enabled 1043 1" || fail "Start not enabled after Stop"
 has "enabled 1044 0" || fail "Stop still enabled after Stop"
 
-vokctl "wait-main" "dialog 1043" "click 1023" "gone 1043 10000" || fail "exit"
+vokctl "wait-main" "dialog 1043" "click 1330" "sleep 6000" "no-box 500" "click 1023" "gone 1043 10000" \
+    || fail "save and exit"
+[ -f model01.txt ] || fail "model01.txt not written"
+xxd model01.txt >"$out/model01.xxd"
+head -c 30 model01.txt | xxd | grep -q "0d0a 204d 6f64 656c 2061 6464 723a 3031" || fail "file head: $(head -c 40 model01.txt | xxd)"
+grep -c $'\r$' model01.txt >/dev/null || fail "no CR LF line ends"
+python3 - model01.txt <<'PY' || fail "sensor list layout"
+import re, sys
+b = open(sys.argv[1], "rb").read()
+assert all(c < 0x80 for c in b), "not single-byte text"
+heads = re.findall(rb"\r\n Model addr:01H, ch:(\d), num:(\d+)", b)
+assert [int(h[0]) for h in heads] == list(range(8)), heads
+lines = re.findall(rb"\d\d\((?:\d\d|--)\)->(?:[0-9A-F]{2} ){8}\r\n", b)
+assert len(lines) == sum(int(h[1]) for h in heads), (len(lines), heads)
+PY
 
 # Module 0x06 (model 4560): an ITU channel, from the menu.
 vokctl "wait-main" "click-xy $(cell 5)" "sleep 300" "command 103" "dialog 1043 20000" "sleep 500" \

@@ -100,6 +100,10 @@ enum {
     UI_SELCHANGE = 1,    // list or combo selection changed
     UI_DBLCLK = 2,       // list double click
     UI_EDIT_CHANGE = 0x300,
+    // Scroll bar arrows, given to on_command with the scroll bar's id (the seam's own
+    // codes: USER32 reports them as WM_VSCROLL / WM_HSCROLL, not as commands).
+    UI_SCROLL_LINE_UP = 0x7F00,    // upper (or left) arrow
+    UI_SCROLL_LINE_DOWN = 0x7F01,  // lower (or right) arrow
 };
 typedef struct UiDialogHandlers {
     void (*on_init)(UiWindow dlg);

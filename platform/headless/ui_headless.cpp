@@ -101,6 +101,15 @@ void select_combo(UiWindow dlg, int id, int index)
         d.handlers->on_command(dlg, id, UI_SELCHANGE);
 }
 
+void scroll(UiWindow dlg, int id, int notify)
+{
+    auto &d = window(dlg);
+    d.calls.push_back("scroll:" + num(id) + "=" + (notify == UI_SCROLL_LINE_UP ? "up" : "down"));
+    // A disabled bar sends nothing, as on the screen.
+    if (!d.ended && d.ctl(id).enabled && d.handlers && d.handlers->on_command)
+        d.handlers->on_command(dlg, id, notify);
+}
+
 void close(UiWindow dlg)
 {
     auto &d = window(dlg);

@@ -111,6 +111,7 @@ void click(UiWindow dlg, int id);                         // button press
 void type_text(UiWindow dlg, int id, const std::string &); // edit text + change notice
 void select_combo(UiWindow dlg, int id, int index);       // selection + change notice
 void close(UiWindow dlg);                                 // frame close box
+void scroll(UiWindow dlg, int id, int notify);            // scroll bar arrow (UI_SCROLL_LINE_*)
 // Fires the dialog's (or window's) timers in due order until it ends, has no timer left,
 // or `max_ticks` ticks ran; sleeps on the clock seam up to each due time. Returns the ticks.
 int run_timers(UiWindow w, int max_ticks = 1000000);

@@ -57,6 +57,17 @@ INT_PTR CALLBACK dialog_proc(HWND h, UINT m, WPARAM wp, LPARAM lp)
     case WM_TIMER:
         if (hd->on_timer) hd->on_timer(dlg, static_cast<int>(wp));
         return TRUE;
+    case WM_VSCROLL:
+    case WM_HSCROLL: {
+        // Scroll bar controls only (lp = the bar); line steps become seam notifications,
+        // every other scroll action (thumb, page) is left to the bar itself.
+        int code = LOWORD(wp);
+        if (lp == 0 || (code != SB_LINEUP && code != SB_LINEDOWN)) return FALSE;
+        if (hd->on_command)
+            hd->on_command(dlg, GetDlgCtrlID(reinterpret_cast<HWND>(lp)),
+                           code == SB_LINEUP ? UI_SCROLL_LINE_UP : UI_SCROLL_LINE_DOWN);
+        return TRUE;
+    }
     case WM_CLOSE:
         if (hd->on_close) hd->on_close(dlg);
         else EndDialog(h, UI_ID_CANCEL);

@@ -6,6 +6,7 @@
 #include "app/main_window.h"
 #include "app/state.h"
 #include "display/data_display.h"
+#include "display/numbering.h"
 #include "platform/clock.h"
 #include "platform/win32/ui_win32.h"
 #include "resources/resource_ids.h"
@@ -64,6 +65,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
     clock_init();
     main_window.instance = instance;
     main_window_features.data_display = &data_display_handlers;
+    numbering_install();
     std::wstring title = ui_widen(AppTitle);
 
     WNDCLASSW wc{};

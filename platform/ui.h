@@ -25,6 +25,8 @@ enum {
 };
 enum { UI_ID_OK = 1, UI_ID_CANCEL = 2, UI_ID_YES = 6, UI_ID_NO = 7 };
 enum { UI_BEEP_DEFAULT = 0, UI_BEEP_WARNING = 0x30 };
+// The question sound, and the plain speaker beep (MessageBeep(0xFFFFFFFF)).
+enum { UI_BEEP_QUESTION = 0x20, UI_BEEP_SIMPLE = -1 };
 
 // Modal message box owned by `owner` (may be null); returns the UI_ID_ of the button pressed.
 int ui_message_box(UiWindow owner, const char *text, const char *caption, int flags);

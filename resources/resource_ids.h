@@ -141,4 +141,16 @@
 #define IDD_ITU_OUTPUT 158
 #define IDD_ITU_SETTINGS 165
 
+// Automatic sort parameter dialog (125).
+#define IDD_SORT_PARAMS 125
+#define IDC_SP_OK 1311
+#define IDC_SP_EXIT 1312
+#define IDC_SP_SCROLL 1313         // steps the critical temperature
+#define IDC_SP_RISING 1314
+#define IDC_SP_FALLING 1315
+#define IDC_SP_START 1316
+#define IDC_SP_END 1317
+#define IDC_SP_CRITICAL 1318
+#define IDC_SP_ENABLED 1319
+
 #endif

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "sim/voksim.h"
+#include "sim/warm.h"
 
 namespace voksim {
 
@@ -16,6 +17,7 @@ const char *HELP =
     "  set ADDR CH POS temp|hum VALUE        constant reading\n"
     "  ramp ADDR CH POS temp|hum TO SECONDS  move linearly from the present value\n"
     "  sine ADDR CH POS temp|hum MID AMP PERIOD_S\n"
+    "  warm ADDR CH GAP_S FROM TO POS...     units from FROM to TO in turn, GAP_S apart\n"
     "  absent ADDR CH POS on|off             unit delivers nothing (a pulled wire)\n"
     "  open ADDR CH POS on|off               ITU input open (thermocouple, point)\n"
     "  inputs ADDR CH POS BYTE               input bits of a unit\n"
@@ -128,7 +130,7 @@ std::string World::control(const std::string &line, int64_t t_us)
 
     static const char *const module_commands[] = {"power", "digital-in", "analog", "fault-status",
                                                    "fault", "absent", "open", "inputs", "set", "ramp",
-                                                   "sine"};
+                                                   "sine", "warm"};
     bool known = false;
     for (const char *c : module_commands)
         known = known || cmd == c;
@@ -142,6 +144,8 @@ std::string World::control(const std::string &line, int64_t t_us)
     if (m == nullptr)
         return "error: no module at that address";
 
+    if (cmd == "warm")
+        return sim::warm_command(*m, std::vector<std::string>(a.v.begin() + (long)a.i, a.v.end()), t_us);
     if (cmd == "power") {
         bus.power_cycle(m->address, t_us);
         return "ok restarting";

@@ -325,6 +325,10 @@ int ui_list_insert(UiWindow dlg, int id, int index, const char *utf8)
     auto &c = window(dlg).ctl(id);
     if (index < 0 || index > static_cast<int>(c.items.size())) index = static_cast<int>(c.items.size());
     c.items.insert(c.items.begin() + index, utf8 ? utf8 : "");
+    // Marks move with their lines; the new line comes unmarked, as LB_INSERTSTRING does.
+    std::set<int> moved;
+    for (int m : c.multi) moved.insert(m >= index ? m + 1 : m);
+    c.multi = moved;
     record(dlg, "insert", id, index);
     return index;
 }
@@ -337,6 +341,10 @@ void ui_list_delete(UiWindow dlg, int id, int index)
     c.items.erase(c.items.begin() + index);
     if (c.sel == index) c.sel = -1;
     else if (c.sel > index) c.sel--;
+    std::set<int> moved;
+    for (int m : c.multi)
+        if (m != index) moved.insert(m > index ? m - 1 : m);
+    c.multi = moved;
 }
 
 void ui_list_reset(UiWindow dlg, int id)

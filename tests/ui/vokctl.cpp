@@ -268,6 +268,26 @@ bool step(const std::string &line)
         }
         return n >= 0;
     }
+    if (verb == "list-select") {  // single-selection list: select a line, with its change notice
+        int id = num(a, 1, 0);
+        SendDlgItemMessageW(g_dialog, id, LB_SETCURSEL, static_cast<WPARAM>(num(a, 2, 0)), 0);
+        return PostMessageW(g_dialog, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE),
+                            reinterpret_cast<LPARAM>(GetDlgItem(g_dialog, id))) != 0;
+    }
+    if (verb == "list-marked") {  // multiple-selection list: the selected lines
+        int id = num(a, 1, 0);
+        LRESULT n = SendDlgItemMessageW(g_dialog, id, LB_GETCOUNT, 0, 0);
+        std::string marked;
+        for (LRESULT k = 0; k < n; ++k)
+            if (SendDlgItemMessageW(g_dialog, id, LB_GETSEL, static_cast<WPARAM>(k), 0) > 0) marked += " " + std::to_string(k);
+        std::printf("list-marked %d%s\n", id, marked.c_str());
+        return n >= 0;
+    }
+    if (verb == "vscroll") {  // an arrow of a vertical scroll bar control: up or down
+        int id = num(a, 1, 0);
+        WPARAM code = a.size() > 2 && a[2] == "down" ? SB_LINEDOWN : SB_LINEUP;
+        return PostMessageW(g_dialog, WM_VSCROLL, code, reinterpret_cast<LPARAM>(GetDlgItem(g_dialog, id))) != 0;
+    }
     if (verb == "enabled") {
         std::printf("enabled %d %d\n", num(a, 1, 0), IsWindowEnabled(GetDlgItem(g_dialog, num(a, 1, 0))) ? 1 : 0);
         return true;

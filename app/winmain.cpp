@@ -7,6 +7,7 @@
 #include "app/state.h"
 #include "display/data_display.h"
 #include "display/numbering.h"
+#include "maintenance/module_params.h"
 #include "platform/clock.h"
 #include "platform/win32/ui_win32.h"
 #include "resources/resource_ids.h"
@@ -63,6 +64,7 @@ LRESULT CALLBACK main_window_proc(HWND h, UINT m, WPARAM wp, LPARAM lp)
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
 {
     clock_init();
+    main_window_features.module_params = &module_params_handlers;
     main_window.instance = instance;
     main_window_features.data_display = &data_display_handlers;
     numbering_install();

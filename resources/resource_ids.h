@@ -153,4 +153,50 @@
 #define IDC_SP_CRITICAL 1318
 #define IDC_SP_ENABLED 1319
 
+// Module parameters dialog (1011), its alarm threshold dialog (1198), the storage and
+// search mode dialog (169) and its countdown (170).
+#define IDD_PORT_MODE 169
+#define IDD_MODE_COUNTDOWN 170
+#define IDD_ALARM_SETTINGS 1198
+#define IDC_MP_CONFIRM 1100
+#define IDC_MP_EXIT 1102
+#define IDC_MP_NAME 1104
+#define IDC_MP_ADDRESS 1105
+#define IDC_MP_TYPE 1106
+#define IDC_MP_BAUD 1107
+#define IDC_MP_FORMAT 1108
+#define IDC_MP_VERSION 1109
+#define IDC_MP_LAMP0 1110        // channel state lamps CH0..CH7 = 1110..1117
+#define IDC_MP_COUNT0 1118       // counts CH0..CH7 = 1118..1125
+#define IDC_MP_TOTAL 1126
+#define IDC_MP_ROW2_LABEL 1150
+#define IDC_MP_COUNT2_0 1151     // second count row CH0..CH7 = 1151..1158
+#define IDC_MP_TOTAL2 1159
+#define IDC_MP_WARN_LAMP0 1160   // warning lamps CH0..CH7 = 1160..1167
+#define IDC_MP_FAULT_CODE 1170
+#define IDC_MP_FAULT_CHANNELS 1171
+#define IDC_MP_ERROR_LAMP0 1172  // error lamps CH0..CH7 = 1172..1179
+#define IDC_MP_MORE 1181
+#define IDC_MP_KIND0 1271        // channel kind bitmaps CH0..CH7 = 1271..1278
+#define IDC_MP_MODE 1308
+#define IDC_MP_STORAGE 1331
+#define IDC_AL_TEMP_HIGH 1182
+#define IDC_AL_TEMP_LOW 1183
+#define IDC_AL_TEMP_HYST 1184
+#define IDC_AL_HUM_HIGH 1185
+#define IDC_AL_HUM_LOW 1186
+#define IDC_AL_HUM_HYST 1187
+#define IDC_AL_TEMP_ENABLE0 1188 // temperature enable groups 0..3 = 1188..1191
+#define IDC_AL_HUM_ENABLE0 1192  // humidity enable CH1, CH2 = 1192, 1193
+#define IDC_AL_EXIT 1194
+#define IDC_PM_MODE 1298
+#define IDC_PM_STORAGE 1299
+#define IDC_PM_EXIT 1300
+#define IDC_PM_SEARCH 1301
+#define IDC_PM_SECONDS 1302
+#define TIMER_MODE_COUNTDOWN 1     // countdown dialog 170: one tick a second
+#define IDB_MP_LAMP_ON 3011        // lamp bitmaps: channel in use, fault, channel kind
+#define IDB_MP_LAMP_FAULT 3012
+#define IDB_MP_KIND 3013
+
 #endif

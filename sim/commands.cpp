@@ -209,6 +209,8 @@ std::vector<uint8_t> module_reply(Module &m, const Request &rq)
     const uint8_t lead = f[0];
     const int model = m.model();
     const Bytes bad = wrong(m);
+    if (refuses_write(m, rq))
+        return bad;
 
     if (lead == '$' && n == req_len(CMD_READ_CONFIG)) {
         switch (f[3]) {

@@ -24,6 +24,7 @@ const char *HELP =
     "  digital-in ADDR BYTE                  model 4500 input byte\n"
     "  analog ADDR 0|1 VALUE                 model 4500 reading\n"
     "  fault ADDR silent|wrong-lead|wrong-address|all-ff|dup-sort on|off\n"
+    "  fault ADDR refuse-writes on|off\n"
     "  fault ADDR slow MS | short N | split PIECES GAP_MS | busy MS | status N\n"
     "  fault ADDR garbage HEX... | fault ADDR clear\n"
     "  fault-status ADDR CODE ERRORS WARNINGS\n"
@@ -192,6 +193,10 @@ std::string World::control(const std::string &line, int64_t t_us)
              : what == "wrong-address" ? f.wrong_address
              : what == "all-ff" ? f.all_ff
                                 : f.duplicate_sort) = on;
+        } else if (what == "refuse-writes") {
+            if (!a.flag(on))
+                return "error: fault ADDR refuse-writes on|off";
+            f.refuse_writes = on;
         } else if (what == "slow" || what == "short" || what == "busy" || what == "status") {
             if (!a.num(n) || n < 0)
                 return "error: fault ADDR " + what + " N";

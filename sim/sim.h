@@ -89,6 +89,7 @@ struct Faults {
     int busy_after_reset_ms = 0;     // after a restart, answers with a wrong lead for this long
     bool duplicate_sort = false;     // *AAc reports the first unit's sort number for every unit
     uint8_t data_status = 0;         // status byte of data replies (1, 2: the module's warnings)
+    bool refuse_writes = false;      // answers %AA... and $AAW / $AAN with '?', changing nothing
 };
 
 // One module on the bus.

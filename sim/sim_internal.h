@@ -18,6 +18,8 @@ struct Request {
 
 // The reply of a healthy module to a request addressed to it (empty: it stays silent).
 std::vector<uint8_t> module_reply(Module &m, const Request &rq);
+// A write the module refuses because of its refuse_writes fault (sim/config_writes.cpp).
+bool refuses_write(const Module &m, const Request &rq);
 // Starts a restart now: silent for `duration_us` (-1: the reset time by unit count, 5-30 s,
 // times `scale`), pending writes applied.
 void module_restart(Module &m, int64_t t_us, double scale, int64_t duration_us);

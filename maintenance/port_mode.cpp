@@ -1,0 +1,129 @@
+// Storage and search mode switch of the current module and the restart countdown.
+#include "maintenance/port_mode.h"
+
+#include <math.h>
+#include <stdio.h>
+
+#include "app/state.h"
+#include "link/exchange.h"
+#include "link/serial_port.h"
+#include "protocol/protocol.h"
+#include "resources/resource_ids.h"
+
+ModeSwitch mode_switch;
+
+namespace {
+const char *const CaptionNotice = "系统提示";
+enum { MODE_SEARCH = 0, MODE_STORAGE = 1, ACK_REPLY_LEN = 4, COUNTDOWN_MIN_S = 8 };
+
+Module &current_module(void)
+{
+    int cur = module_table.current;
+    if (cur < 0 || cur >= MODULE_MAX) cur = 0;
+    return module_table.module[cur];
+}
+
+void show_seconds(UiWindow dlg)
+{
+    char text[16];
+    snprintf(text, sizeof text, "%02d", mode_switch.seconds);
+    ui_set_text(dlg, IDC_PM_SECONDS, text);
+}
+
+// Sends the switch; on success the countdown runs (owned by the main window, which then
+// searches the bus again) and the dialog ends with 1.
+void switch_mode(UiWindow dlg, char command, int to_search)
+{
+    if (send_mode_switch(command) != 0) {
+        ui_message_box(dlg, "模块应答错误，请重试一次!", CaptionNotice, UI_MB_OK | UI_ICON_WARNING);
+        return;
+    }
+    mode_switch.to_search = to_search;
+    ui_dialog_run(main_window.hwnd, IDD_MODE_COUNTDOWN, &mode_countdown_handlers);
+    ui_post_command(main_window.hwnd, IDM_SEARCH);
+    ui_end_dialog(dlg, 1);
+}
+
+void on_command(UiWindow dlg, int id, int notify)
+{
+    if (notify != UI_CLICKED) return;
+    if (id == IDC_PM_STORAGE) port_mode_on_storage(dlg);
+    else if (id == IDC_PM_SEARCH) port_mode_on_search(dlg);
+    else if (id == IDC_PM_EXIT) ui_end_dialog(dlg, 0);
+}
+
+void on_close(UiWindow dlg) { ui_end_dialog(dlg, 0); }
+
+void countdown_on_close(UiWindow dlg)
+{
+    ui_kill_timer(dlg, TIMER_MODE_COUNTDOWN);
+    ui_end_dialog(dlg, 1);
+}
+}  // namespace
+
+const UiDialogHandlers port_mode_handlers = {port_mode_on_init, on_command, nullptr, on_close};
+const UiDialogHandlers mode_countdown_handlers = {mode_countdown_on_init, nullptr, mode_countdown_on_timer,
+                                                  countdown_on_close};
+
+void port_mode_on_init(UiWindow dlg)
+{
+    char text[16];
+    snprintf(text, sizeof text, " %1d", current_module().mode);
+    ui_set_text(dlg, IDC_PM_MODE, text);
+    ui_focus(dlg, IDC_PM_EXIT);
+}
+
+void port_mode_on_storage(UiWindow dlg)
+{
+    if (current_module().mode == MODE_STORAGE) {
+        ui_message_box(dlg, "模块当前即为存储模式!", CaptionNotice, UI_MB_OK);
+        return;
+    }
+    switch_mode(dlg, 'W', 0);
+}
+
+void port_mode_on_search(UiWindow dlg)
+{
+    if (current_module().mode == MODE_SEARCH) {
+        ui_message_box(dlg, "模块当前即为搜索模式!", CaptionNotice, UI_MB_OK);
+        return;
+    }
+    switch_mode(dlg, 'N', 1);
+}
+
+int send_mode_switch(char command)
+{
+    uint8_t frame[REQUEST_MAX];
+    const int len = build_request('$', current_module().address, &command, 1, frame, sizeof frame);
+    port_discard();
+    if (bus_exchange(link_state.echo_len + ACK_REPLY_LEN, len, frame) < 0) return 1;
+    return RxBuffer[link_state.echo_len] == LEAD_ACK ? 0 : 2;
+}
+
+int mode_countdown_seconds(int itu_total, int to_search)
+{
+    // The module's own estimate, taken in single precision as it is.
+    const double product = to_search ? itu_total * 50 * 0.001953125 : itu_total * 0.07 * 0.0625;
+    return static_cast<int>(ceilf(static_cast<float>(product))) + COUNTDOWN_MIN_S;
+}
+
+void mode_countdown_on_init(UiWindow dlg)
+{
+    mode_switch.seconds = mode_countdown_seconds(current_module().itu_total, mode_switch.to_search);
+    show_seconds(dlg);
+    ui_beep(UI_BEEP_DEFAULT);
+    ui_set_timer(dlg, TIMER_MODE_COUNTDOWN, 1000);
+}
+
+void mode_countdown_on_timer(UiWindow dlg, int timer_id)
+{
+    if (timer_id != TIMER_MODE_COUNTDOWN) return;
+    mode_switch.seconds--;
+    if (mode_switch.seconds > 0) {
+        ui_beep(UI_BEEP_DEFAULT);
+        show_seconds(dlg);
+        return;
+    }
+    ui_kill_timer(dlg, TIMER_MODE_COUNTDOWN);
+    ui_end_dialog(dlg, 1);
+}

@@ -1,0 +1,410 @@
+// Module parameters dialog on virtual time: what it shows per module kind, the address and
+// baud write and what the bus answers afterwards, refusals and silence, and the alarm view.
+#include "display/search.h"
+#include "maintenance/converter_baud.h"
+#include "maintenance/module_params.h"
+#include "tests/ui/ui_fixture.h"
+
+namespace {
+
+class ModuleParams : public UiFixture {
+protected:
+    void SetUp() override
+    {
+        UiFixture::SetUp();
+        converter_ops = ConverterOps{};
+        main_window_features.module_params = &module_params_handlers;
+    }
+
+    // Opens dialog 1011 from the menu with `session` driving it; returns its record.
+    headless::Window &run_params(std::function<void(UiWindow)> session)
+    {
+        headless::on_dialog(IDD_MODULE_PARAMS, std::move(session));
+        main_window_on_command(window, IDM_PARAMS);
+        for (UiWindow w = headless::last_dialog(); w; w = win(w).owner)
+            if (win(w).resource_id == IDD_MODULE_PARAMS) return win(w);
+        throw std::runtime_error("dialog 1011 did not run");
+    }
+
+    // The search as the posted command runs it: start, all 256 addresses, parameter reads.
+    void search()
+    {
+        headless::on_dialog(IDD_SEARCH, [](UiWindow d) {
+            headless::click(d, IDC_SEARCH_START);
+            headless::run_timers(d);
+        });
+        main_window_on_command(window, IDM_SEARCH);
+    }
+
+    // Types the address, picks the baud and confirms, answering the question with `answer`.
+    static std::function<void(UiWindow)> write(const std::string &address, int baud_index, int answer = UI_ID_YES)
+    {
+        return [=](UiWindow d) {
+            headless::type_text(d, IDC_MP_ADDRESS, address);
+            headless::select_combo(d, IDC_MP_BAUD, baud_index);
+            headless::answer_next(answer);
+            headless::click(d, IDC_MP_CONFIRM);
+        };
+    }
+
+    std::vector<std::string> box_texts() const
+    {
+        std::vector<std::string> out;
+        for (const auto &b : headless::boxes()) out.push_back(b.text);
+        return out;
+    }
+};
+
+TEST_F(ModuleParams, ShowsTheFieldsLampsAndCountsOfEachModuleKind)
+{
+    struct Row {
+        int model, type_code;
+        const char *firmware;
+        int mode;
+        uint8_t state, state2, mask_a, mask_b;
+        std::vector<bool> lamps, kinds;
+        std::vector<std::string> counts;
+        const char *total;
+        bool row2, more, storage;
+    };
+    const std::vector<bool> none(8, false), all(8, true);
+    const Row rows[] = {
+        {4560, 0x40, "V1.00", 0, 0x05, 0, 0, 0, {1, 0, 1, 0, 0, 0, 0, 0}, none,
+         {" 3", " 0", "12", " 0", " 0", " 0", " 0", " 0"}, " 15", false, true, false},
+        // Second generation 4101: the second mask and counts.
+        {4101, 0x80, "V2.10", 1, 0x01, 0x82, 0, 0, {0, 1, 0, 0, 0, 0, 0, 1}, none,
+         {" 4", " 0", " 0", " 0", " 0", " 0", " 0", " 9"}, " 15", false, true, true},
+        {4103, 0x80, "V1.00", 238, 0xFF, 0, 0, 0, all, none,
+         {" 3", "12", " 0", " 0", " 0", " 0", " 0", " 0"}, " 15", false, true, false},
+        {4500, 0x40, "V1.00", 238, 0xFF, 0, 0, 0, none, none,
+         {"03", "0C", "", "", "", "", "", ""}, "", false, false, false},
+        {4562, 0x40, "V1.00", 1, 0xFF, 0, 0x0C, 0x30, {0, 0, 1, 1, 0, 0, 0, 0}, {0, 0, 0, 0, 1, 1, 0, 0},
+         {" 3", "12", " 0", " 0", " 0", " 0", " 0", " 0"}, " 15", false, true, false},
+        {4501, 0x40, "V1.00", 0, 0x03, 0, 0, 0, {1, 1, 0, 0, 0, 0, 0, 0}, none,
+         {" 3", "12", " 0", " 0", " 0", " 0", " 0", " 0"}, " 15", true, true, false},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.model);
+        SetUp();
+        module_table.ready = 1;
+        module_table.count = 1;
+        Module &m = module_table.module[0];
+        m = Module{};
+        m.address = 0x3A;
+        snprintf(m.name, sizeof m.name, "VOK%d", r.model);
+        snprintf(m.firmware, sizeof m.firmware, "%s", r.firmware);
+        m.model = r.model;
+        m.type_code = r.type_code;
+        m.data_format = 0x1C;
+        m.mode = static_cast<uint8_t>(r.mode);
+        m.fault_state = 0x80;
+        m.chan_state = r.state;
+        m.chan_state2 = r.state2;
+        m.chan_mask_a = r.mask_a;
+        m.chan_mask_b = r.mask_b;
+        m.itu_count[0] = 3, m.itu_count[1] = 12, m.itu_total = 15;
+        if (r.model == 4560) m.itu_count[1] = 0, m.itu_count[2] = 12;
+        m.itu_count2[0] = 4, m.itu_count2[7] = 9;
+        m.itu_count_b[1] = 7, m.itu_total_b = 7;
+        link_settings.baud_index = 3;
+
+        auto &d = run_params(nullptr);
+        EXPECT_TRUE(headless::boxes().empty());  // fault state 0x80: nothing to advise
+        EXPECT_EQ(d.ctl(IDC_MP_NAME).text, m.name);
+        EXPECT_EQ(d.ctl(IDC_MP_TYPE).text, r.type_code == 0x80 ? "80" : "40");
+        EXPECT_EQ(d.ctl(IDC_MP_FORMAT).text, "1C");
+        EXPECT_EQ(d.ctl(IDC_MP_VERSION).text, r.firmware);
+        EXPECT_EQ(d.ctl(IDC_MP_ADDRESS).text, "3A");
+        EXPECT_EQ(d.ctl(IDC_MP_MODE).text, r.mode == 238 ? "正常模式" : r.mode == 1 ? "存储模式" : "搜索模式");
+        EXPECT_EQ(d.ctl(IDC_MP_BAUD).items, (std::vector<std::string>{" 2400", " 4800", " 9600", "19200", "38400"}));
+        EXPECT_EQ(d.ctl(IDC_MP_BAUD).sel, 3);
+        for (int n = 0; n < 8; ++n) {
+            EXPECT_EQ(d.ctl(IDC_MP_LAMP0 + n).shown, r.lamps[n]) << "lamp " << n;
+            EXPECT_EQ(d.ctl(IDC_MP_KIND0 + n).shown, r.kinds[n]) << "kind " << n;
+            EXPECT_EQ(d.ctl(IDC_MP_COUNT0 + n).text, r.counts[n]) << "count " << n;
+            EXPECT_FALSE(d.ctl(IDC_MP_ERROR_LAMP0 + n).shown);
+            EXPECT_FALSE(d.ctl(IDC_MP_WARN_LAMP0 + n).shown);
+            EXPECT_EQ(d.ctl(IDC_MP_COUNT2_0 + n).shown, r.row2);
+        }
+        EXPECT_EQ(d.ctl(IDC_MP_TOTAL).text, r.total);
+        EXPECT_EQ(d.ctl(IDC_MP_FAULT_CODE).text, "None");
+        EXPECT_EQ(d.ctl(IDC_MP_FAULT_CHANNELS).text, "None");
+        EXPECT_EQ(d.ctl(IDC_MP_ROW2_LABEL).shown, r.row2);
+        EXPECT_EQ(d.ctl(IDC_MP_ROW2_LABEL).text, r.row2 ? "  DIO数量:" : "  ITU数量:");
+        if (r.row2) {
+            EXPECT_EQ(d.ctl(IDC_MP_COUNT2_0 + 1).text, " 7");
+            EXPECT_EQ(d.ctl(IDC_MP_TOTAL2).text, "  7");
+        }
+        EXPECT_EQ(d.ctl(IDC_MP_MORE).shown, r.more);
+        EXPECT_EQ(d.ctl(IDC_MP_STORAGE).shown, r.storage);
+        EXPECT_EQ(d.focus, IDC_MP_CONFIRM);
+    }
+}
+
+TEST_F(ModuleParams, FaultLampsFollowTheChannelMasksAfterTheAdvice)
+{
+    module_table.ready = 1;
+    module_table.count = 1;
+    Module &m = module_table.module[0];
+    m.model = 4560;
+    m.fault_state = 0x12;
+    m.chan_error = 0x81;
+    m.chan_warning = 0x04;
+    auto &d = run_params(nullptr);
+    ASSERT_EQ(headless::boxes().size(), 1u);
+    EXPECT_EQ(headless::boxes()[0].text, fault_advice_text(0x12, 0x81, 0x04));
+    EXPECT_EQ(headless::boxes()[0].caption, "系统提示");
+    EXPECT_EQ(d.ctl(IDC_MP_FAULT_CODE).text, "12");
+    EXPECT_EQ(d.ctl(IDC_MP_FAULT_CHANNELS).text, "81-04");
+    for (int n = 0; n < 8; ++n) {
+        EXPECT_EQ(d.ctl(IDC_MP_ERROR_LAMP0 + n).shown, n == 0 || n == 7);
+        EXPECT_EQ(d.ctl(IDC_MP_WARN_LAMP0 + n).shown, n == 2);
+    }
+}
+
+TEST_F(ModuleParams, ConfirmWithoutChangesClosesWithNoQuestionAndNoTraffic)
+{
+    add_module(0x01, 4560);
+    open_serial(0, 2);
+    search();
+    requests.clear();
+    auto &d = run_params([](UiWindow d) { headless::click(d, IDC_MP_CONFIRM); });
+    EXPECT_TRUE(d.ended);
+    EXPECT_TRUE(headless::boxes().empty());
+    EXPECT_TRUE(requests.empty());
+    EXPECT_TRUE(win(window).posted.empty());
+    port_close();
+}
+
+TEST_F(ModuleParams, AddressWriteThroughAnEchoingConverterIsFoundAtItsNewAddress)
+{
+    sim::Module &sm = add_module(0x01, 4560);
+    sm.format = 0x1C;
+    sm.channels[0].units = {sim::make_itu(1, 1, 2, 21.5)};
+    conv->echo = true;
+    open_serial(0, 2);
+    probe_echo();
+    search();
+    requests.clear();
+    module_table.stale = 0;
+
+    auto &d = run_params(write("5B", 2));
+    EXPECT_TRUE(d.ended);
+    EXPECT_EQ(distinct_requests(), std::vector<std::string>{"%015B40061C"});
+    EXPECT_EQ(box_texts(), (std::vector<std::string>{"是否修改模块配置?", "设定成功,须重新查找模块地址!"}));
+    EXPECT_EQ(headless::boxes()[0].flags, UI_MB_YESNO | UI_ICON_WARNING);
+    EXPECT_EQ(link_state.echo_len, 5);  // back to the short requests' echo
+    EXPECT_EQ(module_table.stale, 1);
+    ASSERT_EQ(win(window).posted, std::deque<int>{IDM_SEARCH});
+
+    search();
+    ASSERT_EQ(module_table.count, 1);
+    EXPECT_EQ(module_table.module[0].address, 0x5B);
+    EXPECT_EQ(module_table.module[0].data_format, 0x1C);
+    EXPECT_EQ(module_table.module[0].itu_total, 1);
+    port_close();
+}
+
+TEST_F(ModuleParams, BaudChangeOnAPacedConverterReopensThePortBeforeTheSearch)
+{
+    add_module(0x07, 4560);
+    open_serial(0, 2);
+    search();
+    requests.clear();
+    fake::clear_serial_log("COM1");
+    run_params(write("07", 4));
+    EXPECT_EQ(distinct_requests(), std::vector<std::string>{"%0707400800"});
+    EXPECT_EQ(box_texts().back(), "设定成功,须按新波特率重新查找模块!");
+    EXPECT_EQ(link_settings.baud_index, 4);
+    EXPECT_EQ(link_state.open, 1);
+    int set_line = 0;
+    for (const auto &e : fake::serial_log("COM1"))
+        if (e.kind == fake::SerialEvent::SetLine) set_line = e.value;
+    EXPECT_EQ(set_line, 38400);
+    EXPECT_EQ(win(window).title, std::string(AppTitle) + "  COM1,Baud38400 [VOK4420]");
+    ASSERT_EQ(win(window).posted, std::deque<int>{IDM_SEARCH});
+    search();
+    ASSERT_EQ(module_table.count, 1);
+    EXPECT_EQ(module_table.module[0].address, 0x07);
+    port_close();
+}
+
+TEST_F(ModuleParams, ConverterWithItsOwnSpeedGetsTheNoteAndNoSearch)
+{
+    add_module(0x07, 4560);
+    open_serial(2, 2);
+    search();
+    run_params(write("08", 2));
+    ASSERT_EQ(headless::boxes().size(), 3u);
+    EXPECT_EQ(headless::boxes()[2].owner, window);
+    EXPECT_EQ(headless::boxes()[2].text,
+              "注意: VOK3900模块波特率已经改变,\r\n VOK445X-com本身的波特率设置也需要改变,\r\n"
+              " 请运行VOK4450相关软件进行修改,然后再进行测试!\r\n");
+    EXPECT_TRUE(win(window).posted.empty());
+    EXPECT_EQ(bus.modules[0].address, 0x08);
+    port_close();
+}
+
+TEST_F(ModuleParams, RefusalSilenceDeclineAndBadAddressKeepTheDialogOpen)
+{
+    sim::Module &sm = add_module(0x07, 4560);
+    open_serial(0, 2);
+    search();
+    const struct {
+        const char *address;
+        int answer;
+        bool silent, refused;
+        std::vector<std::string> texts;
+        size_t frames;
+    } rows[] = {
+        {"10", UI_ID_NO, false, false, {"是否修改模块配置?"}, 0},
+        {"1G", UI_ID_YES, false, false, {"模块地址须为两位十六进制数(00-FF)!"}, 0},
+        {"1", UI_ID_YES, false, false, {"模块地址须为两位十六进制数(00-FF)!"}, 0},
+        {"10", UI_ID_YES, true, false, {"是否修改模块配置?", "模块忙，请重试一次!"}, 1},
+        {"10", UI_ID_YES, false, true, {"是否修改模块配置?", "通讯接收数据错误!"}, 1},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.address + std::string(r.silent ? " silent" : r.refused ? " refused" : ""));
+        headless::boxes().clear();
+        requests.clear();
+        module_table.stale = 1;
+        sm.faults.silent = r.silent;
+        sm.faults.refuse_writes = r.refused;
+        bool open_after = false;
+        run_params([&](UiWindow d) {
+            write(r.address, 2, r.answer)(d);
+            open_after = !win(d).ended;
+        });
+        EXPECT_TRUE(open_after);
+        EXPECT_EQ(box_texts(), r.texts);
+        EXPECT_EQ(distinct_requests().size(), r.frames);
+        EXPECT_EQ(module_table.stale, 0);
+        EXPECT_EQ(module_table.module[0].address, 0x07);
+        EXPECT_TRUE(win(window).posted.empty());
+    }
+    EXPECT_EQ(sm.address, 0x07);
+    port_close();
+}
+
+TEST_F(ModuleParams, AlarmThresholdsShowSignedValuesAndBitReversedMasks)
+{
+    module_table.ready = 1;
+    module_table.count = 1;
+    alarm_settings = AlarmSettings{60, -5, 2, 85, 20, 5, {0x01, 0xF0, 0x00, 0xFF}, {0x03, 0x80}};
+    for (int model : {4103, 4101}) {
+        SCOPED_TRACE(model);
+        module_table.module[0].model = model;
+        headless::on_dialog(IDD_ALARM_SETTINGS, nullptr);
+        run_params([](UiWindow d) { headless::click(d, IDC_MP_MORE); });
+        auto &a = win(headless::last_dialog());
+        ASSERT_EQ(a.resource_id, IDD_ALARM_SETTINGS);
+        EXPECT_EQ(a.ctl(IDC_AL_TEMP_HIGH).text, "+60");
+        EXPECT_EQ(a.ctl(IDC_AL_TEMP_LOW).text, "-05");
+        EXPECT_EQ(a.ctl(IDC_AL_TEMP_HYST).text, "  2");
+        const char *temp[] = {" 80", " 0F", " 00", " FF"};
+        for (int k = 0; k < 4; ++k) EXPECT_EQ(a.ctl(IDC_AL_TEMP_ENABLE0 + k).text, temp[k]);
+        const bool hum = model == 4103;
+        EXPECT_EQ(a.ctl(IDC_AL_HUM_HIGH).text, hum ? " 85" : "----");
+        EXPECT_EQ(a.ctl(IDC_AL_HUM_HYST).text, hum ? "  5" : "----");
+        EXPECT_EQ(a.ctl(IDC_AL_HUM_ENABLE0).text, hum ? " C0" : "----");
+        EXPECT_EQ(a.ctl(IDC_AL_HUM_ENABLE0 + 1).text, hum ? " 01" : "----");
+    }
+}
+
+// A converter found by a discovery, as the test's converter operations report it.
+struct FoundConverter {
+    sim::NetConverter *conv = nullptr;
+    uint16_t port = 10001;
+    int set_baud_result = 0;
+    int speed_code = -1;
+    std::vector<std::string> calls;
+} found;
+
+void use_found_converter(bool can_open)
+{
+    converter_ops.udp_open = can_open ? +[]() { found.calls.push_back("open"); return 0; } : nullptr;
+    converter_ops.udp_close = +[]() { found.calls.push_back("close"); return 0; };
+    converter_ops.selected = +[](uint32_t *ip, uint16_t *port) {
+        *ip = sim::ip4(127, 0, 0, 1);
+        *port = found.port;
+        return 0;
+    };
+    // The converter takes the new bus speed as a configuration write would give it.
+    converter_ops.set_baud = +[](int baud_index) {
+        found.calls.push_back("baud " + std::to_string(baud_index));
+        if (found.set_baud_result == 0) found.conv->line_baud = static_cast<uint32_t>(BaudTable[baud_index]);
+        return found.set_baud_result;
+    };
+    converter_ops.store_baud_code = +[](int code) { found.speed_code = code; };
+}
+
+TEST_F(ModuleParams, BaudChangeBehindTheNetworkConverterMovesTheConverterToo)
+{
+    add_module(0x07, 4560);
+    open_net(2);
+    search();
+    found = FoundConverter{};
+    found.conv = netconv.get();
+    use_found_converter(true);
+    fake::clear_sleep_log();
+    run_params(write("07", 3));
+    EXPECT_EQ(distinct_requests().back(), "%0707400700");
+    EXPECT_EQ(found.calls, (std::vector<std::string>{"open", "baud 3", "close"}));
+    EXPECT_EQ(found.speed_code, 1);
+    EXPECT_EQ(box_texts(), (std::vector<std::string>{"是否修改模块配置?", "设定成功,须按新波特率重新查找模块!",
+                                                     "VOK445X波特率修改完毕!\r\n需等待8-10秒后,才可按新波特率工作."}));
+    EXPECT_EQ(fake::sleep_log().back(), 9000);
+    EXPECT_EQ(link_state.open, 1);
+    EXPECT_EQ(link_settings.baud_index, 3);
+    EXPECT_EQ(link_settings.net_baud_index, 3);
+    EXPECT_EQ(link_settings.net_ip, sim::ip4(127, 0, 0, 1));
+    EXPECT_STREQ(net_state.host_text, "127.0.0.1");
+    EXPECT_EQ(module_table.stale, 1);
+    EXPECT_FALSE(headless::cursor_is_wait());
+    ASSERT_EQ(win(window).posted, std::deque<int>{IDM_SEARCH});
+    search();
+    ASSERT_EQ(module_table.count, 1);
+    EXPECT_EQ(module_table.module[0].address, 0x07);
+}
+
+TEST_F(ModuleParams, NetworkConverterFailuresAreReportedOnce)
+{
+    const struct {
+        bool can_open;
+        int set_baud_result;
+        uint16_t port;
+        const char *text;
+        bool stays_open;
+    } rows[] = {
+        {false, 0, 10001, "网络操作出现错误! 请重新设置!", false},
+        {true, -7, 10001, "波特率修改出现错误! 请重新设置!", false},
+        {true, 0, 10002, "端口不存在或出现错误，请检查网络设置!", true},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.text);
+        SetUp();
+        add_module(0x07, 4560);
+        open_net(2);
+        search();
+        found = FoundConverter{};
+        found.conv = netconv.get();
+        found.port = r.port;
+        found.set_baud_result = r.set_baud_result;
+        use_found_converter(r.can_open);
+        bool open_after = false;
+        run_params([&](UiWindow d) {
+            write("07", 0)(d);
+            open_after = !win(d).ended;
+        });
+        EXPECT_EQ(open_after, r.stays_open);
+        ASSERT_GE(headless::boxes().size(), 3u);
+        EXPECT_EQ(headless::boxes().back().text, r.text);
+        EXPECT_EQ(headless::boxes().back().caption, "错误提示");
+        EXPECT_EQ(link_state.open, 0);
+        EXPECT_TRUE(win(window).posted.empty());
+        EXPECT_FALSE(win(window).menu_enabled[IDM_SEARCH]);
+        EXPECT_FALSE(headless::cursor_is_wait());
+    }
+}
+
+}  // namespace

@@ -182,6 +182,17 @@ bool step(const std::string &line)
                     static_cast<long>(SendDlgItemMessageW(g_dialog, num(a, 1, 0), LB_GETTOPINDEX, 0, 0)));
         return g_dialog != nullptr;
     }
+    if (verb == "rclick-xy") {  // right click in the main window's client area
+        LPARAM p = MAKELPARAM(num(a, 1, 0), num(a, 2, 0));
+        PostMessageW(g_main, WM_RBUTTONDOWN, MK_RBUTTON, p);
+        PostMessageW(g_main, WM_RBUTTONUP, 0, p);
+        return true;
+    }
+    if (verb == "shown") {  // whether a control of the current dialog is visible (1) or hidden (0)
+        HWND c = GetDlgItem(g_dialog, num(a, 1, 0));
+        std::printf("shown %d %d\n", num(a, 1, 0), c && IsWindowVisible(c) ? 1 : 0);
+        return c != nullptr;
+    }
     if (verb == "pixel") {  // colour at a client point of the main window, as RRGGBB
         HDC dc = GetDC(g_main);
         COLORREF c = GetPixel(dc, num(a, 1, 0), num(a, 2, 0));

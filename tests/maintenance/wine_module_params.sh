@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# vokmon.exe under Wine on COM1 (a voksim pty with an echoing converter), driven by vokctl.exe:
+# the module parameters dialog opened by a right click writes a new address and 19200 baud,
+# the port follows and the next search finds the module there; the same dialog opened from
+# menu 102 shows the alarm thresholds and switches a module to search mode with the
+# countdown. Screenshots in $VOK_BUILD_DIR/tests/maintenance/wine-params/ (look at them).
+set -u
+src="${VOK_SOURCE_DIR:?}"
+build="${VOK_BUILD_DIR:?}"
+win="${VOK_WIN64_DIR:-}"
+vokmon="$win/app/vokmon.exe"
+ctl="$win/tests/ui/vokctl.exe"
+voksim="$build/sim/voksim"
+bus="$src/tests/maintenance/wine_bus.json"
+for f in "$vokmon" "$ctl" "$voksim" "$bus"; do
+    [ -e "$f" ] || { echo "missing $f (build the win64 tree and voksim first)"; exit 1; }
+done
+
+out="$build/tests/maintenance/wine-params"
+rm -rf "$out"
+mkdir -p "$out"
+cd "$out" || exit 1
+export VOK_BUILD_ROOT="$(dirname "$build")"
+export WINEPREFIX="$VOK_BUILD_ROOT/wineprefix-vokmon-params"
+
+pids=()
+xvfb_pid=""
+cleanup() {
+    for p in "${pids[@]}"; do
+        for c in $(pgrep -P "$p" 2>/dev/null); do kill "$c" 2>/dev/null; done
+        kill "$p" 2>/dev/null
+    done
+    for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$out/display" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 1 100); do [ -s "$out/display" ] && break; sleep 0.1; done
+[ -s "$out/display" ] || { echo "Xvfb did not start"; exit 1; }
+export DISPLAY=":$(head -n1 "$out/display" | tr -dc 0-9)"
+# shellcheck source=../../scripts/wine_env.sh
+source "$src/scripts/wine_env.sh" || exit 1
+"$VOK_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+
+"$voksim" "$bus" --no-stdin --pty "$out/ttyVOK" --echo --log >"$out/voksim.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 1 100); do grep -q '^ready' "$out/voksim.log" && break; sleep 0.1; done
+grep -q '^ready' "$out/voksim.log" || { echo "voksim did not start"; cat "$out/voksim.log"; exit 1; }
+
+# vokcfg.cfg: COM1, 9600 baud, converter type 0.
+python3 - <<'PY'
+import struct
+open("vokcfg.cfg", "wb").write(struct.pack("<BBBB4sHBBhH", 1, 2, 0, 0, bytes([127, 0, 0, 1]), 10001, 2, 0, 50, 0))
+PY
+
+bash "$src/scripts/wine_run.sh" --com "1=$out/ttyVOK" --timeout 280 -- "$vokmon" >"$out/vokmon.log" 2>&1 &
+pids+=($!)
+
+fail() { echo "FAIL: $*"; exit 1; }
+vokctl() {
+    last=$(timeout 200 "$VOK_WINE" "$ctl" "$@" 2>/dev/null)
+    local rc=$?
+    last=$(printf '%s\n' "$last" | tr -d '\r')
+    printf '%s\n' "$last" | tee -a "$out/ctl.log"
+    return $rc
+}
+has() { printf '%s\n' "$last" | grep -qxF "$1" || fail "expected '$1'"; }
+shot() { import -window root "$out/$1.png" || fail "screenshot $1"; }
+search() {
+    vokctl "wait-main" "dialog 300 20000" "click 300" "gone 300 150000" "sleep 500" || fail "search $1"
+}
+
+vokctl "wait-main 60000" "command 100" "dialog 214 10000" "click 214" || fail "link not opened"
+search first
+
+# Right click on the first module (0x01, model 4562): the fault advice, then the dialog.
+vokctl "wait-main" "click-xy 36 36" "sleep 300" "rclick-xy 36 36" "box 10000" || fail "no fault advice"
+printf '%s\n' "$last" | grep -q "此模块某通道有错误(或警告)!" || fail "fault advice text"
+vokctl "dialog 1100 10000" "sleep 500" "get-text 1104" "get-text 1105" "get-text 1170" "get-text 1171" \
+    "get-text 1308" "shown 1110" "shown 1112" "shown 1273" "shown 1271" "shown 1172" "shown 1173" \
+    "shown 1162" "shown 1150" "shown 1331" || fail "dialog 1011"
+shot dialog-1011-4562
+for want in "text 1104 VOK4562" "text 1105 01" "text 1170 12" "text 1171 01-04" "text 1308 搜索模式" \
+    "shown 1110 1" "shown 1112 0" "shown 1273 1" "shown 1271 0" "shown 1172 1" "shown 1173 0" \
+    "shown 1162 1" "shown 1150 0" "shown 1331 0"; do
+    has "$want"
+done
+
+# One write: address 21, 19200 baud.
+vokctl "dialog 1100" "set-text 1105 21" "select 1107 3" "sleep 300" "click 1100" "box 10000" "box 20000" \
+    || fail "write"
+printf '%s\n' "$last" | grep -q "是否修改模块配置?" || fail "no question"
+printf '%s\n' "$last" | grep -q "设定成功,须按新波特率重新查找模块!" || fail "no success message"
+grep -qF '%0121400700' "$out/voksim.log" || fail "write request not on the bus"
+vokctl "wait-main" "title" || fail "title"
+has "title VOK3900 WIN9x/XP  V2.95  2016.11.25  COM1,Baud19200 [VOK4420]"
+search "at 19200"
+grep -qF '!21VOK4562' "$out/voksim.log" || fail "module not found at its new address"
+shot main-after-write
+
+# At 19200 the 4103 at 0x02 (already at that speed) comes first, then the 4562 at 0x21.
+grep -qF '!02VOK4103' "$out/voksim.log" || fail "the 19200 baud module was not found"
+# Menu 102 on the first module of the new table (0x02, model 4103): alarms, then the mode switch.
+vokctl "wait-main" "command 102" "dialog 1100 10000" "get-text 1104" "shown 1181" "shown 1331" \
+    || fail "menu 102"
+has "text 1104 VOK4103"
+has "shown 1331 1"
+shot dialog-1011-4103
+vokctl "dialog 1100" "click 1181" "dialog 1194 10000" "sleep 500" "get-text 1182" "get-text 1183" \
+    "get-text 1188" "get-text 1192" || fail "alarm dialog"
+for want in "text 1182 +35" "text 1183 -08" "text 1188  80" "text 1192  E0"; do has "$want"; done
+shot dialog-1198
+vokctl "dialog 1194" "click 1194" "gone 1194 5000" "dialog 1100" "click 1331" "dialog 1299 10000" \
+    "sleep 500" "get-text 1298" || fail "mode dialog"
+has "text 1298  1"
+shot dialog-169
+vokctl "dialog 1299" "click 1301" "dialog 1302 10000" "sleep 1500" "get-text 1302" || fail "countdown"
+shot dialog-170
+grep -qF '$02N' "$out/voksim.log" || fail "mode switch request not on the bus"
+vokctl "gone 1302 30000" "gone 1100 5000" || fail "countdown did not end"
+search "after the mode switch"
+
+vokctl "wait-main" "command 108" "wait-exit 20000" || fail "exit"
+echo "PASS (screenshots in $out)"

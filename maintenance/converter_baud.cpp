@@ -6,57 +6,58 @@
 #include "app/state.h"
 #include "app/title_menu.h"
 #include "link/net_link.h"
+#include "netsetup/converter_proto.h"
 #include "platform/clock.h"
 #include "platform/net.h"
 #include "resources/resource_ids.h"
 
-ConverterOps converter_ops;
-
 namespace {
-// The converter restarts with its new settings; it answers again after 8-10 s.
-enum { CONVERTER_RESTART_MS = 9000 };
-
 void error_box(UiWindow dlg, const char *text)
 {
     ui_message_box(dlg, text, "错误提示", UI_MB_OK | UI_ICON_WARNING);
 }
 
 // Speed code of a baud index in the converter's record: 0 = 38400 ... 4 = 2400.
-int speed_code(int baud_index) { return 4 - baud_index; }
+uint8_t speed_code(int baud_index) { return static_cast<uint8_t>(4 - baud_index); }
+
+// The link settings and address texts take the chosen converter's address and port, so the
+// link opens again where the converter is.
+void take_selected_converter(void)
+{
+    const int i = converter_list.selected;
+    const uint32_t ip = converter_list.ip[i];
+    snprintf(net_state.ip_text, sizeof net_state.ip_text, "%u.%u.%u.%u", (ip >> 24) & 0xFF, (ip >> 16) & 0xFF,
+             (ip >> 8) & 0xFF, ip & 0xFF);
+    snprintf(net_state.host_text, sizeof net_state.host_text, "%s", net_state.ip_text);
+    ip_from_text(net_state.ip_text, &net_state.ip);
+    link_settings.net_ip = net_state.ip;
+    link_settings.net_port = converter_list.port[i];
+    net_state.port_entered = converter_list.port[i];
+}
 }  // namespace
 
 int change_converter_baud(UiWindow dlg, int baud_index)
 {
-    const ConverterOps &ops = converter_ops;
     ui_wait_cursor(1);
     net_close();
     update_title();  // the link stays closed until it is open again at the new speed
     update_menu(main_window.hwnd);
-    if (!ops.udp_open || ops.udp_open() != 0) {
+    if (udp_open() != 0) {
         ui_wait_cursor(0);
         error_box(dlg, "网络操作出现错误! 请重新设置!");
         return 0;
     }
-    uint32_t ip = 0;
-    uint16_t port = 0;
-    // Without a converter chosen in a discovery there is no record to write back.
-    const int known = ops.selected && ops.selected(&ip, &port) == 0;
-    if (!known && ops.udp_close) ops.udp_close();
-    if (!known || !ops.set_baud || ops.set_baud(baud_index) != 0) {
+    // Refused without a converter chosen in a discovery: there is no record to write back.
+    if (converter_set_baud(baud_index) != 0) {
         ui_wait_cursor(0);
         error_box(dlg, "波特率修改出现错误! 请重新设置!");
         return 0;
     }
     link_settings.baud_index = baud_index;
     link_settings.net_baud_index = static_cast<uint8_t>(baud_index);
-    link_settings.net_ip = ip;
-    link_settings.net_port = port;
-    net_state.ip = ip;
-    net_state.port_entered = port;
-    ip_to_text(ip, net_state.ip_text);
-    snprintf(net_state.host_text, sizeof net_state.host_text, "%s", net_state.ip_text);
-    if (ops.store_baud_code) ops.store_baud_code(speed_code(baud_index));
-    if (ops.udp_close) ops.udp_close();
+    take_selected_converter();
+    converter_list.baud_code[converter_list.selected] = speed_code(baud_index);
+    udp_close();
     ui_message_box(dlg, "VOK445X波特率修改完毕!\r\n需等待8-10秒后,才可按新波特率工作.", "系统提示",
                    UI_MB_OK | UI_ICON_WARNING);
     sleep_ms(CONVERTER_RESTART_MS);

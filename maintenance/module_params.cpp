@@ -159,7 +159,7 @@ uint8_t reverse_bits(uint8_t v)
 
 int model_has_alarms(int model) { return model >= 4101 && model <= 4103; }
 
-int build_config_write(const Module *m, const char typed[2], int baud_index, uint8_t *out, int cap)
+int build_module_config_write(const Module *m, const char typed[2], int baud_index, uint8_t *out, int cap)
 {
     char part[9];
     snprintf(part, sizeof part, "%c%c%02X%02X%02X", typed[0], typed[1], m->type_code & 0xFF,
@@ -228,7 +228,7 @@ int module_params_apply(UiWindow dlg)
         return PARAMS_DECLINED;
 
     uint8_t frame[REQUEST_MAX];
-    const int len = build_config_write(&m, typed, sel, frame, sizeof frame);
+    const int len = build_module_config_write(&m, typed, sel, frame, sizeof frame);
     port_discard();
     link_state.echo_len = link_state.echo_on == 1 ? CONFIG_WRITE_LEN : 0;
     // The echo of the 12-byte request comes before the reply: the read must cover both.

@@ -36,7 +36,7 @@ void alarm_settings_on_init(UiWindow dlg);
 
 // The 12-byte write %AANNTTCCFF+CR of module m to the typed address characters and the
 // baud index. Returns the frame length (12).
-int build_config_write(const Module *m, const char typed[2], int baud_index, uint8_t *out, int cap);
+int build_module_config_write(const Module *m, const char typed[2], int baud_index, uint8_t *out, int cap);
 // Bit n of v becomes bit 7-n (the alarm enable masks are shown lowest unit first).
 uint8_t reverse_bits(uint8_t v);
 // 1 when the model's alarm thresholds are carried in its counts (4101-4103).

@@ -1,7 +1,7 @@
 // Module parameters dialog on virtual time: what it shows per module kind, the address and
 // baud write and what the bus answers afterwards, refusals and silence, and the alarm view.
 #include "display/search.h"
-#include "maintenance/converter_baud.h"
+#include "netsetup/converter_proto.h"
 #include "maintenance/module_params.h"
 #include "tests/ui/ui_fixture.h"
 
@@ -12,7 +12,6 @@ protected:
     void SetUp() override
     {
         UiFixture::SetUp();
-        converter_ops = ConverterOps{};
         main_window_features.module_params = &module_params_handlers;
     }
 
@@ -311,58 +310,64 @@ TEST_F(ModuleParams, AlarmThresholdsShowSignedValuesAndBitReversedMasks)
     }
 }
 
-// A converter found by a discovery, as the test's converter operations report it.
-struct FoundConverter {
-    sim::NetConverter *conv = nullptr;
-    uint16_t port = 10001;
-    int set_baud_result = 0;
-    int speed_code = -1;
-    std::vector<std::string> calls;
-} found;
-
-void use_found_converter(bool can_open)
+// A network converter on 10.1.1.50 found by a discovery and chosen in the list, carrying the
+// bus at the speed of baud_index; the link is open to it.
+void open_discovered_converter(sim::NetConverter &conv, int baud_index)
 {
-    converter_ops.udp_open = can_open ? +[]() { found.calls.push_back("open"); return 0; } : nullptr;
-    converter_ops.udp_close = +[]() { found.calls.push_back("close"); return 0; };
-    converter_ops.selected = +[](uint32_t *ip, uint16_t *port) {
-        *ip = sim::ip4(127, 0, 0, 1);
-        *port = found.port;
-        return 0;
-    };
-    // The converter takes the new bus speed as a configuration write would give it.
-    converter_ops.set_baud = +[](int baud_index) {
-        found.calls.push_back("baud " + std::to_string(baud_index));
-        if (found.set_baud_result == 0) found.conv->line_baud = static_cast<uint32_t>(BaudTable[baud_index]);
-        return found.set_baud_result;
-    };
-    converter_ops.store_baud_code = +[](int code) { found.speed_code = code; };
+    fake::set_interfaces({sim::ip4(127, 0, 0, 1), sim::ip4(10, 1, 1, 5)},
+                         {sim::ip4(255, 0, 0, 0), sim::ip4(255, 255, 255, 0)});
+    conv.config.ip = sim::ip4(10, 1, 1, 50);
+    conv.config.mask = sim::ip4(255, 255, 255, 0);
+    conv.config.tcp_port = 10001;
+    conv.line_baud = static_cast<uint32_t>(BaudTable[baud_index]);
+    fake::attach_udp(&conv);
+    fake::attach_tcp(sim::ip4(10, 1, 1, 50), 10001, &conv);
+    converter_list = ConverterList{};
+    ASSERT_EQ(udp_open(), 0);
+    ASSERT_EQ(local_if_query(), 0);
+    ASSERT_EQ(converter_discover(), 0);
+    ASSERT_EQ(converter_read_configs(), 0);
+    udp_close();
+    converter_list.selected = 0;
+    link_settings.converter_type = CONVERTER_NET;
+    link_settings.baud_index = baud_index;
+    snprintf(net_state.host_text, sizeof net_state.host_text, "10.1.1.50");
+    net_state.port_entered = 10001;
+    ASSERT_EQ(net_open(), 0);
 }
 
 TEST_F(ModuleParams, BaudChangeBehindTheNetworkConverterMovesTheConverterToo)
 {
-    add_module(0x07, 4560);
-    open_net(2);
+    add_module(0x07, 4560).baud_code = 6;
+    open_discovered_converter(*netconv, 2);
     search();
-    found = FoundConverter{};
-    found.conv = netconv.get();
-    use_found_converter(true);
+    ASSERT_EQ(module_table.count, 1);
     fake::clear_sleep_log();
+    fake::clear_net_log();
     run_params(write("07", 3));
     EXPECT_EQ(distinct_requests().back(), "%0707400700");
-    EXPECT_EQ(found.calls, (std::vector<std::string>{"open", "baud 3", "close"}));
-    EXPECT_EQ(found.speed_code, 1);
+    std::vector<uint8_t> write;
+    for (const auto &e : fake::net_log())
+        if (e.kind == fake::NetEvent::SendTo) write = e.bytes;
+    ASSERT_EQ(write.size(), 124u);
+    EXPECT_EQ(write[3], 0xFA);
+    EXPECT_EQ(write[21], 1);  // speed code of 19200
+    EXPECT_EQ(converter_list.baud_code[0], 1);
     EXPECT_EQ(box_texts(), (std::vector<std::string>{"是否修改模块配置?", "设定成功,须按新波特率重新查找模块!",
                                                      "VOK445X波特率修改完毕!\r\n需等待8-10秒后,才可按新波特率工作."}));
     EXPECT_EQ(fake::sleep_log().back(), 9000);
+    EXPECT_EQ(net_state.udp, SOCK_INVALID);
     EXPECT_EQ(link_state.open, 1);
     EXPECT_EQ(link_settings.baud_index, 3);
     EXPECT_EQ(link_settings.net_baud_index, 3);
-    EXPECT_EQ(link_settings.net_ip, sim::ip4(127, 0, 0, 1));
-    EXPECT_STREQ(net_state.host_text, "127.0.0.1");
+    EXPECT_EQ(link_settings.net_ip, sim::ip4(10, 1, 1, 50));
+    EXPECT_STREQ(net_state.ip_text, "10.1.1.50");
+    EXPECT_STREQ(net_state.host_text, "10.1.1.50");
     EXPECT_EQ(module_table.stale, 1);
     EXPECT_FALSE(headless::cursor_is_wait());
     ASSERT_EQ(win(window).posted, std::deque<int>{IDM_SEARCH});
     search();
+    EXPECT_EQ(netconv->line_baud, 19200u);
     ASSERT_EQ(module_table.count, 1);
     EXPECT_EQ(module_table.module[0].address, 0x07);
 }
@@ -370,37 +375,33 @@ TEST_F(ModuleParams, BaudChangeBehindTheNetworkConverterMovesTheConverterToo)
 TEST_F(ModuleParams, NetworkConverterFailuresAreReportedOnce)
 {
     const struct {
-        bool can_open;
-        int set_baud_result;
-        uint16_t port;
         const char *text;
         bool stays_open;
+        std::function<void()> fault;
     } rows[] = {
-        {false, 0, 10001, "网络操作出现错误! 请重新设置!", false},
-        {true, -7, 10001, "波特率修改出现错误! 请重新设置!", false},
-        {true, 0, 10002, "端口不存在或出现错误，请检查网络设置!", true},
+        {"网络操作出现错误! 请重新设置!", false, [] { fake::fail_next(fake::Fail::SockStartup); }},
+        // The converter has moved away since the discovery: no acknowledge.
+        {"波特率修改出现错误! 请重新设置!", false, [] { converter_list.ip[0] = 0x0A01013C; }},
+        {"端口不存在或出现错误，请检查网络设置!", true, [] { fake::fail_next(fake::Fail::Connect); }},
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.text);
         SetUp();
         add_module(0x07, 4560);
-        open_net(2);
+        open_discovered_converter(*netconv, 2);
         search();
-        found = FoundConverter{};
-        found.conv = netconv.get();
-        found.port = r.port;
-        found.set_baud_result = r.set_baud_result;
-        use_found_converter(r.can_open);
+        r.fault();
         bool open_after = false;
         run_params([&](UiWindow d) {
             write("07", 0)(d);
             open_after = !win(d).ended;
         });
         EXPECT_EQ(open_after, r.stays_open);
-        ASSERT_GE(headless::boxes().size(), 3u);
+        ASSERT_EQ(headless::boxes().size(), r.stays_open ? 4u : 3u);
         EXPECT_EQ(headless::boxes().back().text, r.text);
         EXPECT_EQ(headless::boxes().back().caption, "错误提示");
         EXPECT_EQ(link_state.open, 0);
+        EXPECT_EQ(net_state.udp, SOCK_INVALID);
         EXPECT_TRUE(win(window).posted.empty());
         EXPECT_FALSE(win(window).menu_enabled[IDM_SEARCH]);
         EXPECT_FALSE(headless::cursor_is_wait());

@@ -5,49 +5,11 @@
 # menu 102 shows the alarm thresholds and switches a module to search mode with the
 # countdown. Screenshots in $VOK_BUILD_DIR/tests/maintenance/wine-params/ (look at them).
 set -u
-src="${VOK_SOURCE_DIR:?}"
-build="${VOK_BUILD_DIR:?}"
-win="${VOK_WIN64_DIR:-}"
-vokmon="$win/app/vokmon.exe"
-ctl="$win/tests/ui/vokctl.exe"
-voksim="$build/sim/voksim"
+# shellcheck source=../ui/wine_session.sh
+source "${VOK_SOURCE_DIR:?}/tests/ui/wine_session.sh"
 bus="$src/tests/maintenance/wine_bus.json"
-for f in "$vokmon" "$ctl" "$voksim" "$bus"; do
-    [ -e "$f" ] || { echo "missing $f (build the win64 tree and voksim first)"; exit 1; }
-done
-
-out="$build/tests/maintenance/wine-params"
-rm -rf "$out"
-mkdir -p "$out"
-cd "$out" || exit 1
-export VOK_BUILD_ROOT="$(dirname "$build")"
-export WINEPREFIX="$VOK_BUILD_ROOT/wineprefix-vokmon-params"
-
-pids=()
-xvfb_pid=""
-cleanup() {
-    for p in "${pids[@]}"; do
-        for c in $(pgrep -P "$p" 2>/dev/null); do kill "$c" 2>/dev/null; done
-        kill "$p" 2>/dev/null
-    done
-    for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$out/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do [ -s "$out/display" ] && break; sleep 0.1; done
-[ -s "$out/display" ] || { echo "Xvfb did not start"; exit 1; }
-export DISPLAY=":$(head -n1 "$out/display" | tr -dc 0-9)"
-# shellcheck source=../../scripts/wine_env.sh
-source "$src/scripts/wine_env.sh" || exit 1
-"$VOK_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-
-"$voksim" "$bus" --no-stdin --pty "$out/ttyVOK" --echo --log >"$out/voksim.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 1 100); do grep -q '^ready' "$out/voksim.log" && break; sleep 0.1; done
-grep -q '^ready' "$out/voksim.log" || { echo "voksim did not start"; cat "$out/voksim.log"; exit 1; }
+wine_session_start "$build/tests/maintenance/wine-params" vokmon-params
+start_voksim "$bus" --no-stdin --pty "$out/ttyVOK" --echo --log
 
 # vokcfg.cfg: COM1, 9600 baud, converter type 0.
 python3 - <<'PY'
@@ -58,16 +20,6 @@ PY
 bash "$src/scripts/wine_run.sh" --com "1=$out/ttyVOK" --timeout 280 -- "$vokmon" >"$out/vokmon.log" 2>&1 &
 pids+=($!)
 
-fail() { echo "FAIL: $*"; exit 1; }
-vokctl() {
-    last=$(timeout 200 "$VOK_WINE" "$ctl" "$@" 2>/dev/null)
-    local rc=$?
-    last=$(printf '%s\n' "$last" | tr -d '\r')
-    printf '%s\n' "$last" | tee -a "$out/ctl.log"
-    return $rc
-}
-has() { printf '%s\n' "$last" | grep -qxF "$1" || fail "expected '$1'"; }
-shot() { import -window root "$out/$1.png" || fail "screenshot $1"; }
 search() {
     vokctl "wait-main" "dialog 300 20000" "click 300" "gone 300 150000" "sleep 500" || fail "search $1"
 }

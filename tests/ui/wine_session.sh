@@ -1,0 +1,69 @@
+# Shared set-up of a vokmon Wine case, sourced by its script (bash, `set -u`): an Xvfb of
+# its own, a Wine prefix of its own, voksim, the vokctl wrapper and screenshots.
+#   wine_session_start OUT PREFIX   out dir (made empty, the current directory), prefix name
+#   start_voksim ARGS...            voksim with the bus and face options; waits for "ready"
+#   vokctl STEP...                  one vokctl.exe run; output in $last and appended to ctl.log
+#   has LINE / fail TEXT / shot NAME
+# Needs VOK_SOURCE_DIR, VOK_BUILD_DIR and VOK_WIN64_DIR (set by ctest).
+src="${VOK_SOURCE_DIR:?}"
+build="${VOK_BUILD_DIR:?}"
+win="${VOK_WIN64_DIR:-}"
+vokmon="$win/app/vokmon.exe"
+ctl="$win/tests/ui/vokctl.exe"
+voksim="$build/sim/voksim"
+pids=()
+xvfb_pid=""
+last=""
+
+wine_session_cleanup() {
+    # Children first (wine_run's time-out process, which ends vokmon), then our own jobs.
+    for p in "${pids[@]}"; do
+        for c in $(pgrep -P "$p" 2>/dev/null); do kill "$c" 2>/dev/null; done
+        kill "$p" 2>/dev/null
+    done
+    for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+}
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+wine_session_start() {
+    out="$1"
+    for f in "$vokmon" "$ctl" "$voksim"; do
+        [ -e "$f" ] || fail "missing $f (build the win64 tree and voksim first)"
+    done
+    rm -rf "$out"
+    mkdir -p "$out"
+    cd "$out" || exit 1
+    export VOK_BUILD_ROOT="$(dirname "$build")"
+    export WINEPREFIX="$VOK_BUILD_ROOT/wineprefix-$2"
+    trap wine_session_cleanup EXIT
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$out/display" >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 1 100); do [ -s "$out/display" ] && break; sleep 0.1; done
+    [ -s "$out/display" ] || fail "Xvfb did not start"
+    export DISPLAY=":$(head -n1 "$out/display" | tr -dc 0-9)"
+    # shellcheck source=../../scripts/wine_env.sh
+    source "$src/scripts/wine_env.sh" || exit 1
+    # Wine draws the window frames itself, so the title bar shows without a window manager.
+    "$VOK_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+}
+
+start_voksim() {
+    "$voksim" "$@" >"$out/voksim.log" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 1 100); do grep -q '^ready' "$out/voksim.log" && return 0; sleep 0.1; done
+    cat "$out/voksim.log"
+    fail "voksim did not start"
+}
+
+vokctl() {
+    last=$(timeout 200 "$VOK_WINE" "$ctl" "$@" 2>/dev/null)
+    local rc=$?
+    last=$(printf '%s\n' "$last" | tr -d '\r')
+    printf '%s\n' "$last" | tee -a "$out/ctl.log"
+    return $rc
+}
+
+has() { printf '%s\n' "$last" | grep -qxF "$1" || fail "expected '$1'"; }
+shot() { import -window root "$out/$1.png" || fail "screenshot $1"; }

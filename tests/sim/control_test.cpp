@@ -113,6 +113,11 @@ TEST_F(Control, FaultsAndPower)
     EXPECT_EQ(ask("$01R"), (Bytes{0xFF, 0x00, '?', '0', '1', '0', 0x0D}));
     EXPECT_EQ(w.control("fault 01 clear", 0), "ok");
     EXPECT_EQ(ask("$01R"), (Bytes{'!', '0', '1', '0', 0x0D}));
+    // A write-protected module refuses the mode switch and keeps its mode; reads still work.
+    EXPECT_EQ(w.control("fault 01 refuse-writes on", 0), "ok");
+    EXPECT_EQ(ask("$01W"), (Bytes{'?', '0', '1', 0x0D}));
+    EXPECT_EQ(ask("$01R"), (Bytes{'!', '0', '1', '0', 0x0D}));
+    EXPECT_EQ(w.control("fault 01 refuse-writes off", 0), "ok");
     EXPECT_EQ(w.control("fault 01 split 3 20", 0), "ok");
     EXPECT_EQ(w.bus.modules[0].faults.split_pieces, 3);
     EXPECT_EQ(w.control("fault-status 01 4 0x81 2", 0), "ok");

@@ -17,6 +17,13 @@
 
 namespace {
 
+sim::Unit sensor(uint32_t serial, double celsius, uint8_t sort, uint8_t family = 0x28)
+{
+    sim::Unit u = sim::make_sensor(family, serial, celsius);
+    u.sort = sort;
+    return u;
+}
+
 class DataDisplayScenario : public UiFixture {
 protected:
     void SetUp() override
@@ -65,6 +72,24 @@ protected:
         win(d).handlers->on_command(d, list, code);
     }
 
+    // Model 4301 (type 128) with two 1-Wire units on CH0, found on COM1.
+    void two_sensors_found()
+    {
+        add_module(0x01, 4301, 0x80).channels[0].units = {sensor(1, 20.0, 0), sensor(2, 21.0, 1)};
+        open_serial(0, 2);
+        find_modules();
+    }
+
+    // Idle: no timer, Start can be pressed, Stop not.
+    static void expect_idle(UiWindow d)
+    {
+        auto &w = win(d);
+        EXPECT_EQ(data_display.refreshing, 0);
+        EXPECT_TRUE(w.timers.empty());
+        EXPECT_TRUE(w.ctl(IDC_DD_START).enabled);
+        EXPECT_FALSE(w.ctl(IDC_DD_STOP).enabled);
+    }
+
     static std::vector<std::string> lines(UiWindow d, int id) { return win(d).ctl(id).items; }
 
     int boxes_saying(const std::string &text) const
@@ -86,13 +111,6 @@ protected:
         return -1;
     }
 };
-
-sim::Unit sensor(uint32_t serial, double celsius, uint8_t sort, uint8_t family = 0x28)
-{
-    sim::Unit u = sim::make_sensor(family, serial, celsius);
-    u.sort = sort;
-    return u;
-}
 
 const char *const NoSensor = "无传感器!";
 const char *const NoReply = "模块未应答或刷新周期太短,\r\n请重试一次或增大刷新周期!";
@@ -140,10 +158,7 @@ TEST_F(SensorChannel, OpeningReadsTheFirstChannelWithUnitsIdsThenReadings)
 
 TEST_F(SensorChannel, RefreshRewritesLinesInPlaceWithThePeriodBetweenReadouts)
 {
-    sim::Module &m = add_module(0x01, 4301, 0x80);
-    m.channels[0].units = {sensor(1, 20.0, 0), sensor(2, 21.0, 1)};
-    open_serial(0, 2);
-    find_modules();
+    two_sensors_found();
 
     open([&](UiWindow d) {
         auto &w = win(d);
@@ -176,23 +191,16 @@ TEST_F(SensorChannel, RefreshRewritesLinesInPlaceWithThePeriodBetweenReadouts)
         EXPECT_EQ(writes[2] - reads[1], 1510000);
 
         headless::click(d, IDC_DD_STOP);
-        EXPECT_EQ(data_display.refreshing, 0);
-        EXPECT_TRUE(w.timers.empty());
-        EXPECT_TRUE(w.ctl(IDC_DD_START).enabled);
-        EXPECT_FALSE(w.ctl(IDC_DD_STOP).enabled);
+        expect_idle(d);
         EXPECT_TRUE(w.ctl(IDC_DD_P15).enabled);
     });
 }
 
 TEST_F(SensorChannel, FailedExchangeWhileRefreshingShowsOneMessageAndLeavesIdle)
 {
-    sim::Module &m = add_module(0x01, 4301, 0x80);
-    m.channels[0].units = {sensor(1, 20.0, 0), sensor(2, 21.0, 1)};
-    open_serial(0, 2);
-    find_modules();
+    two_sensors_found();
 
     open([&](UiWindow d) {
-        auto &w = win(d);
         headless::click(d, IDC_DD_START);
         headless::run_timers(d, 1);
         bus.modules[0].faults.silent = true;
@@ -200,10 +208,7 @@ TEST_F(SensorChannel, FailedExchangeWhileRefreshingShowsOneMessageAndLeavesIdle)
         pump(d);
         headless::run_timers(d, 5);
         EXPECT_EQ(boxes_saying(NoReply), 1);
-        EXPECT_EQ(data_display.refreshing, 0);
-        EXPECT_TRUE(w.timers.empty());
-        EXPECT_TRUE(w.ctl(IDC_DD_START).enabled);
-        EXPECT_FALSE(w.ctl(IDC_DD_STOP).enabled);
+        expect_idle(d);
         // The lines of the last good readout stay.
         EXPECT_EQ(lines(d, IDC_DD_READINGS).size(), 2u);
     });
@@ -283,7 +288,7 @@ TEST_F(SensorChannel, CalibrationOutOfToleranceStopsTheRefresh)
         EXPECT_EQ(data_display.refreshing, 0);
         EXPECT_TRUE(win(d).timers.empty());
         pump(d);
-        EXPECT_TRUE(win(d).ctl(IDC_DD_START).enabled);
+        expect_idle(d);
     });
 }
 

@@ -8,51 +8,10 @@
 # $VOK_BUILD_DIR/tests/display/wine-dd-<mode>/ (look at them: Chinese texts, aligned lines).
 set -u
 mode="${1:?usage: wine_data_display.sh net|com}"
-src="${VOK_SOURCE_DIR:?}"
-build="${VOK_BUILD_DIR:?}"
-win="${VOK_WIN64_DIR:-}"
-vokmon="$win/app/vokmon.exe"
-ctl="$win/tests/ui/vokctl.exe"
-voksim="$build/sim/voksim"
+# shellcheck source=../ui/wine_session.sh
+source "${VOK_SOURCE_DIR:?}/tests/ui/wine_session.sh"
 bus="$src/sim/buses/demo.json"
-for f in "$vokmon" "$ctl" "$voksim" "$bus"; do
-    [ -e "$f" ] || { echo "missing $f (build the win64 tree and voksim first)"; exit 1; }
-done
-
-out="$build/tests/display/wine-dd-$mode"
-rm -rf "$out"
-mkdir -p "$out"
-cd "$out" || exit 1
-export VOK_BUILD_ROOT="$(dirname "$build")"
-export WINEPREFIX="$VOK_BUILD_ROOT/wineprefix-dd-$mode"
-
-pids=()
-xvfb_pid=""
-cleanup() {
-    for p in "${pids[@]}"; do
-        for c in $(pgrep -P "$p" 2>/dev/null); do kill "$c" 2>/dev/null; done
-        kill "$p" 2>/dev/null
-    done
-    for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$out/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do [ -s "$out/display" ] && break; sleep 0.1; done
-[ -s "$out/display" ] || { echo "Xvfb did not start"; exit 1; }
-export DISPLAY=":$(head -n1 "$out/display" | tr -dc 0-9)"
-# shellcheck source=../../scripts/wine_env.sh
-source "$src/scripts/wine_env.sh" || exit 1
-"$VOK_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-
-start_voksim() {
-    "$voksim" "$bus" --no-stdin "$@" >"$out/voksim.log" 2>&1 &
-    pids+=($!)
-    for _ in $(seq 1 100); do grep -q '^ready' "$out/voksim.log" && return 0; sleep 0.1; done
-    echo "voksim did not start:"; cat "$out/voksim.log"; exit 1
-}
+wine_session_start "$build/tests/display/wine-dd-$mode" "dd-$mode"
 
 # vokcfg.cfg: COM1, 9600 baud, converter type, 127.0.0.1, port, converter speed 9600, 50 ms.
 write_cfg() {
@@ -65,12 +24,12 @@ PY
 
 com_args=()
 if [ "$mode" = net ]; then
-    start_voksim --tcp 127.0.0.1:0
+    start_voksim "$bus" --no-stdin --tcp 127.0.0.1:0
     port=$(sed -n 's/^listening .*:\([0-9]*\)$/\1/p' "$out/voksim.log" | head -n1)
     [ -n "$port" ] || { echo "no TCP port in voksim's output"; exit 1; }
     write_cfg 4 "$port"
 else
-    start_voksim --pty "$out/ttyVOK" --echo
+    start_voksim "$bus" --no-stdin --pty "$out/ttyVOK" --echo
     write_cfg 0 10001
     com_args=(--com "1=$out/ttyVOK")
 fi
@@ -78,16 +37,7 @@ fi
 bash "$src/scripts/wine_run.sh" "${com_args[@]}" --timeout 280 -- "$vokmon" >"$out/vokmon.log" 2>&1 &
 pids+=($!)
 
-fail() { echo "FAIL: $*"; exit 1; }
-vokctl() {
-    last=$(timeout 200 "$VOK_WINE" "$ctl" "$@" 2>/dev/null)
-    local rc=$?
-    last=$(printf '%s\n' "$last" | tr -d '\r')
-    printf '%s\n' "$last" | tee -a "$out/ctl.log"
-    return $rc
-}
-shot() { import -window root "$out/$1.png" || fail "screenshot $1"; }
-has() { printf '%s\n' "$last" | grep -qF -- "$1"; }
+contains() { printf '%s\n' "$last" | grep -qF -- "$1"; }
 cell() { echo "$((20 + 82 * ($1 % 8) + 16)) $((20 + 82 * ($1 / 8) + 16))"; }
 # Both lists of the current dialog hold the same number of lines (readings beside their IDs).
 same_counts() {
@@ -110,21 +60,21 @@ vokctl "wait-main" "dblclick-xy $(cell 0)" "dialog 1043 20000" "sleep 500" "list
 same_counts "opening"
 vokctl "wait-main" "dialog 1043" "click 1026" "sleep 3000" "checked 1026" "list 1020" "list 1021" \
     || fail "channel 2"
-has "checked 1026 1" || fail "CH2 not checked"
+contains "checked 1026 1" || fail "CH2 not checked"
 same_counts "CH2"
 units=$(printf '%s\n' "$last" | sed -n 's/^list 1020 count //p')
-has "00(" || fail "ID line prefix"
-has "℃" || fail "no temperature in the readings"
+contains "00(" || fail "ID line prefix"
+contains "℃" || fail "no temperature in the readings"
 shot dd-1wire
 
 vokctl "wait-main" "dialog 1043" "click 1043" "sleep 4500" "enabled 1043" "enabled 1044" "list 1021" \
     || fail "start refresh"
-has "enabled 1043 0" || fail "Start still enabled while refreshing"
-has "list 1021 count $units" || fail "refresh changed the number of reading lines"
+contains "enabled 1043 0" || fail "Start still enabled while refreshing"
+contains "list 1021 count $units" || fail "refresh changed the number of reading lines"
 vokctl "wait-main" "dialog 1043" "no-box 500" "click 1044" "sleep 1500" "enabled 1043" "enabled 1044" \
     || fail "stop refresh"
-has "enabled 1043 1" || fail "Start not enabled after Stop"
-has "enabled 1044 0" || fail "Stop still enabled after Stop"
+contains "enabled 1043 1" || fail "Start not enabled after Stop"
+contains "enabled 1044 0" || fail "Stop still enabled after Stop"
 
 vokctl "wait-main" "dialog 1043" "click 1330" "sleep 6000" "no-box 500" "click 1023" "gone 1043 10000" \
     || fail "save and exit"
@@ -146,14 +96,14 @@ PY
 vokctl "wait-main" "click-xy $(cell 5)" "sleep 300" "command 103" "dialog 1043 20000" "sleep 500" \
     "list 1020" "list 1021" || fail "ITU module"
 same_counts "ITU channel"
-has "ITU---" || fail "no ITU type text"
+contains "ITU---" || fail "no ITU type text"
 shot dd-itu
 vokctl "wait-main" "dialog 1043" "click 1023" "gone 1043 10000" || fail "exit ITU"
 
 # Module 0x08 (model 4562): all channels.
 vokctl "wait-main" "click-xy $(cell 7)" "sleep 300" "command 103" "dialog 1043 20000" "sleep 500" \
     "click 1032" "sleep 3000" "checked 1032" "list 1020" "list 1021" || fail "ALL"
-has "checked 1032 1" || fail "ALL not checked"
+contains "checked 1032 1" || fail "ALL not checked"
 same_counts "ALL"
 shot dd-all
 vokctl "wait-main" "dialog 1043" "click 1023" "gone 1043 10000" || fail "exit ALL"

@@ -52,6 +52,13 @@ protected:
         return m;
     }
 
+    // COM1 at 9600 baud, the modules found and the first one selected, logs cleared.
+    void connect()
+    {
+        open_serial(0, 2);
+        find_modules();
+    }
+
     void find_modules()
     {
         module_table.count = 0;
@@ -152,8 +159,7 @@ std::string write_frame(char lead, const char *addr_ch, int position, int number
 TEST_F(Numbering, ManualNumberAcceptsZeroToSixtyFourAndRefusesTheRest)
 {
     sensors(4);
-    open_serial(0, 2);
-    find_modules();
+    connect();
     struct Case {
         const char *typed;
         const char *message;  // null: accepted
@@ -228,8 +234,7 @@ TEST_F(Numbering, DownloadWritesChangedUnitsAndUnchangedOnesOnlyWhenAskedTo)
     for (const Case &c : cases) {
         SetUp();
         sensors(4);
-        open_serial(0, 2);
-        find_modules();
+        connect();
         UiWindow d = open([&](UiWindow dlg) {
             set_number(dlg, 1, "7");
             set_number(dlg, 2, "2");
@@ -268,8 +273,7 @@ TEST_F(Numbering, DownloadFrameCarriesRawPositionAndNumberWithTheModelsLead)
         SetUp();
         sim::Module &m = sensors(4, 20.0, c.model, c.type);
         m.kind_mask_a = 0x01;
-        open_serial(0, 2);
-        find_modules();
+        connect();
         open([&](UiWindow d) {
             ASSERT_TRUE(win(d).ctl(IDC_DD_SET_NUMBER).enabled) << c.model;
             set_number(d, 3, "12");
@@ -327,8 +331,7 @@ TEST_F(Numbering, DownloadFailuresAndRefusals)
 {
     // A module that stops answering: the positions before it are written, then the message.
     sensors(4);
-    open_serial(0, 2);
-    find_modules();
+    connect();
     UiWindow d = open([&](UiWindow dlg) {
         set_number(dlg, 0, "5");
         set_number(dlg, 2, "6");
@@ -355,8 +358,7 @@ TEST_F(Numbering, DownloadWithoutChangesOrCancelledOrOnAnItuChannel)
     sim::Module &mixed = add_module(0x02, 4562, 0x40);
     mixed.kind_mask_b = 0x01;
     mixed.channels[0].units = {sim::make_itu(1, 1, 2, 20.0), sim::make_itu(1, 2, 2, 20.0)};
-    open_serial(0, 2);
-    find_modules();
+    connect();
 
     // Cancel at the first question: nothing sent, the dialog stays.
     UiWindow d = open([&](UiWindow dlg) {
@@ -398,8 +400,7 @@ TEST_F(Numbering, DownloadWithoutChangesOrCancelledOrOnAnItuChannel)
 TEST_F(Numbering, DownloadStopsTheRefreshAndLeavesTheDialogUsable)
 {
     sensors(2);
-    open_serial(0, 2);
-    find_modules();
+    connect();
     open([&](UiWindow d) {
         headless::click(d, IDC_DD_START);
         headless::run_timers(d, 1);
@@ -418,8 +419,7 @@ TEST_F(Numbering, DownloadedNumbersShowAfterResetAndSearch)
 {
     sensors(4);
     bus.restart_scale = 0.001;
-    open_serial(0, 2);
-    find_modules();
+    connect();
     open([&](UiWindow d) {
         set_number(d, 0, "9");
         set_number(d, 3, "12");
@@ -475,8 +475,7 @@ TEST_F(AutoSortScenario, UnitsAreNumberedInTheOrderTheyWarmOrCool)
         // Unit 4 sits at exactly the critical temperature: it never triggers.
         m.channels[0].units[4].temp = sim::Reading::constant(32.0);
         ASSERT_TRUE(sim::warm_in_turn(m, 0, {2, 0, 3, 1}, c.from, c.to, 4.0, 4.0));
-        open_serial(0, 2);
-        find_modules();
+        connect();
         sort_params(c.rising, 0, 3);
         open([&](UiWindow d) {
             const int ticks = run(d);
@@ -507,8 +506,7 @@ TEST_F(AutoSortScenario, UnitsBelowTheStartAreMarkedButNotNumbered)
 {
     sim::Module &m = sensors(4);
     ASSERT_TRUE(sim::warm_in_turn(m, 0, {0, 3, 1, 2}, 20.0, 40.0, 4.0, 4.0));
-    open_serial(0, 2);
-    find_modules();
+    connect();
     sort_params(1, 2, 3);
     open([&](UiWindow d) {
         run(d);
@@ -523,8 +521,7 @@ TEST_F(AutoSortScenario, UnitsBelowTheStartAreMarkedButNotNumbered)
 TEST_F(AutoSortScenario, UnitsTriggeringInTheStoppingReadoutStillGetNumbers)
 {
     sensors(3);
-    open_serial(0, 2);
-    find_modules();
+    connect();
     sort_params(1, 0, 1);
     open([&](UiWindow d) {
         headless::click(d, IDC_DD_START);
@@ -552,8 +549,7 @@ TEST_F(AutoSortScenario, DisabledOrOnAChannelItDoesNotServeNothingIsMarked)
     sim::Module &itu = add_module(0x02, 4103);
     itu.channels[0].units = {sim::make_sensor(0x28, 7, 20.0)};
     itu.channels[1].units = {sim::make_itu(0x89, 1, 0, 40.0)};
-    open_serial(0, 2);
-    find_modules();
+    connect();
     sort_params(1, 0, 3);
     auto_sort.enabled = 0;
     open([&](UiWindow d) {
@@ -571,8 +567,7 @@ TEST_F(AutoSortScenario, DisabledOrOnAChannelItDoesNotServeNothingIsMarked)
 TEST_F(Numbering, SortParametersAreCheckedAgainstTheChannel)
 {
     sensors(8);
-    open_serial(0, 2);
-    find_modules();
+    connect();
     struct Case {
         const char *start, *end;
         int stored_end;
@@ -629,8 +624,7 @@ TEST_F(Numbering, SortParametersAreCheckedAgainstTheChannel)
 TEST_F(Numbering, SortParameterDialogShowsAndStepsTheCriticalTemperature)
 {
     sensors(8);
-    open_serial(0, 2);
-    find_modules();
+    connect();
     auto_sort.end_index = 7;
     std::vector<std::string> shown;
     UiWindow sp = nullptr;

@@ -6,50 +6,11 @@
 #   the refresh while voksim warms four units in turn, the refresh ending by itself.
 # Screenshots in $VOK_BUILD_DIR/tests/display/wine-numbering/ (look at them).
 set -u
-src="${VOK_SOURCE_DIR:?}"
-build="${VOK_BUILD_DIR:?}"
-win="${VOK_WIN64_DIR:-}"
-vokmon="$win/app/vokmon.exe"
-ctl="$win/tests/ui/vokctl.exe"
-voksim="$build/sim/voksim"
+# shellcheck source=../ui/wine_session.sh
+source "${VOK_SOURCE_DIR:?}/tests/ui/wine_session.sh"
 bus="$src/tests/display/numbering_bus.json"
-for f in "$vokmon" "$ctl" "$voksim" "$bus"; do
-    [ -e "$f" ] || { echo "missing $f (build the win64 tree and voksim first)"; exit 1; }
-done
-
-out="$build/tests/display/wine-numbering"
-rm -rf "$out"
-mkdir -p "$out"
-cd "$out" || exit 1
-export VOK_BUILD_ROOT="$(dirname "$build")"
-export WINEPREFIX="$VOK_BUILD_ROOT/wineprefix-numbering"
-
-pids=()
-xvfb_pid=""
-cleanup() {
-    for p in "${pids[@]}"; do
-        for c in $(pgrep -P "$p" 2>/dev/null); do kill "$c" 2>/dev/null; done
-        kill "$p" 2>/dev/null
-    done
-    for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$out/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do [ -s "$out/display" ] && break; sleep 0.1; done
-[ -s "$out/display" ] || { echo "Xvfb did not start"; exit 1; }
-export DISPLAY=":$(head -n1 "$out/display" | tr -dc 0-9)"
-# shellcheck source=../../scripts/wine_env.sh
-source "$src/scripts/wine_env.sh" || exit 1
-"$VOK_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-
-"$voksim" "$bus" --no-stdin --pty "$out/ttyVOK" --echo --control 127.0.0.1:0 --restart-scale 0.2 \
-    >"$out/voksim.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 1 100); do grep -q '^ready' "$out/voksim.log" && break; sleep 0.1; done
-grep -q '^ready' "$out/voksim.log" || { echo "voksim did not start:"; cat "$out/voksim.log"; exit 1; }
+wine_session_start "$build/tests/display/wine-numbering" numbering
+start_voksim "$bus" --no-stdin --pty "$out/ttyVOK" --echo --control 127.0.0.1:0 --restart-scale 0.2
 control_port=$(sed -n 's/^control .*:\([0-9]*\)$/\1/p' "$out/voksim.log" | head -n1)
 
 # vokcfg.cfg: COM1, 9600 baud, converter type 0 (RS-232), converter address fields unused.
@@ -61,14 +22,6 @@ PY
 bash "$src/scripts/wine_run.sh" --com "1=$out/ttyVOK" --timeout 280 -- "$vokmon" >"$out/vokmon.log" 2>&1 &
 pids+=($!)
 
-fail() { echo "FAIL: $*"; exit 1; }
-vokctl() {
-    last=$(timeout 200 "$VOK_WINE" "$ctl" "$@" 2>/dev/null)
-    local rc=$?
-    last=$(printf '%s\n' "$last" | tr -d '\r')
-    printf '%s\n' "$last" | tee -a "$out/ctl.log"
-    return $rc
-}
 # One line to voksim's control socket; prints the answer.
 simctl() {
     python3 - "$control_port" "$1" <<'PY' | tee -a "$out/ctl.log"
@@ -78,8 +31,7 @@ s.sendall(sys.argv[2].encode() + b"\n")
 print(s.makefile().readline().strip())
 PY
 }
-shot() { import -window root "$out/$1.png" || fail "screenshot $1"; }
-has() { printf '%s\n' "$last" | grep -qF -- "$1"; }
+holds() { printf '%s\n' "$last" | grep -qF -- "$1"; }
 search() {
     vokctl "wait-main" "dialog 300 20000" "click 300" || fail "search start"
     vokctl "wait-main" "gone 300 150000" "sleep 1000" || fail "search did not end"
@@ -95,12 +47,12 @@ search
 
 # ---- By hand: unit 1 gets 07, unit 3 gets 12 ----
 open_display
-has "list 1020 [1] 01(02)->28 " || fail "ID line of unit 1"
+holds "list 1020 [1] 01(02)->28 " || fail "ID line of unit 1"
 vokctl "wait-main" "dialog 1043" "list-select 1020 1" "sleep 200" "set-text 1072 07" "click 1070" "sleep 300" \
     "list-select 1020 3" "sleep 200" "set-text 1072 12" "click 1070" "sleep 300" \
     "set-text 1072 65" "click 1070" "box 5000" "get-text 1072" "list 1020" || fail "numbers by hand"
-has "]  字符输入超范围(0~64)! " || fail "no range message for 65"
-has "text 1072 12" || fail "field 1072 not restored after 65"
+holds "]  字符输入超范围(0~64)! " || fail "no range message for 65"
+holds "text 1072 12" || fail "field 1072 not restored after 65"
 printf '%s\n' "$last" | grep -q '^list 1020 \[1\] 01(02)->28 .*--07$' || fail "unit 1 has no --07"
 printf '%s\n' "$last" | grep -q '^list 1020 \[3\] 03(04)->28 .*--12$' || fail "unit 3 has no --12"
 shot numbering-by-hand
@@ -120,9 +72,9 @@ else
     vokctl "wait-main" "command 101" && search
 fi
 open_display
-has "list 1020 [1] 01(07)->" || fail "unit 1 does not show its new number after the reset"
-has "list 1020 [3] 03(12)->" || fail "unit 3 does not show its new number after the reset"
-has "list 1020 [0] 00(01)->" || fail "unit 0 lost its number"
+holds "list 1020 [1] 01(07)->" || fail "unit 1 does not show its new number after the reset"
+holds "list 1020 [3] 03(12)->" || fail "unit 3 does not show its new number after the reset"
+holds "list 1020 [0] 00(01)->" || fail "unit 0 lost its number"
 shot numbering-after-reset
 
 # ---- Automatic: parameters, then four units warmed in turn ----
@@ -130,10 +82,10 @@ vokctl "wait-main" "dialog 1043" "click 1310" "dialog 1313 10000" "sleep 300" "g
     "vscroll 1313 up" "vscroll 1313 up" "sleep 300" "get-text 1318" "vscroll 1313 down" \
     "vscroll 1313 down" "sleep 300" "get-text 1318" || fail "sort parameter dialog"
 grep -q "text 1318 +34.0℃" "$out/ctl.log" || fail "scroll up did not step the critical temperature"
-has "text 1318 +32.0℃" || fail "critical temperature not back at +32.0"
+holds "text 1318 +32.0℃" || fail "critical temperature not back at +32.0"
 vokctl "wait-main" "dialog 1313" "set-text 1316 9" "set-text 1317 3" "click 1311" "box 5000" \
     "set-text 1316 0" "check 1319" "sleep 300" || fail "range message"
-has "起始序号输入超范围" || fail "no start range message"
+holds "起始序号输入超范围" || fail "no start range message"
 shot sort-params
 vokctl "wait-main" "dialog 1313" "click 1311" "gone 1313 5000" || fail "confirm"
 
@@ -141,13 +93,13 @@ vokctl "wait-main" "dialog 1043" "click 1043" "sleep 2000" || fail "start refres
 simctl "warm 01 0 3 20 40 4 1 5 0" | grep -q '^ok' || fail "warm command"
 vokctl "wait-main" "dialog 1043" "sleep 21000" "enabled 1043" "list 1020" "list-marked 1021" "get-text 1072" \
     || fail "automatic sort"
-has "enabled 1043 1" || fail "the refresh did not stop at the end number"
+holds "enabled 1043 1" || fail "the refresh did not stop at the end number"
 for pair in "4 00" "1 01" "5 02" "0 03"; do
     set -- $pair
     printf '%s\n' "$last" | grep -q "^list 1020 \[$1\] .*--$2\$" || fail "unit $1 did not get $2"
 done
 printf '%s\n' "$last" | grep -q '^list 1020 \[2\] .*--' && fail "unit 2 got a number without warming"
-has "list-marked 1021 0 1 4 5" || fail "the warm units are not marked in the reading list"
+holds "list-marked 1021 0 1 4 5" || fail "the warm units are not marked in the reading list"
 shot numbering-automatic
 
 vokctl "wait-main" "dialog 1043" "click 1023" "gone 1043 10000" || fail "exit"

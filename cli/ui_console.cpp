@@ -1,19 +1,29 @@
-// The ui calls that the link layer and the features' non-dialog functions can reach, for a
-// program without windows: there is no title or menu to update, and a message meant for a
-// message box goes to stderr as one line.
+// The ui calls that the link layer and the features' non-dialog functions can reach, for
+// vokcli: the window calls do nothing, a message box is recorded and answered OK / No.
+#include "cli/ui_console.h"
+
 #include <stdio.h>
+#include <string.h>
 
 #include "platform/ui.h"
+
+UiConsoleMessage ui_console_message;
+
+void ui_console_clear(void)
+{
+    memset(&ui_console_message, 0, sizeof ui_console_message);
+}
 
 void ui_set_window_title(UiWindow, const char *) {}
 void ui_menu_enable(UiWindow, int, int) {}
 void ui_menu_redraw(UiWindow) {}
+void ui_beep(int) {}
 
-int ui_message_box(UiWindow, const char *text, const char *caption, int)
+int ui_message_box(UiWindow, const char *text, const char *caption, int buttons)
 {
-    fprintf(stderr, "vokcli: %s: ", caption ? caption : "");
-    for (const char *p = text ? text : ""; *p; ++p)
-        if (*p != '\r' && *p != '\n') fputc(*p, stderr);
-    fputc('\n', stderr);
-    return UI_ID_OK;
+    ui_console_message.count++;
+    snprintf(ui_console_message.caption, sizeof ui_console_message.caption, "%s", caption ? caption : "");
+    snprintf(ui_console_message.text, sizeof ui_console_message.text, "%s", text ? text : "");
+    // A question is answered No: nothing is retried or changed behind the user's back.
+    return (buttons & UI_MB_YESNO) == UI_MB_YESNO ? UI_ID_NO : UI_ID_OK;
 }

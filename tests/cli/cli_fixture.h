@@ -13,7 +13,6 @@
 
 #include "cli/commands.h"
 #include "platform/fake/fake_platform.h"
-#include "platform/headless/ui_headless.h"
 #include "sim/sim.h"
 
 struct CliRun {
@@ -32,7 +31,6 @@ protected:
     {
         fake::reset();
         fake::reset_console();
-        headless::reset();
         bus = sim::load_bus_file(std::string(VOK_TEST_SOURCE_DIR) + "/sim/buses/demo.json");
         attach();
     }

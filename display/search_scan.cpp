@@ -121,6 +121,47 @@ int probe_with(int address, FastTiming *ft)
     port_discard();
     return added;
 }
+
+int in_table(int address)
+{
+    for (int i = 0; i < module_table.count; ++i)
+        if (module_table.module[i].address == address) return 1;
+    return 0;
+}
+
+// Asks `address` again, as the normal scan asks it.
+void probe_again(int address)
+{
+    if (!in_table(address)) probe_with(address, nullptr);
+}
+
+// Keeps the table in ascending address order after a module was found late.
+void sort_table(void)
+{
+    for (int i = 1; i < module_table.count; ++i)
+        for (int k = i; k > 0 && module_table.module[k - 1].address > module_table.module[k].address; --k) {
+            const uint8_t a = module_table.module[k].address;
+            module_table.module[k].address = module_table.module[k - 1].address;
+            module_table.module[k - 1].address = a;
+        }
+}
+
+// One address of the fast scan. A reply that came after its window makes the scan ask that
+// address and the ones after it again with the normal schedule: the fast scan finds what the
+// normal one finds, only the quick answers are taken at their own pace.
+void fast_probe(int address, FastTiming *ft)
+{
+    ft->late_address = -1;
+    probe_with(address, ft);
+    const int late = ft->late_address;
+    if (late < 0) return;
+    // Everything from the late module on may have been drowned by its reply.
+    int from = late <= address ? late : address - 2;
+    if (from < 0) from = 0;
+    fast_settle(ft);
+    for (int a = from; a <= address; ++a) probe_again(a);
+    sort_table();
+}
 }  // namespace
 
 void search_scan_begin(void)
@@ -146,7 +187,8 @@ int search_run(int fast, SearchProgress progress, void *ctx)
     FastTiming ft;
     if (fast) fast_timing_begin(&ft, 5, NAME_REPLY_LEN + link_state.echo_len);
     for (;;) {
-        probe_with(module_table.scan_pos, fast ? &ft : nullptr);
+        if (fast) fast_probe(module_table.scan_pos, &ft);
+        else probe_address(module_table.scan_pos);
         const int stop = progress ? progress(module_table.scan_pos, module_table.count, ctx) : 0;
         if (stop || module_table.scan_pos >= SEARCH_LAST_ADDRESS) break;
         module_table.scan_pos++;

@@ -13,6 +13,7 @@
 #include "link/trace.h"
 #include "platform/clock.h"
 #include "platform/net.h"
+#include "protocol/protocol.h"
 
 namespace {
 
@@ -23,6 +24,15 @@ enum {
     NET_TAIL_EXTRA_US = 5000, // TCP segments of one reply may come this far apart
     STALE_MAX = 4150,
 };
+const int64_t SETTLE_MAX_US = 2000000;
+
+// An upper-case hex digit as the modules send them, or -1.
+int hex_value(uint8_t c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
 
 int64_t line_byte_us(void)
 {
@@ -30,15 +40,36 @@ int64_t line_byte_us(void)
     return 10LL * 1000000 / baud;
 }
 
-void measured(FastTiming *ft, int64_t turnaround_us)
+void late_bytes(FastTiming *ft, const uint8_t *p, int n)
 {
-    ft->window_us = fast_window_us(ft, turnaround_us);
-    if (turnaround_us > ft->longest_us) ft->longest_us = turnaround_us;
-    ft->replies++;
+    // The end of an echoing converter's copy of the last probe, come after its purge.
+    if (n <= ft->last_len && memcmp(p, ft->last_cmd + ft->last_len - n, (size_t)n) == 0) return;
+    const int from = fast_reply_address(p, n);
+    ft->late_address = from >= 0 ? from : FAST_LATE_UNKNOWN;
+}
+
+// A reply to the probe must carry its address; one that does not is a late reply of an
+// earlier probe, and its module is asked again.
+int check_address(FastTiming *ft, const uint8_t *reply, int n, const uint8_t *cmd)
+{
+    const int from = fast_reply_address(reply, n);
+    if (from < 0 || (reply[1] == cmd[1] && reply[2] == cmd[2])) return 0;
+    ft->late_address = from;
+    return 1;
 }
 
 int serial_fast(FastTiming *ft, int expect, int cmd_len, const uint8_t *cmd)
 {
+    // Anything waiting now came after an earlier probe's window.
+    const int waiting = port_in_queue();
+    if (waiting > 0) {
+        static uint8_t late[RX_BUFFER_SIZE];
+        const int got = port_read(waiting < RX_BUFFER_SIZE ? waiting : RX_BUFFER_SIZE, late);
+        if (got > 0) {
+            trace_frame(TRACE_RX, late, got, 0);
+            late_bytes(ft, late, got);
+        }
+    }
     port_discard();
     const int sent = port_write(cmd, cmd_len);
     trace_frame(TRACE_TX, cmd, sent > 0 ? sent : 0, 0);
@@ -54,7 +85,7 @@ int serial_fast(FastTiming *ft, int expect, int cmd_len, const uint8_t *cmd)
         trace_no_reply(EXCHANGE_NO_REPLY_SEARCH);
         return EXCHANGE_NO_REPLY_SEARCH;
     }
-    measured(ft, now_us() - out_us);
+    fast_measured(ft, now_us() - out_us);
     // The rest of the reply: until all `expect` bytes are in or the line has gone quiet.
     const int64_t quiet_us = TAIL_GAP_BYTES * ft->byte_us + TAIL_GAP_EXTRA_US;
     int64_t last_us = now_us();
@@ -68,6 +99,9 @@ int serial_fast(FastTiming *ft, int expect, int cmd_len, const uint8_t *cmd)
     const int n = port_read(queued, RxBuffer);
     if (n >= 0) trace_frame(TRACE_RX, RxBuffer, n, link_state.echo_len);
     else trace_no_reply(n);
+    if (n > link_state.echo_len &&
+        check_address(ft, RxBuffer + link_state.echo_len, n - link_state.echo_len, cmd))
+        return EXCHANGE_NO_REPLY_SEARCH;
     return n;
 }
 
@@ -77,8 +111,12 @@ int net_fast(FastTiming *ft, int expect, int cmd_len, const uint8_t *cmd)
     // A late reply to an earlier probe must not be taken for this one. Unlike net_send this
     // does not wait for leftovers: the window below already covered the last reply.
     static uint8_t stale[STALE_MAX];
-    while (sock_wait_readable(net_state.tcp, 0) > 0)
-        if (sock_recv(net_state.tcp, stale, STALE_MAX) <= 0) return NET_SEND_FAILED;
+    while (sock_wait_readable(net_state.tcp, 0) > 0) {
+        const int got = sock_recv(net_state.tcp, stale, STALE_MAX);
+        if (got <= 0) return NET_SEND_FAILED;
+        trace_frame(TRACE_RX, stale, got, 0);
+        late_bytes(ft, stale, got);
+    }
     if (sock_send(net_state.tcp, cmd, cmd_len) != cmd_len) return NET_SEND_FAILED;
     trace_frame(TRACE_TX, cmd, cmd_len, 0);
     const int64_t out_us = now_us();
@@ -89,7 +127,7 @@ int net_fast(FastTiming *ft, int expect, int cmd_len, const uint8_t *cmd)
         trace_no_reply(EXCHANGE_NO_REPLY_SEARCH);
         return EXCHANGE_NO_REPLY_SEARCH;
     }
-    measured(ft, now_us() - out_us);
+    fast_measured(ft, now_us() - out_us);
     const int64_t gap_us = TAIL_GAP_BYTES * ft->byte_us + NET_TAIL_EXTRA_US;
     int total = 0;
     for (;;) {
@@ -103,6 +141,7 @@ int net_fast(FastTiming *ft, int expect, int cmd_len, const uint8_t *cmd)
         if (sock_wait_readable(net_state.tcp, gap_us) <= 0) break;
     }
     trace_frame(TRACE_RX, RxBuffer, total, 0);
+    if (check_address(ft, RxBuffer, total, cmd)) return EXCHANGE_NO_REPLY_SEARCH;
     return total;
 }
 
@@ -121,20 +160,77 @@ void fast_timing_begin(FastTiming *ft, int cmd_len, int expect)
         first_ms = paced_first_wait(type, baud, 1, cmd_len, expect);
     ft->first_window_us = first_ms * 1000;
     ft->window_us = ft->first_window_us;
-    ft->longest_us = 0;
     ft->byte_us = line_byte_us();
-    ft->replies = 0;
+    ft->samples = 0;
+    ft->late_address = -1;
+    ft->last_len = 0;
 }
 
-int64_t fast_window_us(const FastTiming *ft, int64_t turnaround_us)
+int64_t fast_window_us(const FastTiming *ft)
 {
-    const int64_t longest = turnaround_us > ft->longest_us ? turnaround_us : ft->longest_us;
-    const int64_t w = longest + longest / 4 + 3 * ft->byte_us;
+    const int n = ft->samples < FAST_SAMPLES ? ft->samples : FAST_SAMPLES;
+    if (n <= 0) return ft->first_window_us;
+    int64_t sorted[FAST_SAMPLES];
+    memcpy(sorted, ft->sample_us, sizeof(int64_t) * (size_t)n);
+    for (int i = 1; i < n; ++i)
+        for (int k = i; k > 0 && sorted[k - 1] > sorted[k]; --k) {
+            const int64_t t = sorted[k];
+            sorted[k] = sorted[k - 1];
+            sorted[k - 1] = t;
+        }
+    const int64_t median = sorted[n / 2];
+    const int64_t w = median + median / 4 + 2 * ft->byte_us;
     return w < ft->first_window_us ? w : ft->first_window_us;
+}
+
+void fast_measured(FastTiming *ft, int64_t turnaround_us)
+{
+    if (ft->samples < FAST_SAMPLES) ft->sample_us[ft->samples] = turnaround_us;
+    ft->samples++;
+    ft->window_us = fast_window_us(ft);
+}
+
+int fast_reply_address(const uint8_t *p, int n)
+{
+    for (int i = 0; i + 2 < n; ++i) {
+        if (p[i] != LEAD_ACK && p[i] != LEAD_DATA) continue;
+        const int hi = hex_value(p[i + 1]), lo = hex_value(p[i + 2]);
+        if (hi >= 0 && lo >= 0) return hi * 16 + lo;
+    }
+    return -1;
+}
+
+void fast_settle(const FastTiming *ft)
+{
+    const int64_t start = now_us();
+    int64_t last = start;
+    static uint8_t drop[STALE_MAX];
+    while (now_us() - last < ft->first_window_us && now_us() - start < SETTLE_MAX_US) {
+        if (link_settings.converter_type == CONVERTER_NET) {
+            if (net_state.tcp == SOCK_INVALID || sock_wait_readable(net_state.tcp, ft->first_window_us) <= 0) break;
+            const int got = sock_recv(net_state.tcp, drop, STALE_MAX);
+            if (got <= 0) break;
+            trace_frame(TRACE_RX, drop, got, 0);
+            last = now_us();
+        } else {
+            const int q = port_in_queue();
+            if (q < 0) break;
+            if (q > 0) {
+                const int got = port_read(q < STALE_MAX ? q : STALE_MAX, drop);
+                if (got > 0) trace_frame(TRACE_RX, drop, got, 0);
+                last = now_us();
+            }
+            sleep_ms(POLL_MS);
+        }
+    }
+    port_discard();
 }
 
 int fast_exchange(FastTiming *ft, int expect, int cmd_len, const uint8_t *cmd)
 {
-    if (link_settings.converter_type == CONVERTER_NET) return net_fast(ft, expect, cmd_len, cmd);
-    return serial_fast(ft, expect, cmd_len, cmd);
+    const int r = link_settings.converter_type == CONVERTER_NET ? net_fast(ft, expect, cmd_len, cmd)
+                                                                 : serial_fast(ft, expect, cmd_len, cmd);
+    ft->last_len = cmd_len < (int)sizeof ft->last_cmd ? cmd_len : (int)sizeof ft->last_cmd;
+    memcpy(ft->last_cmd, cmd, (size_t)ft->last_len);
+    return r;
 }

@@ -90,6 +90,10 @@ int record_size_of(const uint8_t *req, int len)
 void describe_request(const uint8_t *r, int len, char *out, int cap, int *n)
 {
     put_text(out, cap, n, r, len);
+    if (len == 3 && memcmp(r, "ABC", 3) == 0) {
+        put(out, cap, n, "  echo probe: does the converter send the host's bytes back?");
+        return;
+    }
     if (len < 4 || !hex_ok(r[1]) || !hex_ok(r[2])) {
         put(out, cap, n, " (not a module request)");
         return;

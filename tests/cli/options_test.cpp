@@ -96,17 +96,32 @@ TEST(CliOptions, EachCommandRefusesWhatItCannotUse)
     }
 }
 
-// The fast scan's listening window: a margin over the longest turnaround, never more than the
-// search schedule's own wait.
-TEST(FastProbe, WindowFollowsTheLongestTurnaroundUpToTheFirstWait)
+// The fast scan's listening window: a margin over the median turnaround, never more than the
+// search schedule's own wait; and the address a late reply gives away.
+TEST(FastProbe, WindowFollowsTheMedianTurnaroundUpToTheFirstWait)
 {
     FastTiming ft{};
     ft.first_window_us = 70000;
     ft.byte_us = 1041;  // 9600 baud
-    EXPECT_EQ(fast_window_us(&ft, 8000), 8000 + 2000 + 3 * 1041);
-    ft.longest_us = 12000;  // a shorter turnaround later does not shrink the window
-    EXPECT_EQ(fast_window_us(&ft, 8000), 12000 + 3000 + 3 * 1041);
-    EXPECT_EQ(fast_window_us(&ft, 90000), 70000);
+    EXPECT_EQ(fast_window_us(&ft), 70000);  // nothing measured yet
+    fast_measured(&ft, 8000);
+    EXPECT_EQ(ft.window_us, 8000 + 2000 + 2 * 1041);
+    fast_measured(&ft, 30000);  // one late look of a busy host ...
+    fast_measured(&ft, 8400);
+    EXPECT_EQ(ft.window_us, 8400 + 2100 + 2 * 1041);  // ... does not widen the window
+    for (int k = 0; k < 80; ++k) fast_measured(&ft, 90000);  // more samples than are kept
+    EXPECT_EQ(ft.samples, 83);
+    EXPECT_EQ(ft.window_us, 70000);
+}
+
+TEST(FastProbe, ReplyAddressIsTheFirstLeadWithTwoHexDigits)
+{
+    const std::vector<std::pair<std::string, int>> cases = {
+        {"!01VOK4201\r", 0x01}, {">0A\x00\x05", 0x0A}, {"\xFF!FFx", 0xFF}, {"$01M\r!02X", 0x02},
+        {"!0a", -1}, {"!1", -1}, {"", -1}, {"?01\r", -1}, {"!G1!12", 0x12},
+    };
+    for (const auto &[text, address] : cases)
+        EXPECT_EQ(fast_reply_address(reinterpret_cast<const uint8_t *>(text.data()), (int)text.size()), address) << text;
 }
 
 }  // namespace

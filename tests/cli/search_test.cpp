@@ -90,14 +90,31 @@ TEST_F(CliSearch, FastScanFindsTheSameModulesInUnderFiveSecondsOnSerialAndNetwor
 
 TEST_F(CliSearch, FastScanHearsSlowerModulesAfterAQuickOneAndAnEchoingConverter)
 {
-    // A module that answers 3 ms later than the first one found is still heard: the window
+    // A module that answers 2 ms later than the first one found is still heard: the window
     // keeps a margin over the turnaround measured.
-    bus.find(0x06)->turnaround_us += 3000;
+    bus.find(0x06)->turnaround_us += 2000;
     conv->echo = true;
     const CliRun r = run({"search", "--port", "COM1", "--json", "--fast"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(json_addresses(r.out).size(), bus.modules.size()) << r.out;
     EXPECT_NE(r.out.find("\"name\": \"VOK4560\""), std::string::npos);
+}
+
+// Modules that answer much later than the others, or under the wrong address, are found as
+// the normal scan finds them: the late reply gives them away and they are asked again.
+TEST_F(CliSearch, FastScanAsksAgainWhenAReplyComesAfterItsWindow)
+{
+    bus.find(0x03)->faults.slow_ms = 30;      // reply after the next probe's window
+    bus.find(0x07)->faults.slow_ms = 6;       // reply during the next probe's window
+    bus.find(0x09)->faults.wrong_address = true;
+    for (const char *port : {"COM1", "127.0.0.1:10001"}) {
+        SCOPED_TRACE(port);
+        const CliRun normal = run({"search", "--port", port, "--json", "--quiet"});
+        const CliRun fast = run({"search", "--port", port, "--json", "--quiet", "--fast"});
+        EXPECT_EQ(json_addresses(fast.out), json_addresses(normal.out));
+        EXPECT_EQ(json_addresses(fast.out).size(), bus.modules.size());
+        EXPECT_LT(json_number(fast.out, "scan_s"), 5.0);
+    }
 }
 
 TEST_F(CliSearch, EmptyBusEndsWithOneErrorLineAndExitOne)

@@ -40,7 +40,8 @@ TEST(Trace, RequestsAreNamedByTheirCommand)
         {"@011021\r", "@011021  switch digital ITU output, module 01, CH1"},
         {"@011031NN\r", "@011031NN  change ITU address, module 01, CH1"},
         {"@01103205\r", "@01103205  set ITU offset, module 01, CH1"},
-        {"ABC", "ABC (not a module request)"},
+        {"ABC", "ABC  echo probe: does the converter send the host's bytes back?"},
+        {"AB\r", "AB (not a module request)"},
         {"Q01M\r", "Q01M (unknown lead)"},
         {"", " (not a module request)"},
     };

@@ -26,10 +26,12 @@ int cli_main(int argc, char **argv, FILE *out, FILE *err)
     switch (o.command) {
     case CLI_SEARCH: rc = cmd_search(&o, out, err); break;
     case CLI_RAW: rc = cmd_raw(&o, out, err); break;
+    case CLI_READ: rc = cmd_read(&o, out, err); break;
+    case CLI_WATCH: rc = cmd_watch(&o, out, err); break;
+    case CLI_IDS: rc = cmd_ids(&o, out, err); break;
     case CLI_EXPORT: rc = cmd_export(&o, out, err); break;
     case CLI_DISCOVER: rc = cmd_discover(&o, out, err); break;
     default:
-        fprintf(err, "vokcli: %s is not available in this build\n", cli_command_name(o.command));
         break;
     }
     trace_close();

@@ -193,6 +193,10 @@ TEST_F(SensorChannel, RefreshRewritesLinesInPlaceWithThePeriodBetweenReadouts)
         headless::click(d, IDC_DD_STOP);
         expect_idle(d);
         EXPECT_TRUE(w.ctl(IDC_DD_P15).enabled);
+        // A channel button ends a running refresh the same way.
+        headless::click(d, IDC_DD_START);
+        headless::click(d, IDC_DD_CH0);
+        expect_idle(d);
     });
 }
 
@@ -205,6 +209,8 @@ TEST_F(SensorChannel, FailedExchangeWhileRefreshingShowsOneMessageAndLeavesIdle)
         headless::run_timers(d, 1);
         bus.modules[0].faults.silent = true;
         headless::run_timers(d, 5);
+        // The failed readout ended the refresh: its tick does not start the timer again.
+        EXPECT_TRUE(win(d).timers.empty());
         pump(d);
         headless::run_timers(d, 5);
         EXPECT_EQ(boxes_saying(NoReply), 1);

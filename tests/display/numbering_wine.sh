@@ -83,6 +83,11 @@ vokctl "wait-main" "dialog 1043" "click 1310" "dialog 1313 10000" "sleep 300" "g
     "vscroll 1313 down" "sleep 300" "get-text 1318" || fail "sort parameter dialog"
 grep -q "text 1318 +34.0℃" "$out/ctl.log" || fail "scroll up did not step the critical temperature"
 holds "text 1318 +32.0℃" || fail "critical temperature not back at +32.0"
+# A mouse click on the bar's lower arrow steps it as well (the bar's arrows are live).
+vokctl "wait-main" "dialog 1313" "click-ctl 1313 4 18" "sleep 500" "get-text 1318" "click-ctl 1313 4 2" \
+    "sleep 500" "get-text 1318" || fail "arrow click"
+grep -q "text 1318 +31.0℃" "$out/ctl.log" || fail "a click on the lower arrow did not step down"
+holds "text 1318 +32.0℃" || fail "a click on the upper arrow did not step up"
 vokctl "wait-main" "dialog 1313" "set-text 1316 9" "set-text 1317 3" "click 1311" "box 5000" \
     "set-text 1316 0" "check 1319" "sleep 300" || fail "range message"
 holds "起始序号输入超范围" || fail "no start range message"

@@ -299,6 +299,13 @@ bool step(const std::string &line)
         WPARAM code = a.size() > 2 && a[2] == "down" ? SB_LINEDOWN : SB_LINEUP;
         return PostMessageW(g_dialog, WM_VSCROLL, code, reinterpret_cast<LPARAM>(GetDlgItem(g_dialog, id))) != 0;
     }
+    if (verb == "click-ctl") {  // left click at a client point of a control (e.g. a scroll arrow)
+        HWND c = GetDlgItem(g_dialog, num(a, 1, 0));
+        LPARAM p = MAKELPARAM(num(a, 2, 0), num(a, 3, 0));
+        PostMessageW(c, WM_LBUTTONDOWN, MK_LBUTTON, p);
+        PostMessageW(c, WM_LBUTTONUP, 0, p);
+        return c != nullptr;
+    }
     if (verb == "enabled") {
         std::printf("enabled %d %d\n", num(a, 1, 0), IsWindowEnabled(GetDlgItem(g_dialog, num(a, 1, 0))) ? 1 : 0);
         return true;

@@ -278,12 +278,14 @@ void module_params_on_confirm(UiWindow dlg)
         break;
     default:
         // Serial converters that follow the host's line: the port moves to the new speed.
+        // The module has moved either way, so the table's address is stale even when the
+        // port cannot be opened again (then there is no link to search on).
+        module_table.stale = 1;
         if (changed && !reopen_serial(new_index)) {
             ui_message_box(main, "端口不存在或出现错误或正在使用，请重新设置!", "错误提示",
                            UI_MB_OK | UI_ICON_WARNING);
             break;
         }
-        module_table.stale = 1;
         ui_post_command(main, IDM_SEARCH);
         break;
     }

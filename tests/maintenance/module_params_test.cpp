@@ -204,28 +204,68 @@ TEST_F(ModuleParams, AddressWriteThroughAnEchoingConverterIsFoundAtItsNewAddress
     port_close();
 }
 
-TEST_F(ModuleParams, BaudChangeOnAPacedConverterReopensThePortBeforeTheSearch)
+TEST_F(ModuleParams, BaudChangeOnASerialConverterReopensThePortBeforeTheSearch)
+{
+    // Every converter on the COM port except the one with its own speed setting passes the
+    // host's line speed on to the bus, radio and user-wait converters included.
+    const struct {
+        int type;
+        sim::ConverterKind kind;
+        int model;
+    } rows[] = {
+        {CONVERTER_232, sim::ConverterKind::Rs232, 4420},   {CONVERTER_USB, sim::ConverterKind::Usb, 4440},
+        {CONVERTER_PLM, sim::ConverterKind::PowerLine, 4430}, {CONVERTER_RF_NORM, sim::ConverterKind::Radio, 4491},
+        {CONVERTER_RF_SLOW, sim::ConverterKind::RadioSlow, 4492}, {CONVERTER_S_WAIT, sim::ConverterKind::UserWait, 4400},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.type);
+        SetUp();
+        add_module(0x07, 4560);
+        open_serial(r.type, 2, r.kind);
+        search();
+        ASSERT_EQ(module_table.count, 1);
+        requests.clear();
+        fake::clear_serial_log("COM1");
+        fake::clear_net_log();
+        module_table.stale = 0;
+        run_params(write("07", 4));
+        EXPECT_EQ(distinct_requests(), std::vector<std::string>{"%0707400800"});
+        EXPECT_EQ(box_texts().back(), "设定成功,须按新波特率重新查找模块!");
+        EXPECT_TRUE(fake::net_log().empty());  // no network converter is touched
+        EXPECT_EQ(link_settings.baud_index, 4);
+        EXPECT_EQ(link_state.open, 1);
+        int set_line = 0;
+        for (const auto &e : fake::serial_log("COM1"))
+            if (e.kind == fake::SerialEvent::SetLine) set_line = e.value;
+        EXPECT_EQ(set_line, 38400);
+        EXPECT_EQ(win(window).title, std::string(AppTitle) + "  COM1,Baud38400 [VOK" + std::to_string(r.model) + "]");
+        EXPECT_EQ(module_table.stale, 1);
+        ASSERT_EQ(win(window).posted, std::deque<int>{IDM_SEARCH});
+        search();
+        ASSERT_EQ(module_table.count, 1);
+        EXPECT_EQ(module_table.module[0].address, 0x07);
+        port_close();
+    }
+}
+
+TEST_F(ModuleParams, PortThatCannotBeReopenedAfterABaudChangeIsReportedWithoutASearch)
 {
     add_module(0x07, 4560);
     open_serial(0, 2);
     search();
-    requests.clear();
-    fake::clear_serial_log("COM1");
-    run_params(write("07", 4));
-    EXPECT_EQ(distinct_requests(), std::vector<std::string>{"%0707400800"});
-    EXPECT_EQ(box_texts().back(), "设定成功,须按新波特率重新查找模块!");
+    module_table.stale = 0;
+    fake::fail_next(fake::Fail::Open);
+    auto &d = run_params(write("07", 4));
+    EXPECT_TRUE(d.ended);
+    ASSERT_EQ(headless::boxes().size(), 3u);
+    EXPECT_EQ(headless::boxes()[2].text, "端口不存在或出现错误或正在使用，请重新设置!");
+    EXPECT_EQ(headless::boxes()[2].caption, "错误提示");
+    EXPECT_EQ(headless::boxes()[2].owner, window);
+    EXPECT_EQ(link_state.open, 0);
     EXPECT_EQ(link_settings.baud_index, 4);
-    EXPECT_EQ(link_state.open, 1);
-    int set_line = 0;
-    for (const auto &e : fake::serial_log("COM1"))
-        if (e.kind == fake::SerialEvent::SetLine) set_line = e.value;
-    EXPECT_EQ(set_line, 38400);
-    EXPECT_EQ(win(window).title, std::string(AppTitle) + "  COM1,Baud38400 [VOK4420]");
-    ASSERT_EQ(win(window).posted, std::deque<int>{IDM_SEARCH});
-    search();
-    ASSERT_EQ(module_table.count, 1);
-    EXPECT_EQ(module_table.module[0].address, 0x07);
-    port_close();
+    EXPECT_EQ(module_table.stale, 1);  // the module has moved all the same
+    EXPECT_TRUE(win(window).posted.empty());
+    EXPECT_FALSE(win(window).menu_enabled[IDM_SEARCH]);
 }
 
 TEST_F(ModuleParams, ConverterWithItsOwnSpeedGetsTheNoteAndNoSearch)
@@ -370,6 +410,26 @@ TEST_F(ModuleParams, BaudChangeBehindTheNetworkConverterMovesTheConverterToo)
     EXPECT_EQ(netconv->line_baud, 19200u);
     ASSERT_EQ(module_table.count, 1);
     EXPECT_EQ(module_table.module[0].address, 0x07);
+}
+
+TEST_F(ModuleParams, AddressChangeBehindTheNetworkConverterSearchesWithoutTouchingTheConverter)
+{
+    add_module(0x07, 4560);
+    open_discovered_converter(*netconv, 2);
+    search();
+    module_table.stale = 0;
+    fake::clear_sleep_log();
+    fake::clear_net_log();
+    run_params(write("5B", 2));
+    EXPECT_EQ(distinct_requests().back(), "%075B400600");
+    for (const auto &e : fake::net_log()) EXPECT_NE(e.kind, fake::NetEvent::SendTo);
+    EXPECT_TRUE(fake::sleep_log().empty() || fake::sleep_log().back() != 9000);
+    EXPECT_EQ(link_state.open, 1);
+    EXPECT_EQ(module_table.stale, 1);
+    ASSERT_EQ(win(window).posted, std::deque<int>{IDM_SEARCH});
+    search();
+    ASSERT_EQ(module_table.count, 1);
+    EXPECT_EQ(module_table.module[0].address, 0x5B);
 }
 
 TEST_F(ModuleParams, NetworkConverterFailuresAreReportedOnce)

@@ -22,7 +22,8 @@ struct Expected {
     std::vector<Row> rows;
 };
 
-// "text" with \" and \\ escapes; returns false when the quotes are not closed.
+// "text" with \" and \\ escapes, and \r \n for the line breaks of multi-line statics;
+// returns false when the quotes are not closed.
 bool quoted(std::istream &in, std::string &out)
 {
     in >> std::ws;
@@ -30,7 +31,11 @@ bool quoted(std::istream &in, std::string &out)
     out.clear();
     for (int c; (c = in.get()) != EOF;) {
         if (c == '"') return true;
-        if (c == '\\') c = in.get();
+        if (c == '\\') {
+            c = in.get();
+            if (c == 'r') c = '\r';
+            else if (c == 'n') c = '\n';
+        }
         out += (char)c;
     }
     return false;

@@ -79,12 +79,18 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     wc.lpszMenuName = MAKEINTRESOURCEW(IDR_MAIN_MENU);
     wc.lpszClassName = title.c_str();
-    if (!RegisterClassW(&wc)) return 0;
+    if (!RegisterClassW(&wc)) {
+        clock_shutdown();
+        return 0;
+    }
 
     HWND h = CreateWindowW(title.c_str(), title.c_str(),
                            WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX,
                            CW_USEDEFAULT, CW_USEDEFAULT, 800, 600, nullptr, nullptr, instance, nullptr);
-    if (!h) return 0;
+    if (!h) {
+        clock_shutdown();
+        return 0;
+    }
     main_window.hwnd = ui(h);
     ShowWindow(h, show);
     UpdateWindow(h);
@@ -94,5 +100,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+    clock_shutdown();
     return static_cast<int>(msg.wParam);
 }

@@ -29,6 +29,7 @@ void driver_close_port(void)
     DriverState.write_event_open = 0;
     DriverState.port_handle = SERIAL_INVALID;
     DriverState.open_port = 0;
+    clock_shutdown();
 }
 
 // 8N1, byte-transparent, no flow control or character handling: RTS and DTR stay with
@@ -78,7 +79,6 @@ extern "C" VOK_API int VOK_CALL vok_com_open(int port, int baud_index, int line_
     DriverState.line_mode = line_mode;
     if (DriverState.open_port != 0 || DriverState.port_handle != SERIAL_INVALID)
         driver_close_port();
-    clock_init();
     DriverState.os_family = serial_os_family();
 
     char name[256];
@@ -88,6 +88,8 @@ extern "C" VOK_API int VOK_CALL vok_com_open(int port, int baud_index, int line_
     if (h == SERIAL_INVALID)
         return VOK_E_OPEN;
     DriverState.port_handle = h;
+    // The timer resolution is raised while a port is open; driver_close_port lowers it.
+    clock_init();
     driver_set_idle_lines();
 
     serial_set_event_mask(h, SERIAL_EV_RXCHAR | SERIAL_EV_TXEMPTY);

@@ -7,6 +7,9 @@
 
 // Raises the timer resolution where the system needs it (1 ms). Safe to call twice.
 void clock_init(void);
+// Gives back what clock_init raised (the system-wide timer resolution). Safe to call twice
+// or without clock_init.
+void clock_shutdown(void);
 // Sleeps `ms` milliseconds (0 or less returns at once). Every wait of the product goes here.
 void sleep_ms(int ms);
 // Monotonic milliseconds since an arbitrary start.

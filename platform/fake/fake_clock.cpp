@@ -8,6 +8,7 @@
 namespace fake {
 
 int64_t g_now_us = 0;
+int g_period_raised = 0;
 static std::vector<int> g_sleeps;
 static std::multiset<int> g_failures;
 static std::map<int, int> g_fail_after;  // kind -> calls still to pass before the failure
@@ -15,6 +16,7 @@ static std::map<int, int> g_fail_after;  // kind -> calls still to pass before t
 void reset()
 {
     g_now_us = 0;
+    g_period_raised = 0;
     g_sleeps.clear();
     g_failures.clear();
     g_fail_after.clear();
@@ -32,6 +34,7 @@ void advance_us(int64_t us)
 
 const std::vector<int> &sleep_log() { return g_sleeps; }
 void clear_sleep_log() { g_sleeps.clear(); }
+int timer_period_raised() { return g_period_raised; }
 
 void fail_next(Fail what) { g_failures.insert((int)what); }
 
@@ -56,7 +59,8 @@ bool take_failure(Fail what)
 
 }  // namespace fake
 
-void clock_init(void) {}
+void clock_init(void) { fake::g_period_raised = 1; }
+void clock_shutdown(void) { fake::g_period_raised = 0; }
 
 void sleep_ms(int ms)
 {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/serial.h"
+
 namespace sim {
 class SerialConverter;
 class NetConverter;
@@ -29,6 +31,8 @@ void advance_us(int64_t us);
 // Every sleep_ms() argument since reset / clear, in call order (0 and negatives included).
 const std::vector<int> &sleep_log();
 void clear_sleep_log();
+// 1 while clock_init's raised timer resolution has not been given back by clock_shutdown.
+int timer_period_raised();
 
 // ---- serial -----------------------------------------------------------------------------
 
@@ -59,6 +63,25 @@ struct SerialEvent {
 // (in_queue not null), ClearErrors otherwise; both clear the error state.
 const std::vector<SerialEvent> &serial_log(const std::string &port_name);
 void clear_serial_log(const std::string &port_name);
+// The whole line configuration of a port as the program last set it through the seam: every
+// device control field, the queue sizes, the event mask and the time-outs, each with a flag
+// telling whether it was set since the port was opened. Null for an unknown port.
+struct SerialConfig {
+    SerialLine line{};
+    bool line_set = false;
+    uint32_t in_queue_size = 0, out_queue_size = 0;
+    bool queues_set = false;
+    uint32_t event_mask = 0;
+    bool event_mask_set = false;
+    SerialTimeouts timeouts{};
+    bool timeouts_set = false;
+};
+const SerialConfig *serial_config(const std::string &port_name);
+// The device control settings a port reports when opened (as an earlier program may have
+// left them), so a caller that leaves a field to the device is caught. Default: 9600 8N1,
+// everything else 0.
+void set_initial_line(const std::string &port_name, const SerialLine &line);
+
 // RTS / DTR as the port has them now (0/1), -1 for an unknown port.
 int serial_rts(const std::string &port_name);
 int serial_dtr(const std::string &port_name);

@@ -16,6 +16,9 @@ struct SerialPort {
     SerialLine line{};
     SerialTimeouts timeouts{};
     uint32_t event_mask = 0;
+    fake::SerialConfig config;      // what the program set since the open
+    bool initial_given = false;
+    SerialLine initial{};           // the device's settings at open (set_initial_line)
     std::vector<uint8_t> inq;       // driver input queue
     bool overrun = false;
     int rts = 0, dtr = 0;
@@ -65,6 +68,22 @@ void clear_serial_log(const std::string &port_name)
 {
     if (SerialPort *p = port(port_name))
         p->log.clear();
+}
+
+const SerialConfig *serial_config(const std::string &port_name)
+{
+    SerialPort *p = port(port_name);
+    return p ? &p->config : nullptr;
+}
+
+void set_initial_line(const std::string &port_name, const SerialLine &line)
+{
+    auto &p = g_ports[port_name];
+    if (!p)
+        p = std::make_unique<SerialPort>();
+    p->name = port_name;
+    p->initial = line;
+    p->initial_given = true;
 }
 
 int serial_rts(const std::string &port_name)
@@ -138,7 +157,10 @@ SerialHandle serial_open(const char *name)
     p->line = SerialLine{};
     p->line.baud = 9600;
     p->line.byte_size = 8;
+    if (p->initial_given)
+        p->line = p->initial;
     p->timeouts = SerialTimeouts{};
+    p->config = SerialConfig{};
     log(p, SerialEvent::Open, 1);
     return p;
 }
@@ -158,12 +180,19 @@ int serial_set_event_mask(SerialHandle h, uint32_t mask)
     if (!valid(h))
         return 0;
     h->event_mask = mask;
+    h->config.event_mask = mask;
+    h->config.event_mask_set = true;
     return 1;
 }
 
-int serial_setup_queues(SerialHandle h, uint32_t, uint32_t)
+int serial_setup_queues(SerialHandle h, uint32_t in_size, uint32_t out_size)
 {
-    return valid(h) ? 1 : 0;
+    if (!valid(h))
+        return 0;
+    h->config.in_queue_size = in_size;
+    h->config.out_queue_size = out_size;
+    h->config.queues_set = true;
+    return 1;
 }
 
 int serial_set_timeouts(SerialHandle h, const SerialTimeouts *t)
@@ -171,6 +200,8 @@ int serial_set_timeouts(SerialHandle h, const SerialTimeouts *t)
     if (!valid(h) || t == nullptr)
         return 0;
     h->timeouts = *t;
+    h->config.timeouts = *t;
+    h->config.timeouts_set = true;
     return 1;
 }
 
@@ -191,6 +222,8 @@ int serial_set_line(SerialHandle h, const SerialLine *line)
         return 0;
     }
     h->line = *line;
+    h->config.line = *line;
+    h->config.line_set = true;
     log(h, SerialEvent::SetLine, (int)line->baud);
     return 1;
 }

@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 
 void clock_init(void) {}
+void clock_shutdown(void) {}
 
 void sleep_ms(int ms)
 {

@@ -14,6 +14,13 @@ void clock_init(void)
     if (timeBeginPeriod(1) == TIMERR_NOERROR) PeriodRaised = 1;
 }
 
+void clock_shutdown(void)
+{
+    if (!PeriodRaised) return;
+    timeEndPeriod(1);
+    PeriodRaised = 0;
+}
+
 void sleep_ms(int ms)
 {
     if (ms <= 0) return;

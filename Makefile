@@ -7,7 +7,7 @@ JOBS    ?= $(shell nproc)
 GEN     := -G Ninja
 CTEST_ARGS ?=
 
-.PHONY: all setup build native win64 win32 asan test test-native test-asan demo package clean fuzz
+.PHONY: all setup build native win64 win32 asan test test-native test-asan demo package clean fuzz soak
 
 all: build
 
@@ -62,6 +62,13 @@ fuzz:
 # Release packages of the three configurations, with SHA256SUMS: dist/packages.
 package: build
 	@bash scripts/package.sh $(BUILD) $(DIST)
+
+# Open / exchange / close soak of the library and of vokmon's link (SOAK_CYCLES each), natively
+# under ASan/LeakSanitizer and under Wine, with descriptor and handle counts.
+SOAK_CYCLES ?= 10000
+soak: asan win64
+	cmake --build $(BUILD)/asan -j $(JOBS) --target soak voksim
+	bash tests/soak/run_soak.sh $(BUILD)/asan $(abspath $(BUILD))/win64 $(SOAK_CYCLES)
 
 demo: build
 	@bash scripts/demo.sh

@@ -156,6 +156,24 @@ TEST_F(SensorChannel, OpeningReadsTheFirstChannelWithUnitsIdsThenReadings)
     EXPECT_EQ(headless::boxes().size(), 0u);
 }
 
+TEST_F(SensorChannel, EchoingConverterPutsTheRequestInFrontOfEachReply)
+{
+    add_module(0x01, 4301, 0x80).channels[1].units = {sensor(1, 20.0, 1), sensor(2, 21.5, 2)};
+    conv->echo = true;
+    open_serial(0, 2);
+    probe_echo();
+    ASSERT_EQ(link_state.echo_len, 5);
+    find_modules();
+
+    UiWindow d = open();
+    // 2 IDs: 5 + 22 + 1 + the echo; 2 records: 5 + 14 + 1 + the echo.
+    EXPECT_EQ(read_size_after("&011"), 5 + 22 + 1);
+    EXPECT_EQ(read_size_after("#011"), 5 + 14 + 1);
+    EXPECT_EQ(lines(d, IDC_DD_ID_LIST)[1].substr(0, 11), "01(02)->28 ");
+    EXPECT_EQ(lines(d, IDC_DD_READINGS),
+              (std::vector<std::string>{"00->(--B20--)(+20.000)℃", "01->(--B20--)(+21.500)℃"}));
+}
+
 TEST_F(SensorChannel, RefreshRewritesLinesInPlaceWithThePeriodBetweenReadouts)
 {
     two_sensors_found();

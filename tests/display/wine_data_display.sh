@@ -13,15 +13,6 @@ source "${VOK_SOURCE_DIR:?}/tests/ui/wine_session.sh"
 bus="$src/sim/buses/demo.json"
 wine_session_start "$build/tests/display/wine-dd-$mode" "dd-$mode"
 
-# vokcfg.cfg: COM1, 9600 baud, converter type, 127.0.0.1, port, converter speed 9600, 50 ms.
-write_cfg() {
-    python3 - "$1" "$2" <<'PY'
-import struct, sys
-t, port = int(sys.argv[1]), int(sys.argv[2])
-open("vokcfg.cfg", "wb").write(struct.pack("<BBBB4sHBBhH", 1, 2, t, 0, bytes([127, 0, 0, 1]), port, 2, 0, 50, 0))
-PY
-}
-
 com_args=()
 if [ "$mode" = net ]; then
     start_voksim "$bus" --no-stdin --tcp 127.0.0.1:0

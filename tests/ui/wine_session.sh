@@ -3,6 +3,7 @@
 #   wine_session_start OUT PREFIX   out dir (made empty, the current directory), prefix name
 #   start_voksim ARGS...            voksim with the bus and face options; waits for "ready"
 #   vokctl STEP...                  one vokctl.exe run; output in $last and appended to ctl.log
+#   write_cfg TYPE PORT             vokcfg.cfg for converter TYPE (TCP PORT for type 4)
 #   has LINE / fail TEXT / shot NAME
 # Needs VOK_SOURCE_DIR, VOK_BUILD_DIR and VOK_WIN64_DIR (set by ctest).
 src="${VOK_SOURCE_DIR:?}"
@@ -67,3 +68,12 @@ vokctl() {
 
 has() { printf '%s\n' "$last" | grep -qxF "$1" || fail "expected '$1'"; }
 shot() { import -window root "$out/$1.png" || fail "screenshot $1"; }
+
+# vokcfg.cfg: COM1, 9600 baud, converter type, 127.0.0.1, port, converter speed 9600, 50 ms.
+write_cfg() {
+    python3 - "$1" "$2" <<'PY'
+import struct, sys
+t, port = int(sys.argv[1]), int(sys.argv[2])
+open("vokcfg.cfg", "wb").write(struct.pack("<BBBB4sHBBhH", 1, 2, t, 0, bytes([127, 0, 0, 1]), port, 2, 0, 50, 0))
+PY
+}

@@ -65,8 +65,9 @@ TEST(ModeCountdown, SecondsFollowTheUnitCountInSinglePrecision)
         int units, to_search, seconds;
     } rows[] = {
         {0, 0, 8}, {0, 1, 8}, {1, 0, 9}, {1, 1, 9},
-        // 300 x 0.07 x 0.0625 is 1.3125000000000002 in double: single precision makes it 2.
         {300, 0, 10}, {300, 1, 38}, {512, 1, 58}, {512, 0, 11},
+        // 1600 x 0.07 x 0.0625 is 7.000000000000001 in double: single precision makes it 7.
+        {1600, 0, 15},
     };
     for (const auto &r : rows)
         EXPECT_EQ(mode_countdown_seconds(r.units, r.to_search), r.seconds) << r.units << " " << r.to_search;

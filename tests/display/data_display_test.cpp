@@ -269,6 +269,25 @@ TEST_F(SensorChannel, PeriodIsKeptBetweenOpeningsAndHalfASecondOnlyForFastModels
     EXPECT_NE(std::find(win(f).calls.begin(), win(f).calls.end(), "set-timer:2=500"), win(f).calls.end());
 }
 
+TEST_F(SensorChannel, ModelOfNoRowOpensEmptyAndItsRefreshReadsChannelZero)
+{
+    add_module(0x04, 4300, 0x40).channels[0].units = {sensor(1, 20.0, 0)};
+    open_serial(0, 2);
+    find_modules();
+
+    UiWindow d = open([&](UiWindow dlg) {
+        EXPECT_TRUE(requests.empty());
+        EXPECT_TRUE(lines(dlg, IDC_DD_ID_LIST).empty());
+        EXPECT_TRUE(lines(dlg, IDC_DD_READINGS).empty());
+        headless::click(dlg, IDC_DD_CH0 + 3);  // only the button changes
+        headless::click(dlg, IDC_DD_START);
+        headless::run_timers(dlg, 2);
+    });
+    EXPECT_EQ(requests, (std::vector<std::string>{"#040", "#040"}));
+    // No ID read types the unit for this model: its line is the prefix alone.
+    EXPECT_EQ(lines(d, IDC_DD_READINGS), std::vector<std::string>{"00->"});
+}
+
 TEST_F(SensorChannel, Model4103ChannelFiveSendsNothing)
 {
     sim::Module &m = add_module(0x03, 4103);

@@ -1,5 +1,7 @@
 // The command catalogue: every request the modules understand, with its reply layout.
-// Both deliverables and the simulator read frame shapes and lengths from this one table.
+// The simulator builds its replies from this table. vokmon and the library keep their own
+// request lengths and read counts next to each call; a test checks that every read they make
+// covers the reply length the table gives (tests/faults/catalogue_lengths_test.cpp).
 #ifndef VOK_CATALOGUE_H
 #define VOK_CATALOGUE_H
 

@@ -109,3 +109,13 @@ put("discovery", "one-converter", ifs + bytes([1, 2]) + bytes([1]) + datagram(co
 put("discovery", "strays", ifs + bytes([1, 2]) + bytes([3]) + datagram(conv, disc[:29]) +
     datagram(ip(10, 0, 0, 7), disc) + datagram(conv, disc + b"x") + bytes([2]) + datagram(conv, cfg[:120]) +
     datagram(ip(10, 0, 0, 9), cfg) + bytes([1]) + datagram(conv, bytes([0, 0, 0])) + bytes([0]))
+
+# Data display readers: flags, model index, type code, channel, steps, eight counts, the two
+# kind masks, then the script of replies (IDs, then readings).
+counts8 = bytes([2, 0, 0, 0, 0, 0, 0, 0])
+put("datadisplay", "sensors-ch0", bytes([0, 1, 0x80, 0, 0b10100000]) + counts8 + bytes([0, 0]) +
+    script(IDS0, DATA0, DATA0, DATA0, DATA0, DATA0))
+put("datadisplay", "itus-4560-echo", bytes([1, 7, 0x40, 0, 0b11110101]) + counts8 + bytes([0, 0]) +
+    script(b">01\x00\x02" + bytes([1, 0x12, 0x34, 0, 1, 0x13, 0x35, 0]) + b"\r", DATA0, DATA0, DATA0, DATA0))
+put("datadisplay", "all-4563", bytes([0, 9, 0x40, 8, 0b11100100]) + counts8 + bytes([1, 0]) +
+    script(IDS0, DATA0, DATA0, DATA0, DATA0, DATA0))

@@ -1,0 +1,78 @@
+// Fuzz target: the data display's readers (ID list, ITU list, all-units list and the three
+// reading readers) fed arbitrary replies through the fake serial backend, for any model and
+// unit counts, with or without echo. The lists, type tables and readouts must stay within
+// their capacities whatever the count bytes and records say.
+#include <cstdlib>
+
+#include "app/settings.h"
+#include "app/state.h"
+#include "display/channel_read.h"
+#include "display/data_display.h"
+#include "link/exchange.h"
+#include "link/serial_port.h"
+#include "platform/fake/fake_platform.h"
+#include "tests/fuzz/fuzz_input.h"
+#include "tests/fuzz/fuzz_windows.h"
+
+#define FUZZ_ASSERT(c) \
+    do {               \
+        if (!(c)) abort(); \
+    } while (0)
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static const int MODELS[] = {3900, 4101, 4102, 4103, 4300, 4500, 4501, 4560, 4562, 4563, 4598};
+    fuzz::Input in(data, size);
+    const int flags = in.byte();
+    const int model = MODELS[in.below(11)];
+    const uint8_t type_code = in.byte();
+    const int channel = in.below(9);
+    const int steps = in.byte();
+    Module setup = {};
+    for (int c = 0; c < CHANNEL_COUNT; ++c) setup.itu_count[c] = (uint8_t)in.below(70);
+    setup.chan_mask_a = in.byte();
+    setup.chan_mask_b = in.byte();
+    fuzz::ScriptedLine line;
+    line.echo = flags & 1;
+    line.script = fuzz::read_script(in);
+    fake::reset();
+    state_reset();
+    data_display_reset();
+    main_window.hwnd = fuzz::window(0);
+    UiWindow dlg = fuzz::window(2);
+    fake::attach_serial("COM1", &line);
+    link_settings.converter_type = 0;
+    link_settings.baud_index = 2;
+    FUZZ_ASSERT(port_open() == 1);
+    probe_echo();
+    module_table.count = 1;
+    module_table.current = 0;
+    Module &m = module_table.module[0];
+    m = setup;
+    m.address = 1;
+    m.model = model;
+    m.type_code = type_code;
+    for (int c = 0; c < CHANNEL_COUNT; ++c) m.itu_total += m.itu_count[c];
+    update_channel_kinds();
+    channel_kind.current_channel = channel;
+    // Up to four reader calls, in the order the steps byte picks.
+    for (int k = 0; k < 4; ++k) {
+        switch ((steps >> (2 * k)) & 3) {
+        case 0: (void)(channel < 8 ? read_sensor_ids(dlg, channel) : list_all_units(dlg)); break;
+        case 1: (void)(channel < 8 ? list_itus(dlg, channel) : list_all_units(dlg)); break;
+        case 2: (void)read_sensor_values(dlg, channel); break;
+        case 3: (void)(channel < 8 ? read_itu_values(dlg) : read_all_values(dlg)); break;
+        }
+    }
+    Readout *out = (Readout *)malloc(sizeof(Readout));
+    for (int reader = 0; reader < 3; ++reader) {
+        const int rc = read_channel_values(reader, &m, channel, out);
+        FUZZ_ASSERT(rc >= READ_OK && rc <= READ_NO_REPLY);
+        FUZZ_ASSERT(out->count >= 0 && out->count <= UNITS_PER_MODULE);
+        FUZZ_ASSERT(rc == READ_OK || out->count == 0);
+    }
+    free(out);
+    port_close();
+    fake::reset();  // frees this input's port (see fuzz_settings.cpp)
+    return 0;
+}

@@ -14,11 +14,6 @@
 #include "tests/fuzz/fuzz_input.h"
 #include "tests/fuzz/fuzz_windows.h"
 
-#define FUZZ_ASSERT(c) \
-    do {               \
-        if (!(c)) abort(); \
-    } while (0)
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const int MODELS[] = {3900, 4101, 4102, 4103, 4300, 4500, 4501, 4560, 4562, 4563, 4598};

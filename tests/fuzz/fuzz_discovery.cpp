@@ -10,11 +10,6 @@
 #include "sim/sim.h"
 #include "tests/fuzz/fuzz_input.h"
 
-#define FUZZ_ASSERT(c) \
-    do {               \
-        if (!(c)) abort(); \
-    } while (0)
-
 static uint32_t ip_from(fuzz::Input &in)
 {
     return sim::ip4(in.byte(), in.byte(), in.byte(), in.byte());

@@ -10,11 +10,6 @@
 #include "platform/fake/fake_platform.h"
 #include "tests/fuzz/fuzz_input.h"
 
-#define FUZZ_ASSERT(c) \
-    do {               \
-        if (!(c)) abort(); \
-    } while (0)
-
 static bool documented(int rc) { return rc >= VOK_E_REPLY && rc <= VOK_OK; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

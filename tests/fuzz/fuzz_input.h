@@ -5,10 +5,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <deque>
 #include <vector>
 
 #include "sim/sim.h"
+
+// A property the target checks: its failure is a finding (libFuzzer saves the input).
+#define FUZZ_ASSERT(c) \
+    do {               \
+        if (!(c)) abort(); \
+    } while (0)
 
 namespace fuzz {
 

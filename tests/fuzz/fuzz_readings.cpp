@@ -8,11 +8,6 @@
 #include "display/decode.h"
 #include "tests/fuzz/fuzz_input.h"
 
-#define FUZZ_ASSERT(c) \
-    do {               \
-        if (!(c)) abort(); \
-    } while (0)
-
 static void check(const Reading &r, int rc)
 {
     FUZZ_ASSERT(memchr(r.text, 0, sizeof r.text) != nullptr);

@@ -8,11 +8,6 @@
 #include "protocol/protocol.h"
 #include "tests/fuzz/fuzz_input.h"
 
-#define FUZZ_ASSERT(c) \
-    do {               \
-        if (!(c)) abort(); \
-    } while (0)
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     fuzz::Input in(data, size);

@@ -13,11 +13,6 @@
 #include "tests/fuzz/fuzz_input.h"
 #include "tests/fuzz/fuzz_windows.h"
 
-#define FUZZ_ASSERT(c) \
-    do {               \
-        if (!(c)) abort(); \
-    } while (0)
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     fuzz::Input in(data, size);

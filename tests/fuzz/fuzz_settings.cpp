@@ -15,13 +15,8 @@
 #include "netsetup/comm_settings.h"
 #include "platform/fake/fake_platform.h"
 #include "platform/headless/ui_headless.h"
-#include "resources/resource_ids.h"
+#include "tests/fuzz/fuzz_input.h"
 #include "tests/fuzz/fuzz_windows.h"
-
-#define FUZZ_ASSERT(c) \
-    do {               \
-        if (!(c)) abort(); \
-    } while (0)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -368,7 +368,7 @@ struct Reader {
     {
         object(v, "converter");
         only(v, {"echo", "kind", "baud", "line_baud", "mac", "ip", "mask", "gateway", "port",
-                 "restart_ms"});
+                 "restart_ms", "dhcp_ip", "wire", "speed_code"});
         if (auto x = v.get("echo")) c.echo = boolean(*x, "echo");
         if (auto x = v.get("kind")) {
             const std::string k = text(*x, "kind");
@@ -408,6 +408,9 @@ struct Reader {
         ip("ip", c.net.ip);
         ip("mask", c.net.mask);
         ip("gateway", c.net.gateway);
+        ip("dhcp_ip", c.net.dhcp_ip);
+        ip("wire", c.net.wire);
+        if (auto x = v.get("speed_code")) c.speed_code = (int)integer(*x, "speed_code", 0, 255);
         if (auto x = v.get("port")) c.net.tcp_port = (uint16_t)integer(*x, "port", 1, 65535);
         if (auto x = v.get("restart_ms")) c.net.restart_ms = (int)integer(*x, "restart_ms", 0, 600000);
     }
@@ -420,7 +423,8 @@ Bus parse_bus(const std::string &json_text, const std::string &file)
     const JValue root = json_parse(json_text, file);
     Reader r{file};
     r.object(root, "the bus file");
-    r.only(root, {"modules", "restart_scale", "converter", "comment"});
+    r.only(root, {"modules", "restart_scale", "converter", "comment", "net_converters",
+                  "host_interfaces"});
     Bus bus;
     if (auto x = root.get("restart_scale")) {
         bus.restart_scale = r.number(*x, "restart_scale");
@@ -429,6 +433,27 @@ Bus parse_bus(const std::string &json_text, const std::string &file)
     }
     if (auto x = root.get("converter"))
         r.converter(*x, bus.converter);
+    // Several network converters, each on the segment of one of several host interfaces.
+    if (auto x = root.get("net_converters")) {
+        if (x->type != JValue::Array || x->arr.size() > 16)
+            r.fail(*x, "\"net_converters\" must be a list of at most 16 converters");
+        for (const JValue &cv : x->arr) {
+            ConverterSetup c = bus.converter;
+            r.converter(cv, c);
+            bus.net_converters.push_back(c);
+        }
+    }
+    if (auto x = root.get("host_interfaces")) {
+        if (x->type != JValue::Array || x->arr.size() > 10)
+            r.fail(*x, "\"host_interfaces\" must be a list of at most 10 interfaces");
+        for (const JValue &iv : x->arr) {
+            r.object(iv, "a host interface");
+            r.only(iv, {"ip", "mask"});
+            ConverterSetup tmp;
+            r.converter(iv, tmp);
+            bus.host_interfaces.push_back({tmp.net.ip, tmp.net.mask});
+        }
+    }
     const JValue *mods = root.get("modules");
     if (!mods)
         r.fail(root, "the bus file needs a \"modules\" list");

@@ -18,6 +18,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "sim/netconv_host.h"
 #include "sim/voksim.h"
 
 namespace voksim {
@@ -163,14 +164,22 @@ int host_run(World &w, const Options &o)
     // subnet's broadcast address (a socket bound to a unicast address hears no broadcasts).
     // Replies always leave from the converter's own address.
     std::vector<int> udp, udp_bcast;
-    for (const Endpoint &e : o.udp) {
+    for (size_t ui = 0; ui < o.udp.size(); ui++) {
+        const Endpoint &e = o.udp[ui];
+        const std::string device = ui < o.udp_device.size() ? o.udp_device[ui] : std::string();
         const int s = listen_on(e, SOCK_DGRAM, bound);
         if (s < 0)
             return 1;
         udp.push_back(s);
         std::printf("udp %s\n", bound.c_str());
         int b = -1;
-        if (e.prefix > 0) {
+        if (!device.empty()) {
+            // On a device: every broadcast of its segment, for any subnet.
+            b = udp_segment_socket(device, std::stoi(bound.substr(bound.rfind(':') + 1)));
+            if (b < 0)
+                return 1;
+            std::printf("udp segment %s\n", device.c_str());
+        } else if (e.prefix > 0) {
             in_addr a{};
             inet_pton(AF_INET, e.host.c_str(), &a);
             const uint32_t mask = 0xFFFFFFFFu << (32 - e.prefix);
@@ -192,6 +201,7 @@ int host_run(World &w, const Options &o)
             return 1;
         std::printf("control %s\n", bound.c_str());
     }
+    ConverterMoves moves(w, o, udp, tcp_listen);
     std::printf("ready\n");
     std::fflush(stdout);
 
@@ -229,6 +239,7 @@ int host_run(World &w, const Options &o)
         int64_t due = w.serial.next_arrival_us();
         if (client >= 0)
             due = std::min(due, net.next_arrival_us());
+        due = std::min(due, moves.next_due());
         timespec ts, *tsp = nullptr;
         if (due != sim::NEVER) {
             const int64_t d = std::max<int64_t>(0, due - now());
@@ -327,6 +338,8 @@ int host_run(World &w, const Options &o)
                 }
             }
         }
+
+        moves.check(now());
 
         // Deliver what the simulated line has brought by now.
         std::vector<uint8_t> out;

@@ -22,6 +22,7 @@ NetConverter::NetConverter(Bus *bus) : BusLine(bus), image_(124, 0) {}
 void NetConverter::apply(const ConverterSetup &s)
 {
     line_baud = s.line_baud;
+    speed_code = s.speed_code;
     config = s.net;
 }
 

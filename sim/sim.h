@@ -4,6 +4,7 @@
 #ifndef VOK_SIM_H
 #define VOK_SIM_H
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -155,6 +156,7 @@ struct ConverterSetup {
     ConverterKind kind = ConverterKind::Rs232;
     uint32_t baud = 0;               // serial converter's fixed bus speed (0: follows the host)
     uint32_t line_baud = 9600;       // network converter's bus speed
+    int speed_code = -1;             // >= 0: the speed code the network converter reports
     NetConfig net;
 };
 
@@ -166,6 +168,10 @@ public:
     std::vector<Module> modules;
     double restart_scale = 1.0;      // multiplies restart times (&AA9, $AAW, $AAN)
     ConverterSetup converter;        // from the bus file
+    std::vector<ConverterSetup> net_converters;  // further network converters (bus file)
+    // The host's interfaces the bus file describes (address, mask; network byte order),
+    // for the fake net's interface list.
+    std::vector<std::pair<uint32_t, uint32_t>> host_interfaces;
     TrafficHook on_traffic;
 
     Module *find(uint8_t address);
@@ -253,6 +259,8 @@ public:
     // Applies a configuration write whose restart delay has run out by t_us.
     void settle(int64_t t_us);
     uint32_t current_ip(int64_t t_us) { settle(t_us); return config.ip; }
+    // When the next written configuration or IP set takes effect, or NEVER.
+    int64_t next_change_us() const { return std::min(pending_at_, pending_ip_at_); }
     // The source address of its datagrams: its IP, or dhcp_ip while it has none.
     uint32_t source_ip(int64_t t_us);
     void apply(const ConverterSetup &s);

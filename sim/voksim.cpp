@@ -11,7 +11,7 @@ namespace voksim {
 const char *usage()
 {
     return "usage: voksim [BUSFILE] [--bus BUSFILE] [--pty LINK] [--tcp HOST:PORT]\n"
-           "              [--udp ADDR[:PORT][/PREFIX]]... [--control HOST:PORT] [--no-stdin] [--log]\n"
+           "              [--udp ADDR[:PORT][/PREFIX][@DEVICE]]... [--control HOST:PORT] [--no-stdin] [--log]\n"
            "              [--echo | --no-echo] [--restart-scale X] [--line-baud B]\n"
            "       voksim --help | --version\n"
            "Control commands are read from stdin (and the control socket); 'help' lists them.\n";
@@ -67,6 +67,16 @@ bool parse_options(int argc, char **argv, Options &o, std::string &err)
             if (!value(v))
                 return false;
             Endpoint e;
+            std::string device;
+            const size_t at = v.find('@');
+            if (at != std::string::npos) {
+                device = v.substr(at + 1);
+                v.resize(at);
+                if (device.empty() || device.size() > 15) {
+                    err = "--udp device must be an interface name, not '" + device + "'";
+                    return false;
+                }
+            }
             const size_t slash = v.find('/');
             if (slash != std::string::npos) {
                 char *end = nullptr;
@@ -78,10 +88,11 @@ bool parse_options(int argc, char **argv, Options &o, std::string &err)
                 v.resize(slash);
             }
             if (!endpoint(v, e, 30718)) {
-                err = "--udp wants ADDR[:PORT][/PREFIX], not " + v;
+                err = "--udp wants ADDR[:PORT][/PREFIX][@DEVICE], not " + v;
                 return false;
             }
             o.udp.push_back(e);
+            o.udp_device.push_back(device);
         } else if (a == "--control") {
             if (!value(v))
                 return false;
@@ -152,8 +163,16 @@ bool build_world(const Options &o, World &w, std::string &err)
     const size_t n = std::max<size_t>(1, o.udp.size());
     for (size_t i = 0; i < n; i++) {
         auto c = std::make_unique<sim::NetConverter>(&w.bus);
-        c->apply(setup);
-        c->config.mac[5] = (uint8_t)(c->config.mac[5] + i);  // one MAC per converter
+        if (i < w.bus.net_converters.size()) {
+            // The bus file's converter i: its own MAC, port, speed and restart time.
+            sim::ConverterSetup own = w.bus.net_converters[i];
+            if (o.line_baud > 0)
+                own.line_baud = (uint32_t)o.line_baud;
+            c->apply(own);
+        } else {
+            c->apply(setup);
+            c->config.mac[5] = (uint8_t)(c->config.mac[5] + i);  // one MAC per converter
+        }
         if (i < o.udp.size()) {
             unsigned a, b, cc, d;
             if (std::sscanf(o.udp[i].host.c_str(), "%u.%u.%u.%u", &a, &b, &cc, &d) == 4)

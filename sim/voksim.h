@@ -23,7 +23,8 @@ struct Options {
     std::string pty_link;              // --pty LINK
     bool tcp = false;                  // --tcp HOST:PORT
     Endpoint tcp_at;
-    std::vector<Endpoint> udp;         // --udp ADDR[:PORT][/PREFIX], one converter each
+    std::vector<Endpoint> udp;         // --udp ADDR[:PORT][/PREFIX][@DEVICE], one converter each
+    std::vector<std::string> udp_device;  // per --udp: the device (segment) it sits on, or ""
     bool control_stdin = true;         // --no-stdin turns it off
     bool control = false;              // --control HOST:PORT
     Endpoint control_at;

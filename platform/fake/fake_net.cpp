@@ -142,6 +142,24 @@ void attach_udp(sim::NetConverter *conv)
         g_udp.push_back(conv);
 }
 void add_host(const std::string &name, uint32_t ip) { g_hosts[name] = ip; }
+
+void attach_bus_net(sim::Bus &bus, std::vector<std::unique_ptr<sim::NetConverter>> &out)
+{
+    for (const sim::ConverterSetup &setup : bus.net_converters) {
+        out.push_back(std::make_unique<sim::NetConverter>(&bus));
+        sim::NetConverter *c = out.back().get();
+        c->apply(setup);
+        attach_udp(c);
+        attach_tcp(c->config.ip, c->config.tcp_port, c);
+    }
+    std::vector<uint32_t> ips, masks;
+    for (const auto &i : bus.host_interfaces) {
+        ips.push_back(i.first);
+        masks.push_back(i.second);
+    }
+    if (!ips.empty())
+        set_interfaces(ips, masks);
+}
 void set_interfaces(const std::vector<uint32_t> &ips, const std::vector<uint32_t> &masks)
 {
     g_if_ips = ips;

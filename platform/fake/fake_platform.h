@@ -5,12 +5,14 @@
 #define VOK_FAKE_PLATFORM_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/serial.h"
 
 namespace sim {
+class Bus;
 class SerialConverter;
 class NetConverter;
 }
@@ -102,6 +104,10 @@ void attach_tcp(uint32_t ip, uint16_t port, sim::NetConverter *conv);
 // directed broadcast of its subnet (conv->config.mask). Its address is conv->config.ip, or
 // conv->config.dhcp_ip while config.ip is 0.0.0.0 or 0.0.1.0; replies come from there.
 void attach_udp(sim::NetConverter *conv);
+// The bus file's network converters, made on `bus` into `out` (kept by the caller until the
+// next reset), each attached for UDP and for TCP at its address and port; the bus file's host
+// interfaces become the interface list.
+void attach_bus_net(sim::Bus &bus, std::vector<std::unique_ptr<sim::NetConverter>> &out);
 // sock_resolve(name) gives ip; dotted text always resolves.
 void add_host(const std::string &name, uint32_t ip);
 // sock_local_interfaces() result.

@@ -373,3 +373,54 @@ TEST_F(NetDialogs, SpeedQuestionYesRewritesTheConverterSpeed)
 }
 
 }  // namespace
+
+namespace {
+
+// The bus file of the namespace test, on the fake net: the far converter is moved from the
+// list dialog, and the link then opens to its new address, where its TCP port followed it.
+TEST_F(NetDialogs, BusFileConvertersMoveAndTheLinkFollows)
+{
+    sim::Bus file = sim::load_bus_file(VOK_SOURCE_DIR "/tests/netsetup/two_segments.json");
+    bus.modules = file.modules;
+    bus.net_converters = file.net_converters;
+    bus.host_interfaces = file.host_interfaces;
+    fake::attach_bus_net(bus, convs);
+    ASSERT_EQ(convs.size(), 2u);
+    headless::answer_next(UI_ID_YES);
+    auto &d = run_list([](UiWindow dlg) {
+        auto &w = headless::window(dlg);
+        ASSERT_EQ(w.ctl(IDC_CL_LIST).items.size(), 2u);
+        EXPECT_EQ(w.ctl(IDC_CL_LIST).items[0], " 0-10.77.1.50<10.77.1.1>   -10001- 9600 <00204A-123450>");
+        w.ctl(IDC_CL_LIST).sel = 1;
+        headless::click(dlg, IDC_CL_OK);
+    });
+    EXPECT_EQ(d.ctl(IDC_CL_LIST).items[1], " 1-172.16.88.60<10.77.2.1>   -10001- 9600 <00204A-123460>");
+    EXPECT_EQ(fake::sleep_log(), std::vector<int>{9000});
+    snprintf(net_state.host_text, sizeof net_state.host_text, "10.77.2.100");
+    net_state.port_entered = 10001;
+    link_settings.converter_type = CONVERTER_NET;
+    ASSERT_EQ(net_open(), 0);
+    const uint8_t req[] = {'$', '0', '1', 'M', '\r'};
+    ASSERT_EQ(net_send(5, req), 0);
+    ASSERT_EQ(net_receive(11), 11);
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(RxBuffer), 11), "!01VOK4560\r");
+    net_close();
+}
+
+TEST(NetBusFile, ConverterAndInterfaceEntriesAreChecked)
+{
+    const std::string head = R"({"modules": [], )";
+    EXPECT_THROW(sim::parse_bus(head + R"("net_converters": [{"wire": "10.1.1"}]})"), sim::BusFileError);
+    EXPECT_THROW(sim::parse_bus(head + R"("host_interfaces": [{"ip": "10.1.1.1", "port": 5}]})"), sim::BusFileError);
+    EXPECT_THROW(sim::parse_bus(head + R"("net_converters": {"ip": "10.1.1.1"}})"), sim::BusFileError);
+    sim::Bus b = sim::parse_bus(head + R"("net_converters": [{"ip": "10.1.1.9", "speed_code": 7, "dhcp_ip": "10.1.1.8"}],
+        "host_interfaces": [{"ip": "10.1.1.1", "mask": "255.255.255.0"}]})");
+    ASSERT_EQ(b.net_converters.size(), 1u);
+    EXPECT_EQ(b.net_converters[0].net.ip, sim::ip4(10, 1, 1, 9));
+    EXPECT_EQ(b.net_converters[0].net.dhcp_ip, sim::ip4(10, 1, 1, 8));
+    EXPECT_EQ(b.net_converters[0].speed_code, 7);
+    ASSERT_EQ(b.host_interfaces.size(), 1u);
+    EXPECT_EQ(b.host_interfaces[0].second, sim::ip4(255, 255, 255, 0));
+}
+
+}  // namespace

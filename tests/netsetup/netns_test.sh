@@ -70,4 +70,8 @@ if [ "$mode" = posix ]; then
     exit 0
 fi
 
-source "$src/tests/netsetup/netns_wine.sh"
+NETNS_OUT="$out" VOK_WIN64_DIR="${VOK_WIN64_DIR:-}" \
+    ip netns exec "$hostns" bash "$src/tests/netsetup/netns_wine.sh" &
+pids+=($!)
+wait "${pids[-1]}"
+exit $?

@@ -101,7 +101,9 @@ int read_counts(Module &m)
 // The probe of the scan, through the search schedule or (ft not null) the fast exchange.
 int probe_with(int address, FastTiming *ft)
 {
-    port_discard();
+    // The fast exchange looks at what is waiting before it sends (a late reply gives itself
+    // away there), so only the normal probe clears the link around itself.
+    if (!ft) port_discard();
     int got;
     if (ft) {
         uint8_t frame[REQUEST_MAX];
@@ -118,7 +120,7 @@ int probe_with(int address, FastTiming *ft)
         module_table.count++;
         added = 1;
     }
-    port_discard();
+    if (!ft) port_discard();
     return added;
 }
 

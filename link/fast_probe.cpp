@@ -19,9 +19,7 @@ namespace {
 
 enum {
     POLL_MS = 1,
-    TAIL_GAP_BYTES = 4,       // a reply is over when nothing came for this many byte times ...
-    TAIL_GAP_EXTRA_US = 10000, // ... plus this (scheduling of the host and the converter)
-    NET_TAIL_EXTRA_US = 5000, // TCP segments of one reply may come this far apart
+    TAIL_GAP_EXTRA_US = 20000, // a reply cut short ends after its missing bytes' time plus this
     STALE_MAX = 4150,
 };
 const int64_t SETTLE_MAX_US = 2000000;
@@ -58,47 +56,97 @@ int check_address(FastTiming *ft, const uint8_t *reply, int n, const uint8_t *cm
     return 1;
 }
 
+// Where the reply begins in the bytes read so far: after the echo of `cmd` when the converter
+// echoes (bytes in front of the echo are the tail of an earlier one), at the first lead
+// character otherwise. -1 while no reply has begun. *echo_at: where the echo begins.
+int reply_begins(const uint8_t *p, int n, const uint8_t *cmd, int cmd_len, int *echo_at)
+{
+    int from = 0;
+    *echo_at = -1;
+    if (link_state.echo_len > 0) {
+        for (int k = 0; k + cmd_len <= n && *echo_at < 0; ++k)
+            if (memcmp(p + k, cmd, (size_t)cmd_len) == 0) *echo_at = k;
+        if (*echo_at < 0) return -1;
+        from = *echo_at + cmd_len;
+    }
+    for (int k = from; k < n; ++k)
+        if (p[k] == LEAD_ACK || p[k] == LEAD_DATA) return k;
+    return -1;
+}
+
+// Reads what the input queue holds onto the end of `acc`; returns the new total.
+int take_queued(uint8_t *acc, int got)
+{
+    const int q = port_in_queue();
+    if (q <= 0 || got >= RX_BUFFER_SIZE) return got;
+    const int n = port_read(q < RX_BUFFER_SIZE - got ? q : RX_BUFFER_SIZE - got, acc + got);
+    return n > 0 ? got + n : got;
+}
+
+// port_write without its purge: a reply that comes the moment an earlier window closed must
+// stay in the input queue, where it gives itself away, rather than vanish.
+int write_keeping_input(const uint8_t *cmd, int cmd_len)
+{
+    const SerialHandle h = link_state.port;
+    if (h == SERIAL_INVALID) return -1;
+    serial_set_rts(h, 1);
+    const int n = link_state.os_family == SERIAL_OS_NT ? serial_write(h, cmd, cmd_len) : serial_write_plain(h, cmd, cmd_len);
+    serial_set_rts(h, 0);
+    return n;
+}
+
 int serial_fast(FastTiming *ft, int expect, int cmd_len, const uint8_t *cmd)
 {
+    static uint8_t acc[RX_BUFFER_SIZE];
     // Anything waiting now came after an earlier probe's window.
-    const int waiting = port_in_queue();
-    if (waiting > 0) {
-        static uint8_t late[RX_BUFFER_SIZE];
-        const int got = port_read(waiting < RX_BUFFER_SIZE ? waiting : RX_BUFFER_SIZE, late);
-        if (got > 0) {
-            trace_frame(TRACE_RX, late, got, 0);
-            late_bytes(ft, late, got);
-        }
+    int got = take_queued(acc, 0);
+    if (got > 0) {
+        trace_frame(TRACE_RX, acc, got, 0);
+        late_bytes(ft, acc, got);
     }
-    port_discard();
-    const int sent = port_write(cmd, cmd_len);
+    const int sent = write_keeping_input(cmd, cmd_len);
     trace_frame(TRACE_TX, cmd, sent > 0 ? sent : 0, 0);
     const int64_t out_us = now_us();
-    const int start = link_state.echo_len + 1;
-    int queued = port_in_queue();
-    while (queued < start && now_us() - out_us < ft->window_us) {
+    got = 0;
+    int echo_at = -1, lead_at = -1;
+    for (;;) {
+        got = take_queued(acc, got);
+        lead_at = reply_begins(acc, got, cmd, cmd_len, &echo_at);
+        if (lead_at >= 0 || now_us() - out_us >= ft->window_us) break;
         sleep_ms(POLL_MS);
-        queued = port_in_queue();
     }
-    if (queued < start) {
-        port_discard();
+    // Bytes in front of the echo: the tail of an earlier one, or a late reply.
+    const int front = echo_at > 0 ? echo_at : 0;
+    if (front > 0) {
+        trace_frame(TRACE_RX, acc, front, 0);
+        late_bytes(ft, acc, front);
+    }
+    if (lead_at < 0) {
+        // What did come (the echo) is kept out of RxBuffer; a reply starting now is found in
+        // front of the next probe.
+        memset(RxBuffer, 0, sizeof RxBuffer);
         trace_no_reply(EXCHANGE_NO_REPLY_SEARCH);
         return EXCHANGE_NO_REPLY_SEARCH;
     }
     fast_measured(ft, now_us() - out_us);
-    // The rest of the reply: until all `expect` bytes are in or the line has gone quiet.
-    const int64_t quiet_us = TAIL_GAP_BYTES * ft->byte_us + TAIL_GAP_EXTRA_US;
+    // The rest of the reply: until all of it is in, or nothing came for as long as the missing
+    // bytes take on the line and a margin for a busy host.
+    const int want = lead_at + (expect - link_state.echo_len);
     int64_t last_us = now_us();
-    while (queued < expect && now_us() - last_us < quiet_us) {
+    while (got < want && got < RX_BUFFER_SIZE) {
+        const int64_t quiet_us = (int64_t)(want - got) * ft->byte_us + TAIL_GAP_EXTRA_US;
+        if (now_us() - last_us >= quiet_us) break;
         sleep_ms(POLL_MS);
-        const int q = port_in_queue();
-        if (q > queued) last_us = now_us();
-        if (q >= 0) queued = q;
+        const int before = got;
+        got = take_queued(acc, got);
+        if (got > before) last_us = now_us();
     }
-    if (queued > RX_BUFFER_SIZE) queued = RX_BUFFER_SIZE;
-    const int n = port_read(queued, RxBuffer);
-    if (n >= 0) trace_frame(TRACE_RX, RxBuffer, n, link_state.echo_len);
-    else trace_no_reply(n);
+    // Into RxBuffer as bus_exchange leaves it: the echo (when there is one), then the reply.
+    memset(RxBuffer, 0, sizeof RxBuffer);
+    const int from = link_state.echo_len > 0 ? echo_at : lead_at;
+    const int n = got - from;
+    memcpy(RxBuffer, acc + from, (size_t)n);
+    trace_frame(TRACE_RX, RxBuffer, n, link_state.echo_len);
     if (n > link_state.echo_len &&
         check_address(ft, RxBuffer + link_state.echo_len, n - link_state.echo_len, cmd))
         return EXCHANGE_NO_REPLY_SEARCH;
@@ -128,7 +176,6 @@ int net_fast(FastTiming *ft, int expect, int cmd_len, const uint8_t *cmd)
         return EXCHANGE_NO_REPLY_SEARCH;
     }
     fast_measured(ft, now_us() - out_us);
-    const int64_t gap_us = TAIL_GAP_BYTES * ft->byte_us + NET_TAIL_EXTRA_US;
     int total = 0;
     for (;;) {
         int room = RX_BUFFER_SIZE - total;
@@ -138,6 +185,8 @@ int net_fast(FastTiming *ft, int expect, int cmd_len, const uint8_t *cmd)
         if (got == 0) break;
         total += got;
         if (total >= expect) break;
+        // The rest may come in later segments: wait as long as it takes on the bus, plus a margin.
+        const int64_t gap_us = (int64_t)(expect - total) * ft->byte_us + TAIL_GAP_EXTRA_US;
         if (sock_wait_readable(net_state.tcp, gap_us) <= 0) break;
     }
     trace_frame(TRACE_RX, RxBuffer, total, 0);

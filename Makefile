@@ -81,3 +81,8 @@ clean:
 .PHONY: bench-refresh
 bench-refresh: win64 native
 	bash tests/display/bench_refresh.sh $(abspath $(BUILD))/native $(abspath $(BUILD))/win64
+
+# vokcli search against search --fast on the demo bus at 9600 baud (pty and TCP).
+.PHONY: bench-search
+bench-search: native
+	bash tests/cli/bench_search.sh $(abspath $(BUILD))/native

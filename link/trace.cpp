@@ -188,8 +188,8 @@ void describe_reply(const uint8_t *b, int len, int echo_len, const uint8_t *r, i
         }
         const int count = p[4];
         const int need = DATA_HEADER + count * size;
-        put(out, cap, n, ", status %d%s, %d record%s of %d bytes", p[3], p[3] == 0 ? " (ok)" : "", count,
-            count == 1 ? "" : "s", size);
+        put(out, cap, n, ", status %d%s, %d record%s of %d byte%s", p[3], p[3] == 0 ? " (ok)" : "", count,
+            count == 1 ? "" : "s", size, size == 1 ? "" : "s");
         if (m < need) put(out, cap, n, ", cut short: %d of %d bytes", m, need + 1);
         return;
     }

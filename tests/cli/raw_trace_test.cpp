@@ -46,7 +46,7 @@ TEST_F(CliRaw, RequestGoesOutWithItsCrAndTheReplyIsShownThreeWays)
     EXPECT_EQ(j.out, "{\"request\": \"*0A0\\\\r\", \"request_hex\": \"2A 30 41 30 0D\", "
                      "\"reply\": \">0A\\\\x00\\\\x05\\\\x01\\\\x02\\\\x03\\\\x04\\\\x05\\\\r\", "
                      "\"reply_hex\": \"3E 30 41 00 05 01 02 03 04 05 0D\", "
-                     "\"meaning\": \">0A from module 0A, status 0 (ok), 5 records of 1 bytes\"}\n");
+                     "\"meaning\": \">0A from module 0A, status 0 (ok), 5 records of 1 byte\"}\n");
 }
 
 TEST_F(CliRaw, EchoingConverterShowsTheReplyWithoutTheEcho)
@@ -116,7 +116,7 @@ TEST_F(CliRaw, TraceLogLinesAreTheFramesOnTheBus)
     EXPECT_TRUE(has("RX 21 30 31 56 4F 4B 34 32 30 31 0D | !01 from module 01: name \"VOK4201\""));
     EXPECT_TRUE(has("RX -- | no reply (link result -2)"));
     EXPECT_TRUE(has("| *0A0  read sort numbers, module 0A, CH0"));
-    EXPECT_TRUE(has("| >0A from module 0A, status 0 (ok), 5 records of 1 bytes"));
+    EXPECT_TRUE(has("| >0A from module 0A, status 0 (ok), 5 records of 1 byte"));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "cli/commands.h"
 #include "link/trace.h"
 #include "platform/clock.h"
+#include "platform/console.h"
 
 int cli_main(int argc, char **argv, FILE *out, FILE *err)
 {
@@ -18,6 +19,7 @@ int cli_main(int argc, char **argv, FILE *out, FILE *err)
         return EXIT_OK;
     }
     clock_init();
+    console_utf8();
     if (o.trace && trace_open(o.trace) != 0) {
         fprintf(err, "vokcli: cannot write the traffic log %s: check the directory and its permissions\n", o.trace);
         return EXIT_FILE;

@@ -6,6 +6,9 @@
 
 enum { CONSOLE_STDOUT = 1, CONSOLE_STDERR = 2 };
 
+// Makes the console show the UTF-8 the program writes (the readings carry "℃"). Windows:
+// the console's output code page; elsewhere nothing to do.
+void console_utf8(void);
 // 1 when the stream (CONSOLE_STDOUT or CONSOLE_STDERR) is a terminal, else 0.
 int console_is_terminal(int stream);
 // From now on Ctrl-C (SIGINT, SIGTERM; the console's break events on Windows) only sets the

@@ -36,3 +36,5 @@ int console_interrupted(void)
     if (Caught && InterruptAtUs >= 0 && fake::now_us() >= InterruptAtUs) Interrupted = 1;
     return Interrupted;
 }
+
+void console_utf8(void) {}

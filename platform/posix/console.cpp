@@ -25,3 +25,5 @@ void console_catch_interrupt(void)
 }
 
 int console_interrupted(void) { return Interrupted ? 1 : 0; }
+
+void console_utf8(void) {}

@@ -28,3 +28,5 @@ void console_catch_interrupt(void)
 }
 
 int console_interrupted(void) { return InterlockedCompareExchange(&Interrupted, 0, 0) ? 1 : 0; }
+
+void console_utf8(void) { SetConsoleOutputCP(CP_UTF8); }

@@ -297,12 +297,55 @@ def mode_discover():
     return 1 if failures else 0
 
 
+def mode_wine():
+    """vokcli.exe under Wine against voksim on TCP loopback, with VOK_TRACE."""
+    win64 = os.environ.get("VOK_WIN64_DIR", "")
+    exe = os.path.join(win64, "cli", "vokcli.exe")
+    if not win64 or not os.path.exists(exe):
+        print("no Windows x64 build")
+        return 77
+    tmp = tempfile.mkdtemp(prefix="vokcli_rt_")
+    sim_log = os.path.join(tmp, "voksim.log")
+    p, addr = start_voksim(["--tcp", "127.0.0.1:0"], sim_log)
+    trace = os.path.join(tmp, "wine.log")
+    env = dict(os.environ, VOK_TRACE="Z:" + trace.replace("/", "\\"))
+    wine = [os.path.join(source, "scripts", "wine_run.sh"), "--timeout", "200", "--", exe]
+    try:
+        since = sim_log_lines(sim_log)
+        r = subprocess.run(wine + ["search", "--port", addr, "--fast", "--json", "--quiet"], capture_output=True,
+                           text=True, env=env, timeout=280)
+        print(r.stderr, end="")
+        check(r.returncode == 0, "vokcli.exe search --fast exits 0")
+        doc = json.loads(r.stdout) if r.returncode == 0 else {"modules": []}
+        check([m["address"] for m in doc["modules"]] == bus_addresses(), "vokcli.exe finds the bus file's modules")
+        print("  fast scan under Wine: %.2f s" % doc.get("scan_s", 0))
+        time.sleep(0.3)
+        compare_trace(trace, sim_log, since, 0, "VOK_TRACE of vokcli.exe")
+        r = subprocess.run(wine + ["read", "01", "--channel", "0", "--port", addr, "--csv"], capture_output=True,
+                           text=True, encoding="utf-8", env=env, timeout=280)
+        rows = list(csv.DictReader(r.stdout.splitlines()))
+        check(r.returncode == 0 and len(rows) > 0 and all(x["reading"].endswith("℃") for x in rows),
+              "vokcli.exe read gives decoded readings in UTF-8")
+        r = subprocess.run(wine + ["read", "01", "--port", "127.0.0.1:1"], capture_output=True, text=True,
+                           env=env, timeout=280)
+        check(r.returncode == 3 and r.stderr.strip().startswith("vokcli: no connection to the network converter"),
+              "vokcli.exe: unreachable converter exits 3 with one line")
+    finally:
+        stop(p)
+    shutil.rmtree(tmp, ignore_errors=True)
+    return 0
+
+
 def main():
     mode = sys.argv[1] if len(sys.argv) > 1 else ""
     if mode in ("tcp", "pty", "pty-echo"):
         mode_bus(mode)
     elif mode == "library":
         mode_library()
+    elif mode == "wine":
+        rc = mode_wine()
+        if rc:
+            return rc
     elif mode == "discover":
         rc = mode_discover()
         if rc:

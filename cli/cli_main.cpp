@@ -14,8 +14,7 @@ int cli_main(int argc, char **argv, FILE *out, FILE *err)
     }
     if (o.help) {
         fputs(cli_usage(o.command), out);
-        if (o.command != CLI_NONE && o.command != CLI_DISCOVER) fprintf(out, "\n%s", cli_link_usage());
-        else if (o.command == CLI_NONE) fprintf(out, "\n%s", cli_link_usage());
+        if (o.command != CLI_DISCOVER) fprintf(out, "\n%s", cli_link_usage());
         return EXIT_OK;
     }
     clock_init();

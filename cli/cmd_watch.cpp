@@ -1,6 +1,7 @@
 // vokcli watch: a channel's readings at a fixed period, appended to a CSV file one row per
 // unit and readout. Every row is flushed as it is written; a file cut mid-row is mended and
 // continued on the next run; Ctrl-C ends the watch with a summary.
+#include <math.h>
 #include <stdio.h>
 #include <string.h>
 #include <time.h>
@@ -112,7 +113,7 @@ int cmd_watch(const CliOptions *o, FILE *out, FILE *err)
     console_catch_interrupt();
     memset(UnitStats, 0, sizeof UnitStats);
     const uint32_t start = now_ms();
-    const uint32_t period = (uint32_t)(o->period_s * 1000.0 + 0.5);
+    const uint32_t period = (uint32_t)lround(o->period_s * 1000.0);
     int readouts = 0, failed = 0, rows = 0, write_failed = 0;
     for (int k = 0; o->count == 0 || k < o->count; ++k) {
         if (wait_until(start + (uint32_t)k * period)) break;

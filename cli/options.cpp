@@ -26,11 +26,11 @@ int allowed(CliCommand c)
 {
     switch (c) {
     case CLI_SEARCH: return OPT_FAST | OPT_FORMAT | OPT_QUIET;
-    case CLI_READ: return OPT_CHANNEL | OPT_FORMAT;
-    case CLI_WATCH: return OPT_CHANNEL | OPT_PERIOD | OPT_COUNT | OPT_OUT | OPT_QUIET;
+    case CLI_READ:
     case CLI_IDS: return OPT_CHANNEL | OPT_FORMAT;
+    case CLI_WATCH: return OPT_CHANNEL | OPT_PERIOD | OPT_COUNT | OPT_OUT | OPT_QUIET;
     case CLI_EXPORT: return OPT_DIR;
-    case CLI_RAW: return OPT_FORMAT;
+    case CLI_RAW:
     case CLI_DISCOVER: return OPT_FORMAT;
     default: return 0;
     }

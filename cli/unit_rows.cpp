@@ -84,7 +84,7 @@ int read_channel_ids_rows(Module *m, int channel, UnitRows *rows, FILE *err)
         UnitRow *row = row_of(rows, rd.channel, i);
         if (!row) break;
         row->has_id = 1;
-        for (int k = 0; k < 8; ++k) snprintf(row->id + 2 * k, 3, "%02X", ids[8 * i + k]);
+        for (ptrdiff_t k = 0; k < 8; ++k) snprintf(row->id + 2 * k, 3, "%02X", ids[(ptrdiff_t)8 * i + k]);
         row->type = reading_type_code(rd.channel, i);
         row->sort = sort_of(m, rd.channel, i);
         snprintf(row->id_text, sizeof row->id_text, "%s", Ids.line[i]);

@@ -72,7 +72,7 @@ TEST(Trace, RepliesAreReadAgainstTheirRequest)
          ">06 from module 06, status 2, 2 records of 4 bytes, cut short: 8 of 14 bytes"},
         {">06", "#063\r", 0, ">06 from module 06, data header cut short (3 bytes)"},
         {"?01\r", "$01Q\r", 0, "wrong lead '?'"},
-        {"\xFF\x00", "$01M\r", 0, "wrong lead 0xFF"},
+        {std::string("\xFF\x00", 2), "$01M\r", 0, "wrong lead 0xFF"},
         {"!", "$01M\r", 0, "'!', cut short"},
         {"$01M\r!01VOK4201\r", "$01M\r", 5, "echo 5 bytes, !01 from module 01: name \"VOK4201\""},
         {"$01M\r", "$01M\r", 5, "echo 5 bytes, no reply bytes"},

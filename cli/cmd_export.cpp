@@ -19,13 +19,8 @@ int cmd_export(const CliOptions *o, FILE *out, FILE *err)
         fprintf(err, "vokcli: %s is no directory: give --dir an existing directory\n", dir);
         return EXIT_USAGE;
     }
-    int rc = cli_open_link(o, err);
+    const int rc = cli_open_module(o, err);
     if (rc != EXIT_OK) return rc;
-    rc = cli_load_module(o->address, err);
-    if (rc != EXIT_OK) {
-        cli_close_link();
-        return rc;
-    }
     const Module &m = module_table.module[0];
     char path[CLI_PORT_MAX + 64];
     snprintf(path, sizeof path, "%s/model%02d.txt", dir, m.address);

@@ -54,13 +54,8 @@ void print_row(FILE *out, CliFormat format, const Module &m, const UnitRow &r, i
 
 int read_units(const CliOptions *o, FILE *out, FILE *err, int with_values)
 {
-    int rc = cli_open_link(o, err);
+    const int rc = cli_open_module(o, err);
     if (rc != EXIT_OK) return rc;
-    rc = cli_load_module(o->address, err);
-    if (rc != EXIT_OK) {
-        cli_close_link();
-        return rc;
-    }
     Module &m = module_table.module[0];
     int channels[CHANNEL_COUNT + 1];
     const int n = unit_channels(&m, o->channel, channels, CHANNEL_COUNT + 1);

@@ -98,8 +98,7 @@ int cmd_watch(const CliOptions *o, FILE *out, FILE *err)
 {
     FILE *csv = open_csv(o->out, err);
     if (!csv) return EXIT_FILE;
-    int rc = cli_open_link(o, err);
-    if (rc == EXIT_OK) rc = cli_load_module(o->address, err);
+    int rc = cli_open_module(o, err);
     Module &m = module_table.module[0];
     int channels[CHANNEL_COUNT + 1];
     if (rc == EXIT_OK && unit_channels(&m, o->channel, channels, CHANNEL_COUNT + 1) != 1) rc = EXIT_NO_REPLY;

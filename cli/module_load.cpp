@@ -19,3 +19,12 @@ int cli_load_module(int address, FILE *err)
     update_channel_kinds();
     return EXIT_OK;
 }
+
+int cli_open_module(const CliOptions *o, FILE *err)
+{
+    int rc = cli_open_link(o, err);
+    if (rc != EXIT_OK) return rc;
+    rc = cli_load_module(o->address, err);
+    if (rc != EXIT_OK) cli_close_link();
+    return rc;
+}

@@ -5,8 +5,14 @@
 
 #include <stdio.h>
 
+#include "cli/options.h"
+
 // Reads the module at `address` into module_table entry 0 and makes it current. EXIT_OK, or
 // the exit code after a one-line error on `err` (no reply: EXIT_NO_REPLY).
 int cli_load_module(int address, FILE *err);
+
+// Opens the link of `o` and loads module o->address; on a failure the link is closed again.
+// EXIT_OK or the exit code after one error line.
+int cli_open_module(const CliOptions *o, FILE *err);
 
 #endif

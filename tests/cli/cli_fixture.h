@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -79,6 +81,27 @@ protected:
             at = nl + 1;
         }
         return out;
+    }
+
+    static std::string slurp(const std::string &path)
+    {
+        std::ifstream f(path, std::ios::binary);
+        std::stringstream s;
+        s << f.rdbuf();
+        return s.str();
+    }
+
+    // The unit's eight ID bytes in hex, with `sep` after each ("28 6A ... " or "286A...").
+    static std::string id_hex(const sim::Unit &u, const char *sep = "")
+    {
+        std::string s;
+        char x[4];
+        for (uint8_t b : u.id) {
+            snprintf(x, sizeof x, "%02X", b);
+            s += x;
+            s += sep;
+        }
+        return s;
     }
 
     std::string temp_path(const std::string &name) const

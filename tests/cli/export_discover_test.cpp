@@ -11,25 +11,6 @@ namespace {
 using CliExport = CliFixture;
 using CliDiscover = CliFixture;
 
-std::string slurp(const std::string &path)
-{
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-std::string id_hex(const sim::Unit &u)
-{
-    std::string s;
-    char x[4];
-    for (uint8_t b : u.id) {
-        snprintf(x, sizeof x, "%02X ", b);
-        s += x;
-    }
-    return s;
-}
-
 std::string fresh_dir(const std::string &path)
 {
     std::filesystem::remove_all(path);
@@ -55,7 +36,7 @@ TEST_F(CliExport, WritesTheModulesFileWithTheIdsOnTheBus)
         ASSERT_EQ(h, at) << c;
         at = h + head.size();
         for (size_t i = 0; i < units.size(); ++i) {
-            const std::string id = id_hex(units[i]) + "\r\n";
+            const std::string id = id_hex(units[i], " ") + "\r\n";
             const size_t line = file.find(id, at);
             ASSERT_NE(line, std::string::npos) << c << " " << i;
             at = line + id.size();

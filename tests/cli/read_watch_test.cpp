@@ -28,34 +28,15 @@ protected:
         fixed.analog[0] = sim::Reading::constant(64.875);
         fixed.analog[1] = sim::Reading::constant(62.5);
     }
-
-    static std::string id_of(const sim::Unit &u)
-    {
-        std::string s;
-        char x[4];
-        for (uint8_t b : u.id) {
-            snprintf(x, sizeof x, "%02X", b);
-            s += x;
-        }
-        return s;
-    }
 };
 
 using CliWatch = CliRead;
 
-std::string slurp(const std::string &path)
-{
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
 TEST_F(CliRead, TableCsvAndJsonCarryTheIdsAndDecodedReadings)
 {
     const sim::Module &m = *bus.find(0x21);
-    const std::string a = id_of(m.channels[0].units[0]), b = id_of(m.channels[0].units[1]),
-                      c = id_of(m.channels[2].units[0]);
+    const std::string a = id_hex(m.channels[0].units[0]), b = id_hex(m.channels[0].units[1]),
+                      c = id_hex(m.channels[2].units[0]);
     CliRun r = run({"read", "21", "--port", "COM1"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.out, "module 21  VOK4201  model 4201  type 80  COM1 at 9600 baud\n"
@@ -166,7 +147,7 @@ TEST_F(CliWatch, CtrlCEndsTheWatchWithASummaryAndEveryRowWritten)
     CliRun r = run({"watch", "21", "--channel", "2", "--period", "2.5", "--out", csv, "--port", "127.0.0.1:10001", "--quiet"});
     EXPECT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.err, "watch stopped by Ctrl-C: 3 readouts (0 failed), 3 rows appended to " + csv + "\n" +
-                         "  CH2 unit 00 " + id_of(bus.find(0x21)->channels[2].units[0]) +
+                         "  CH2 unit 00 " + id_hex(bus.find(0x21)->channels[2].units[0]) +
                          ": min 125.000  max 125.000  last 125.000\n");
     EXPECT_EQ(lines(slurp(csv)).size(), 4u);
 }

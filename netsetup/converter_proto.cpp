@@ -55,6 +55,16 @@ int send_to(const uint8_t *bytes, int len, uint32_t ip_net)
     return sock_sendto(net_state.udp, bytes, len, ip_net, CONVERTER_UDP_PORT) == len ? 0 : -1;
 }
 
+// Waits for the next datagram (1 s 200 us) and takes it into rx[RX_CAP]: 1 with its length
+// (-1 for a failed receive) and source, 0 when the wait ran out, -1 when the wait failed.
+int next_reply(uint8_t *rx, uint32_t *from, int *len)
+{
+    const int w = sock_wait_readable(net_state.udp, CONVERTER_WAIT_US);
+    if (w <= 0) return w;
+    *len = sock_recvfrom(net_state.udp, rx, RX_CAP, from, nullptr);
+    return 1;
+}
+
 // One converter selected from a complete list: a write must never carry an empty record.
 int have_selection(void)
 {
@@ -183,12 +193,12 @@ int converter_discover(void)
         if (send_to(q, 4, local_if_broadcast(i)) != 0) return fail(-3);
         int through = 0;
         for (int k = 0; k < DATAGRAMS_PER_QUERY; k++) {
-            const int w = sock_wait_readable(net_state.udp, CONVERTER_WAIT_US);
-            if (w < 0) return fail(-4);
-            if (w == 0) break;
             uint8_t rx[RX_CAP];
             uint32_t from = 0;
-            const int len = sock_recvfrom(net_state.udp, rx, sizeof rx, &from, nullptr);
+            int len = 0;
+            const int w = next_reply(rx, &from, &len);
+            if (w < 0) return fail(-4);
+            if (w == 0) break;
             if (len != DISCOVERY_REPLY_LEN || through >= NET_CONVERTER_MAX) continue;
             c.seen_ip[c.count] = to_host(from);
             memcpy(c.seen_mac[c.count], rx + 24, 6);
@@ -211,12 +221,12 @@ int converter_read_configs(void)
     for (int i = 0; i < local_if.count; i++) {
         if (send_to(q, 4, local_if_broadcast(i)) != 0) return fail(-3);
         for (int k = 0; k < DATAGRAMS_PER_QUERY && n < NET_CONVERTER_MAX; k++) {
-            const int w = sock_wait_readable(net_state.udp, CONVERTER_WAIT_US);
-            if (w < 0) return fail(-4);
-            if (w == 0) break;
             uint8_t rx[RX_CAP];
             uint32_t from = 0;
-            const int len = sock_recvfrom(net_state.udp, rx, sizeof rx, &from, nullptr);
+            int len = 0;
+            const int w = next_reply(rx, &from, &len);
+            if (w < 0) return fail(-4);
+            if (w == 0) break;
             if (len != CONFIG_REPLY_LEN) continue;
             c.cfg_from[n] = to_host(from);
             c.ip[n] = (static_cast<uint32_t>(rx[4]) << 24) | (static_cast<uint32_t>(rx[5]) << 16) |

@@ -6,6 +6,7 @@
 #include "netsetup/converter_list.h"
 #include "netsetup/converter_proto.h"
 #include "netsetup/ip_setting.h"
+#include "tests/netsetup/net_converters.h"
 #include "tests/ui/ui_fixture.h"
 
 namespace {
@@ -27,14 +28,7 @@ protected:
 
     sim::NetConverter &add_conv(uint32_t ip, uint8_t mac_tail, uint32_t wire = 0)
     {
-        convs.push_back(std::make_unique<sim::NetConverter>(&bus));
-        sim::NetConverter &c = *convs.back();
-        c.config.ip = ip;
-        c.config.mask = ip4(255, 255, 255, 0);
-        c.config.mac = {0x00, 0x20, 0x4A, 0x10, 0x20, mac_tail};
-        c.config.wire = wire;
-        fake::attach_udp(&c);
-        return c;
+        return add_net_converter(convs, bus, ip, mac_tail, wire);
     }
 
     // Dialog 168 from a window, with the session driving it; its record afterwards.

@@ -46,7 +46,7 @@ int64_t discover(void)
         converter_list_line(i, line, sizeof line);
         std::printf("     %s\n", line);
     }
-    std::printf("     discovery %.6f s (interface query %.6f s)\n", (t2 - t1) / 1e6, (t1 - t0) / 1e6);
+    std::printf("     discovery %.6f s (interface query %.6f s)\n", static_cast<double>(t2 - t1) / 1e6, static_cast<double>(t1 - t0) / 1e6);
     return t2 - t1;
 }
 

@@ -10,6 +10,7 @@
 #include "netsetup/converter_proto.h"
 #include "platform/fake/fake_platform.h"
 #include "sim/sim.h"
+#include "tests/netsetup/net_converters.h"
 
 namespace {
 
@@ -37,15 +38,7 @@ protected:
 
     sim::NetConverter &add_conv(uint32_t ip, uint8_t mac_tail, uint32_t wire = 0)
     {
-        convs.push_back(std::make_unique<sim::NetConverter>(&bus));
-        sim::NetConverter &c = *convs.back();
-        c.config.ip = ip;
-        c.config.mask = ip4(255, 255, 255, 0);
-        c.config.mac = {0x00, 0x20, 0x4A, 0x10, 0x20, mac_tail};
-        c.config.wire = wire;
-        c.config.tcp_port = 10001;
-        fake::attach_udp(&c);
-        return c;
+        return add_net_converter(convs, bus, ip, mac_tail, wire);
     }
 
     // udp_open .. udp_close as the list dialog runs it; the first failing code, or 0.

@@ -3,7 +3,7 @@
 # vokmon.exe with a prefix, wineserver and X server of its own, driven by vokctl.exe. Opens
 # the converter list from the communication settings, checks both converters' lines, opens
 # the IP setting dialog, moves the far converter into the host's subnet and opens the link to
-# it. Screenshots of dialogs 168 and 171 are kept in $NETNS_OUT/wine.
+# it, after giving the near one a typed address. Screenshots of dialogs 168 and 171 are kept in $NETNS_OUT/wine.
 set -u
 netns_out="${NETNS_OUT:?}"
 # shellcheck source=../ui/wine_session.sh
@@ -37,9 +37,17 @@ vokctl "dialog 910" "list-select 910 0" "click 1307" "box 10000" "dialog 1201 10
 has "box [系统提示] 确定要修改VOK445X模块的IP地址?"
 has "text 1201 10.77.1.50"
 shot dialog-171
-vokctl "dialog 1201" "set-text 1201 10.77.1.255" "click 1199" "box 10000" "click 1200" "gone 1201 5000" \
-    || fail "broadcast address"
+vokctl "dialog 1201" "set-text 1201 10.77.1.255" "click 1199" "box 10000" || fail "broadcast address"
 has "box [错误提示] IP地址为本局域网广播地址,请重新输入!"
+# A free address passes the ARP probe (the helper library taken by name) and is sent; after
+# the 9 s wait the list closes and the settings dialog shows the new address.
+vokctl "dialog 1201" "set-text 1201 10.77.1.77" "click 1199" "box 20000" || fail "manual address"
+has "box [系统提示] IP参数修改完毕! 请等待8-10秒..."
+vokctl "gone 910 20000" "dialog 214 5000" "get-text 900" || fail "back in 1008 after the manual address"
+has "text 900 10.77.1.77"
+grep -q '^moved 10.77.1.50 -> 10.77.1.77 (device moved)' "$netns_out/voksim.log" || fail "near converter did not move"
+vokctl "dialog 214" "click 909" "dialog 910 30000" "sleep 500" "list 910" || fail "dialog 168 again"
+has "list 910 [0]  0-10.77.1.77<10.77.1.1>   -10001- 9600 <00204A-123450>"
 
 # OK on the far converter: it is offered a move into the host's subnet; yes.
 vokctl "dialog 910" "list-select 910 1" "click 911" "box 10000" "box 10000" || fail "move question"

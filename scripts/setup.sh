@@ -10,9 +10,10 @@ PACKAGES=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   # Wine tests and the demo: wine64 (no 32-bit Wine), an X server, screenshots (import)
   wine64 xvfb x11-utils imagemagick
-  # Wine's own fonts (the dialog fonts) and the Chinese font linked to them; installs run
-  # without recommends, so the X libraries Wine's display driver loads are named here
-  fonts-wine fonts-wqy-microhei
+  # Wine's own fonts (the dialog fonts) and the Chinese fonts linked to them (Zen Hei draws
+  # the degree-Celsius sign that Micro Hei leaves blank); installs run without recommends,
+  # so the X libraries Wine's display driver loads are named here
+  fonts-wine fonts-wqy-microhei fonts-wqy-zenhei
   libxrender1 libxrandr2 libxcursor1 libxi6 libxinerama1 libxcomposite1 libxfixes3 libxxf86vm1
   # test scripts: pty and TCP peers, python test drivers, pgrep, flock/setsid
   socat python3 procps util-linux iproute2

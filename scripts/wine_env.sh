@@ -80,11 +80,16 @@ vok_wine_stop_display() {
 }
 
 # Bump when the prefix set-up below changes: older cached prefixes are then completed.
-_VOK_PREFIX_STAMP="vok-prefix-2"
+_VOK_PREFIX_STAMP="vok-prefix-3"
 
 _vok_make_prefix() {
     local lock="$WINEPREFIX.lock" font=/usr/share/fonts/truetype/wqy/wqy-microhei.ttc
+    local zen=/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc
     local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+    # Zen Hei first: Micro Hei maps U+2103 to an empty glyph, so readings lost their degree
+    # sign; Micro Hei stays linked behind it for anything Zen Hei lacks.
+    local links="wqy-microhei.ttc,WenQuanYi Micro Hei"
+    [ -f "$zen" ] && links="wqy-zenhei.ttc,WenQuanYi Zen Hei\0$links"
     [ -f "$WINEPREFIX/.$_VOK_PREFIX_STAMP" ] && return 0
     (
         flock -w 300 9 || { echo "wine_env: prefix lock timed out" >&2; exit 1; }
@@ -94,7 +99,7 @@ _vok_make_prefix() {
         local name
         for name in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2" "System"; do
             timeout 60 "$VOK_WINE" reg add "$key" /v "$name" /t REG_MULTI_SZ \
-                /d "wqy-microhei.ttc,WenQuanYi Micro Hei" /f >/dev/null 2>&1 ||
+                /d "$links" /f >/dev/null 2>&1 ||
                 { echo "wine_env: FontLink entry failed" >&2; exit 1; }
         done
         timeout 60 "$VOK_WINESERVER" -w
@@ -103,6 +108,11 @@ _vok_make_prefix() {
             ln -sf "$font" "$WINEPREFIX/drive_c/windows/Fonts/wqy-microhei.ttc"
         else
             echo "wine_env: $font missing (install fonts-wqy-microhei); Chinese shows as boxes" >&2
+        fi
+        if [ -f "$zen" ]; then
+            ln -sf "$zen" "$WINEPREFIX/drive_c/windows/Fonts/wqy-zenhei.ttc"
+        else
+            echo "wine_env: $zen missing (install fonts-wqy-zenhei); the degree sign shows blank" >&2
         fi
         touch "$WINEPREFIX/.$_VOK_PREFIX_STAMP"
     ) 9>"$lock"

@@ -47,8 +47,11 @@ check "bad usage is refused" bash -c "bash '$run' --com 1=/nonexistent -- '$exe'
 
 prefix="${WINEPREFIX:-${VOK_BUILD_ROOT:-$(dirname "${VOK_BUILD_DIR:-$src/build/native}")}/wineprefix}"
 check "font linked into the prefix" test -e "$prefix/drive_c/windows/Fonts/wqy-microhei.ttc"
+check "degree-sign font linked into the prefix" test -e "$prefix/drive_c/windows/Fonts/wqy-zenhei.ttc"
+# Zen Hei must come first: Micro Hei's U+2103 is an empty glyph, and the first linked font
+# that maps a character draws it.
 for name in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2" "System"; do
-    check "FontLink entry for $name" grep -q "^\"$name\"=str(7):\"wqy-microhei.ttc,WenQuanYi Micro Hei" "$prefix/system.reg"
+    check "FontLink entry for $name" grep -qF "\"$name\"=str(7):\"wqy-zenhei.ttc,WenQuanYi Zen Hei\\0wqy-microhei.ttc,WenQuanYi Micro Hei\\0\"" "$prefix/system.reg"
 done
 echo "wine fixture: $failed failed"
 [ "$failed" = 0 ]

@@ -28,9 +28,9 @@ float temp_w13(uint8_t lsb, uint8_t msb)
 
 float temp_sm16(uint8_t lo, uint8_t hi)
 {
-    int magnitude = (hi & 7) * 256 + lo;
-    // The sign goes on the integer so that a zero magnitude never prints as -0.000.
-    return (float)(((hi & 0x08) ? -magnitude : magnitude) * 0.0625);
+    // A set sign bit with a zero magnitude stays -0.0: the unit read just below zero.
+    float v = (float)(((hi & 7) * 256 + lo) * 0.0625);
+    return (hi & 0x08) ? -v : v;
 }
 
 float humidity_h(uint8_t b)

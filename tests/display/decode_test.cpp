@@ -183,12 +183,17 @@ TEST(Decode, NumberFormatsAtTheirEdges)
     EXPECT_FLOAT_EQ(-0.03125f, temp_w13(0xF8, 0xFF));
     EXPECT_FLOAT_EQ(-128.0f, temp_w13(0x00, 0x80));
     EXPECT_FLOAT_EQ(-127.9375f, temp_sm16(0xFF, 0x0F));
-    // A negative zero magnitude is zero, not "-0.000".
+    // The sign bit over a zero magnitude keeps its sign (a unit just below zero), in every
+    // sign-and-magnitude decoder.
     Module m = make_module(4103);
     const uint8_t rec[4] = {0x00, 0x00, 0x00, 0x08};
     Reading r;
     decode_sensor_record(rec, 0x89, 0, 0, &m, &r);
-    EXPECT_STREQ("00->(+0.000℃-00.0%RH)", r.text);
+    EXPECT_STREQ("00->(-0.000℃-00.0%RH)", r.text);
+    Module itu = make_module(4560);
+    const uint8_t point[4] = {0x00, 0x00, 0x68, 0x00};  // point 3, sign bit, zero magnitude
+    decode_itu_record(point, 3, 1, 0, &itu, &r);
+    EXPECT_STREQ("01->CH3---0.000℃", r.text);
     int high, low;
     calibration_offsets(0x08, &high, &low);
     EXPECT_EQ(0, high);

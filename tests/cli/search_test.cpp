@@ -6,6 +6,7 @@
 
 #include "app/settings.h"
 #include "app/state.h"
+#include "platform/console.h"
 #include "tests/cli/cli_fixture.h"
 
 namespace {
@@ -115,6 +116,32 @@ TEST_F(CliSearch, FastScanAsksAgainWhenAReplyComesAfterItsWindow)
         EXPECT_EQ(json_addresses(fast.out).size(), bus.modules.size());
         EXPECT_LT(json_number(fast.out, "scan_s"), 5.0);
     }
+}
+
+// On a terminal a progress line counts down; Ctrl-C stops the scan where it is and the
+// modules found so far are still read and listed.
+TEST_F(CliSearch, ProgressLineOnATerminalAndCtrlCStopsTheScan)
+{
+    fake::set_terminal(CONSOLE_STDERR, true);
+    CliRun r = run({"search", "--port", "COM1", "--fast"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_NE(r.err.find("\rsearch: address 00, 0 found, "), std::string::npos);
+    EXPECT_NE(r.err.find("\rsearch: address FF, " + std::to_string(bus.modules.size()) + " found, 0 s left"),
+              std::string::npos);
+    EXPECT_EQ(r.err.find("stopped"), std::string::npos);
+
+    fake::set_terminal(CONSOLE_STDERR, false);
+    fake::interrupt_at_us(fake::now_us() + 1000000);  // about a second into the scan
+    r = run({"search", "--port", "COM1", "--json"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    const double addresses = json_number(r.out, "addresses");
+    EXPECT_GT(addresses, 1);
+    EXPECT_LT(addresses, 20);
+    const auto found = json_addresses(r.out);
+    ASSERT_FALSE(found.empty());
+    EXPECT_LT(std::stoi(found.back(), nullptr, 16), addresses);
+    EXPECT_NE(r.out.find("\"name\": \"VOK4201\""), std::string::npos);  // parameters were read
+    EXPECT_NE(r.err.find(", stopped by Ctrl-C\n"), std::string::npos) << r.err;
 }
 
 TEST_F(CliSearch, EmptyBusEndsWithOneErrorLineAndExitOne)

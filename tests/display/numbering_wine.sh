@@ -13,11 +13,7 @@ wine_session_start "$build/tests/display/wine-numbering" numbering
 start_voksim "$bus" --no-stdin --pty "$out/ttyVOK" --echo --control 127.0.0.1:0 --restart-scale 0.2
 control_port=$(sed -n 's/^control .*:\([0-9]*\)$/\1/p' "$out/voksim.log" | head -n1)
 
-# vokcfg.cfg: COM1, 9600 baud, converter type 0 (RS-232), converter address fields unused.
-python3 - <<'PY'
-import struct
-open("vokcfg.cfg", "wb").write(struct.pack("<BBBB4sHBBhH", 1, 2, 0, 0, bytes([127, 0, 0, 1]), 10001, 2, 0, 50, 0))
-PY
+write_cfg 0 10001
 
 bash "$src/scripts/wine_run.sh" --com "1=$out/ttyVOK" --timeout 280 -- "$vokmon" >"$out/vokmon.log" 2>&1 &
 pids+=($!)

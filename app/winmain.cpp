@@ -8,6 +8,10 @@
 #include "display/data_display.h"
 #include "display/numbering.h"
 #include "maintenance/module_params.h"
+#include "maintenance/digital_io.h"
+#include "maintenance/io_test.h"
+#include "maintenance/reset.h"
+#include "maintenance/terminal.h"
 #include "platform/clock.h"
 #include "platform/win32/ui_win32.h"
 #include "resources/resource_ids.h"
@@ -65,6 +69,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
 {
     clock_init();
     main_window_features.module_params = &module_params_handlers;
+    main_window_features.reset_module = reset_module;
+    main_window_features.reset_countdown = &reset_countdown_handlers;
+    main_window_features.terminal = &terminal_handlers;
+    main_window_features.digital_io = &digital_io_handlers;
+    main_window_features.io_test = &io_test_handlers;
     main_window.instance = instance;
     main_window_features.data_display = &data_display_handlers;
     numbering_install();

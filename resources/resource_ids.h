@@ -199,4 +199,37 @@
 #define IDB_MP_LAMP_FAULT 3012
 #define IDB_MP_KIND 3013
 
+// Reset countdown dialog (113).
+#define IDC_RESET_SECONDS 1075
+#define TIMER_RESET_COUNTDOWN 1
+
+// Terminal dialog (1010).
+#define IDC_TERM_EXIT 220
+#define IDC_TERM_SEND 221
+#define IDC_TERM_COMMAND 222
+#define IDC_TERM_ANSWER 223
+
+// Digital inputs and outputs dialog (117), model 4500.
+#define IDC_DIO_REFRESH 1090
+#define IDC_DIO_EXIT 1091
+#define IDC_DIO_OUT0 1092   // output boxes 0..7 = 1092..1099
+#define IDC_DIO_OUT7 1099
+#define IDC_DIO_OUT_BYTE 1101
+#define IDC_DIO_IN_BYTE 1103
+#define IDC_DIO_NORMAL 1210
+#define IDC_DIO_PATROL 1211
+#define IDC_DIO_LAMP0 1300  // input lamps 0..7 = 1300..1307
+#define IDC_DIO_LAMP7 1307
+#define IDB_LAMP 1320       // the lamp picture
+#define TIMER_DIO_PATROL 1
+
+// IO test dialog (147), model 4501.
+#define IDC_IOT_ON 142
+#define IDC_IOT_OFF 143
+#define IDC_IOT_SET 144
+#define IDC_IOT_EXIT 145
+#define IDC_IOT_LIST 146
+#define IDC_IOT_CH0 1024    // channel buttons CH0..CH7 = 1024..1031
+#define IDC_IOT_CH7 1031
+
 #endif

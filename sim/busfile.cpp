@@ -249,7 +249,7 @@ struct Reader {
         object(v, "faults");
         only(v, {"silent", "slow_ms", "short_by", "wrong_lead", "wrong_address", "split_pieces",
                  "split_gap_ms", "garbage", "all_ff", "busy_after_reset_ms", "duplicate_sort",
-                 "data_status", "refuse_writes"});
+                 "data_status", "refuse_writes", "stuck_outputs"});
         if (auto x = v.get("silent")) f.silent = boolean(*x, "silent");
         if (auto x = v.get("slow_ms")) f.slow_ms = (int)integer(*x, "slow_ms", 0, 600000);
         if (auto x = v.get("short_by")) f.short_by = (int)integer(*x, "short_by", 0, 4096);
@@ -264,6 +264,7 @@ struct Reader {
         if (auto x = v.get("duplicate_sort")) f.duplicate_sort = boolean(*x, "duplicate_sort");
         if (auto x = v.get("data_status")) f.data_status = (uint8_t)integer(*x, "data_status", 0, 255);
         if (auto x = v.get("refuse_writes")) f.refuse_writes = boolean(*x, "refuse_writes");
+        if (auto x = v.get("stuck_outputs")) f.stuck_outputs = (uint8_t)integer(*x, "stuck_outputs", 0, 255);
     }
 
     void alarm(const JValue &v, Alarm &a) const

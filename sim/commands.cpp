@@ -341,9 +341,8 @@ std::vector<uint8_t> module_reply(Module &m, const Request &rq)
     }
 
     if (lead == '/' && n == req_len(CMD_WRITE_DO)) {  // digital output byte
-        m.digital_out = f[3];
         Bytes r = ack(m);
-        r.push_back(f[3]);
+        r.push_back(write_output_byte(m, f[3]));
         return finish(r);
     }
 

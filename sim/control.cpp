@@ -26,7 +26,7 @@ const char *HELP =
     "  fault ADDR silent|wrong-lead|wrong-address|all-ff|dup-sort on|off\n"
     "  fault ADDR refuse-writes on|off\n"
     "  fault ADDR slow MS | short N | split PIECES GAP_MS | busy MS | status N\n"
-    "  fault ADDR garbage HEX... | fault ADDR clear\n"
+    "  fault ADDR garbage HEX... | stuck-out HEXMASK | fault ADDR clear\n"
     "  fault-status ADDR CODE ERRORS WARNINGS\n"
     "  power ADDR                            power-cycle the module\n"
     "  echo on|off    log on|off    tcp-close-after N (-1: off)    quit";
@@ -208,6 +208,10 @@ std::string World::control(const std::string &line, int64_t t_us)
                 f.busy_after_reset_ms = (int)n;
             else
                 f.data_status = (uint8_t)n;
+        } else if (what == "stuck-out") {
+            if (!a.num(n, 16) || n < 0 || n > 255)
+                return "error: fault ADDR stuck-out HEXMASK";
+            f.stuck_outputs = (uint8_t)n;
         } else if (what == "split") {
             if (!a.num(n) || !a.num(g) || n < 0 || g < 0)
                 return "error: fault ADDR split PIECES GAP_MS";

@@ -91,6 +91,7 @@ struct Faults {
     bool duplicate_sort = false;     // *AAc reports the first unit's sort number for every unit
     uint8_t data_status = 0;         // status byte of data replies (1, 2: the module's warnings)
     bool refuse_writes = false;      // answers %AA... and $AAW / $AAN with '?', changing nothing
+    uint8_t stuck_outputs = 0;       // output bits a /AAv write cannot change (its echo shows them)
 };
 
 // One module on the bus.

@@ -23,6 +23,9 @@ bool refuses_write(const Module &m, const Request &rq);
 // Starts a restart now: silent for `duration_us` (-1: the reset time by unit count, 5-30 s,
 // times `scale`), pending writes applied.
 void module_restart(Module &m, int64_t t_us, double scale, int64_t duration_us);
+// A write of the output byte (/AAv): sets what the output stage lets through and returns
+// the byte the outputs hold afterwards.
+uint8_t write_output_byte(Module &m, uint8_t v);
 
 }  // namespace sim
 

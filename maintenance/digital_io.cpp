@@ -1,0 +1,157 @@
+// Digital IO of model 4500: #AA0 reads the input byte, /AAv writes the output byte.
+#include "maintenance/digital_io.h"
+
+#include <stdio.h>
+
+#include "app/state.h"
+#include "link/exchange.h"
+#include "link/serial_port.h"
+#include "protocol/protocol.h"
+#include "resources/resource_ids.h"
+
+DigitalIo digital_io;
+
+namespace {
+enum { IO_REPLY_LEN = 5, PATROL_MS = 1000, BITS = 8 };
+const char *const NoAnswer = "模块未应答，请重试一次!";
+
+Module &current_module(void)
+{
+    int cur = module_table.current;
+    if (cur < 0 || cur >= MODULE_MAX) cur = 0;
+    return module_table.module[cur];
+}
+
+// The input byte is kept in itu_count[0] and the output byte in itu_count[1].
+uint8_t &input_byte(void) { return current_module().itu_count[0]; }
+uint8_t &output_byte(void) { return current_module().itu_count[1]; }
+
+// One 5-byte request lead+AA+c+CR; returns the byte at reply position 3, or -1 when the
+// exchange failed or the reply is not `lead` with the module's address.
+int exchange(char lead, char c, char reply_lead)
+{
+    const Module &m = current_module();
+    uint8_t frame[REQUEST_MAX];
+    const int len = build_request(lead, m.address, &c, 1, frame, sizeof frame);
+    port_discard();
+    const int got = bus_exchange(link_state.echo_len + IO_REPLY_LEN, len, frame);
+    if (got <= 0) return -1;
+    char digits[2];
+    format_address(m.address, digits);
+    if (check_reply(RxBuffer, got, link_state.echo_len, static_cast<uint8_t>(reply_lead), digits, 4) != REPLY_OK)
+        return -1;
+    return reply_byte(RxBuffer, got, link_state.echo_len, 3);
+}
+
+int read_inputs(void)
+{
+    const int v = exchange('#', '0', LEAD_DATA);
+    if (v >= 0) input_byte() = static_cast<uint8_t>(v);
+    return v < 0 ? -1 : 0;
+}
+
+// Writes v; the stored output byte follows only when the module echoes v back. -1 when
+// the exchange failed.
+int write_outputs(uint8_t v)
+{
+    const int echoed = exchange('/', static_cast<char>(v), LEAD_ACK);
+    if (echoed < 0) return -1;
+    if (echoed == v) output_byte() = v;
+    return 0;
+}
+
+void stop_patrol(UiWindow dlg)
+{
+    ui_kill_timer(dlg, TIMER_DIO_PATROL);
+    digital_io.patrol = 0;
+}
+
+void start_patrol(UiWindow dlg)
+{
+    ui_set_timer(dlg, TIMER_DIO_PATROL, PATROL_MS);
+    digital_io.patrol = 1;
+}
+
+void normal_refresh(UiWindow dlg)
+{
+    if (current_module().model != 4500) return;
+    if (write_outputs(digital_io_output_byte(dlg)) != 0 || read_inputs() != 0) {
+        ui_message_box(dlg, NoAnswer, "系统提示", UI_MB_OK | UI_ICON_WARNING);
+        port_discard();
+        return;
+    }
+    digital_io_show(dlg);
+}
+
+void patrol_step(UiWindow dlg)
+{
+    if (read_inputs() != 0 || write_outputs(input_byte()) != 0) {
+        port_discard();
+        return;
+    }
+    digital_io_show(dlg);
+}
+}  // namespace
+
+const UiDialogHandlers digital_io_handlers = {digital_io_on_init, digital_io_on_command, digital_io_on_timer,
+                                              digital_io_on_close};
+
+uint8_t digital_io_output_byte(UiWindow dlg)
+{
+    uint8_t v = 0xFF;
+    for (int i = 0; i < BITS; ++i)
+        if (ui_is_checked(dlg, IDC_DIO_OUT0 + i)) v &= BitMask[BITS + i];
+    return v;
+}
+
+void digital_io_show(UiWindow dlg)
+{
+    char text[8];
+    snprintf(text, sizeof text, "%02X", input_byte());
+    ui_set_text(dlg, IDC_DIO_IN_BYTE, text);
+    snprintf(text, sizeof text, "%02X", output_byte());
+    ui_set_text(dlg, IDC_DIO_OUT_BYTE, text);
+    for (int i = 0; i < BITS; ++i) {
+        ui_show(dlg, IDC_DIO_LAMP0 + i, (input_byte() & BitMask[i]) == 0);
+        ui_check(dlg, IDC_DIO_OUT0 + i, (output_byte() & BitMask[i]) == 0);
+    }
+}
+
+void digital_io_on_init(UiWindow dlg)
+{
+    digital_io.patrol = 0;
+    digital_io_show(dlg);
+    ui_check(dlg, IDC_DIO_NORMAL, 1);
+    ui_check(dlg, IDC_DIO_PATROL, 0);
+    ui_focus(dlg, IDC_DIO_REFRESH);
+}
+
+void digital_io_on_command(UiWindow dlg, int id, int notify)
+{
+    if (notify != UI_CLICKED) return;
+    if (id == IDC_DIO_PATROL) {
+        start_patrol(dlg);
+        return;
+    }
+    stop_patrol(dlg);
+    if (id == IDC_DIO_REFRESH) {
+        if (ui_is_checked(dlg, IDC_DIO_PATROL)) start_patrol(dlg);
+        else normal_refresh(dlg);
+    } else if (id == IDC_DIO_EXIT) {
+        ui_end_dialog(dlg, 0);
+    }
+}
+
+void digital_io_on_timer(UiWindow dlg, int timer_id)
+{
+    if (timer_id != TIMER_DIO_PATROL || digital_io.patrol != 1) return;
+    ui_kill_timer(dlg, TIMER_DIO_PATROL);
+    patrol_step(dlg);
+    ui_set_timer(dlg, TIMER_DIO_PATROL, PATROL_MS);
+}
+
+void digital_io_on_close(UiWindow dlg)
+{
+    stop_patrol(dlg);
+    ui_end_dialog(dlg, 0);
+}

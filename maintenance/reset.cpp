@@ -1,0 +1,92 @@
+// Module reset: the &AA9 request and the countdown while the module counts its ITUs again.
+#include "maintenance/reset.h"
+
+#include <math.h>
+#include <stdio.h>
+
+#include "link/exchange.h"
+#include "link/serial_port.h"
+#include "protocol/protocol.h"
+#include "resources/resource_ids.h"
+
+ResetCountdown reset_countdown;
+
+namespace {
+enum { RESET_REPLY_LEN = 4, COUNTDOWN_TICK_MS = 1000 };
+
+const Module &current_module(void)
+{
+    int cur = module_table.current;
+    if (cur < 0 || cur >= MODULE_MAX) cur = 0;
+    return module_table.module[cur];
+}
+
+void show_seconds(UiWindow dlg)
+{
+    char text[16];
+    snprintf(text, sizeof text, "%02d", reset_countdown.seconds);
+    ui_set_text(dlg, IDC_RESET_SECONDS, text);
+}
+
+void finish(UiWindow dlg)
+{
+    ui_kill_timer(dlg, TIMER_RESET_COUNTDOWN);
+    ui_end_dialog(dlg, 1);
+}
+}  // namespace
+
+const UiDialogHandlers reset_countdown_handlers = {reset_countdown_on_init, nullptr, reset_countdown_on_timer,
+                                                   reset_countdown_on_close};
+
+int reset_module(void)
+{
+    const Module &m = current_module();
+    port_discard();
+    const char command = '9';
+    uint8_t frame[REQUEST_MAX];
+    const int len = build_request('&', m.address, &command, 1, frame, sizeof frame);
+    // An echoing converter returns the request first; the reply follows it.
+    const int got = bus_exchange(link_state.echo_len + RESET_REPLY_LEN, len, frame);
+    char digits[2];
+    format_address(m.address, digits);
+    const int ok = got > 0 && check_reply(RxBuffer, got, link_state.echo_len, LEAD_DATA, digits, RESET_REPLY_LEN) == REPLY_OK;
+    port_discard();
+    return ok ? 0 : -1;
+}
+
+int reset_wait_seconds(int type_code, int model, int itu_total)
+{
+    if (type_code == 0x80 || type_code == 0x83 || type_code == 0x86) {
+        if (model == 4500) return 6;
+        // Each ITU takes about 30 / 512 s to be counted again; the product is kept in single
+        // precision, so that the rounding matches the module's own figure.
+        const float counting = static_cast<float>(itu_total * 30) * 0.001953125f;
+        const int base = (model == 4562 || model == 4563) ? 9 : 6;
+        return static_cast<int>(ceilf(counting)) + base;
+    }
+    if (type_code == 0x82) return 8;
+    return 6;
+}
+
+void reset_countdown_on_init(UiWindow dlg)
+{
+    const Module &m = current_module();
+    reset_countdown.seconds = reset_wait_seconds(m.type_code, m.model, m.itu_total);
+    show_seconds(dlg);
+    ui_beep(UI_BEEP_DEFAULT);
+    ui_set_timer(dlg, TIMER_RESET_COUNTDOWN, COUNTDOWN_TICK_MS);
+}
+
+void reset_countdown_on_timer(UiWindow dlg, int timer_id)
+{
+    if (timer_id != TIMER_RESET_COUNTDOWN) return;
+    reset_countdown.seconds--;
+    if (reset_countdown.seconds > 0) {
+        ui_beep(UI_BEEP_DEFAULT);
+        show_seconds(dlg);
+        return;
+    }
+    finish(dlg);
+}
+
+void reset_countdown_on_close(UiWindow dlg) { finish(dlg); }

@@ -1,0 +1,40 @@
+// Terminal dialog (1010): a raw request typed by the technician, sent with its CR, and the
+// reply shown decoded by the request's lead and command characters.
+#ifndef VOK_MAINTENANCE_TERMINAL_H
+#define VOK_MAINTENANCE_TERMINAL_H
+
+#include <stdint.h>
+
+#include "platform/ui.h"
+
+enum {
+    TERMINAL_BUFFER = 50,       // command and response buffers
+    TERMINAL_COMMAND_MAX = 19,  // characters of the command edit that are sent
+};
+
+typedef struct Terminal {
+    int reset_redirect;              // 1 after a reset request was typed (the menu's reset runs)
+    char command[TERMINAL_BUFFER];   // the request as sent, CR in place
+    char response[TERMINAL_BUFFER];  // the answer text as built from the reply bytes
+} Terminal;
+
+extern Terminal terminal;
+extern const UiDialogHandlers terminal_handlers;
+
+// Frame length of a typed request (its CR is put at the last position) by lead and the
+// model of the addressed module (0 when it is not in the module table).
+int terminal_frame_length(char lead, int model);
+// Characters of the reply shown for a request, by its lead and its fourth character.
+int terminal_display_length(char lead, char fourth);
+// Builds the answer text for `command` from the reply at rx[o...] (rx holds at least o + 30
+// bytes). `current_4500`: the selected module is model 4500. Returns the text length; the
+// text stops at a zero byte of the reply, as a C string built from it would.
+int terminal_answer(const uint8_t *rx, int o, const char *command, int current_4500, char *out, int cap);
+
+// Dialog opened: both edits show 50 spaces, buffers zeroed, focus on the command edit.
+void terminal_on_init(UiWindow dlg);
+// Send button: sends the command (or hands a reset request to the main window) and shows
+// the reply.
+void terminal_on_send(UiWindow dlg);
+
+#endif

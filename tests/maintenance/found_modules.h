@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/state.h"
 #include "display/search.h"
 #include "sim/sim.h"
 

@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# The maintenance dialogs of vokmon.exe under Wine against voksim's network converter
+# (demo bus), driven by vokctl.exe: the terminal (one request, one address with no module),
+# the digital IO dialog of the 4500 (one output write, lamps of the inputs), the IO test of
+# the 4501 (one output switched) and the reset with its countdown and the search after it.
+# Every write is checked byte for byte in voksim's traffic log; screenshots are kept in
+# $VOK_BUILD_DIR/tests/maintenance/wine/ (look at them: Chinese texts, lamps).
+set -u
+src="${VOK_SOURCE_DIR:?}"
+build="${VOK_BUILD_DIR:?}"
+win="${VOK_WIN64_DIR:-}"
+vokmon="$win/app/vokmon.exe"
+ctl="$win/tests/ui/vokctl.exe"
+voksim="$build/sim/voksim"
+bus="$src/sim/buses/demo.json"
+for f in "$vokmon" "$ctl" "$voksim" "$bus"; do
+    [ -e "$f" ] || { echo "missing $f (build the win64 tree and voksim first)"; exit 1; }
+done
+
+out="$build/tests/maintenance/wine"
+rm -rf "$out"
+mkdir -p "$out"
+cd "$out" || exit 1
+export VOK_BUILD_ROOT="$(dirname "$build")"
+export WINEPREFIX="$VOK_BUILD_ROOT/wineprefix-vokmon-maintenance"
+
+pids=()
+xvfb_pid=""
+cleanup() {
+    for p in "${pids[@]}"; do
+        for c in $(pgrep -P "$p" 2>/dev/null); do kill "$c" 2>/dev/null; done
+        kill "$p" 2>/dev/null
+    done
+    for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$out/display" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 1 100); do [ -s "$out/display" ] && break; sleep 0.1; done
+[ -s "$out/display" ] || { echo "Xvfb did not start"; exit 1; }
+export DISPLAY=":$(head -n1 "$out/display" | tr -dc 0-9)"
+# shellcheck source=../../scripts/wine_env.sh
+source "$src/scripts/wine_env.sh" || exit 1
+"$VOK_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+# Grid index of the first module of a model in the bus file (the search lists them by address).
+index_of() {
+    python3 - "$bus" "$1" <<'PY'
+import json, sys
+mods = json.load(open(sys.argv[1]))["modules"]
+addrs = sorted(int(str(m["address"]), 0) for m in mods)
+want = [int(str(m["address"]), 0) for m in mods if m.get("model") == int(sys.argv[2])][0]
+print(addrs.index(want))
+PY
+}
+i4500=$(index_of 4500)
+i4501=$(index_of 4501)
+i4201=$(index_of 4201)
+
+"$voksim" "$bus" --no-stdin --log --tcp 127.0.0.1:0 --control 127.0.0.1:0 --restart-scale 0.2 \
+    >"$out/voksim.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 1 100); do grep -q '^ready' "$out/voksim.log" && break; sleep 0.1; done
+grep -q '^ready' "$out/voksim.log" || { cat "$out/voksim.log"; fail "voksim did not start"; }
+port=$(sed -n 's/^listening .*:\([0-9]*\)$/\1/p' "$out/voksim.log" | head -n1)
+cport=$(sed -n 's/^control .*:\([0-9]*\)$/\1/p' "$out/voksim.log" | head -n1)
+[ -n "$port" ] && [ -n "$cport" ] || fail "no ports in voksim's output"
+
+# One control command to voksim; prints its answer line.
+control() {
+    python3 - "$cport" "$*" <<'PY'
+import socket, sys
+s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=5)
+s.sendall((sys.argv[2] + "\n").encode())
+print(s.makefile().readline().strip())
+PY
+}
+# Traffic lines of voksim's log that hold a request (as hex) since the mark.
+heard() { tail -n +"$mark" "$out/voksim.log" | grep -c -- "$1"; }
+set_mark() { mark=$(($(wc -l <"$out/voksim.log") + 1)); }
+
+python3 - "$port" <<'PY'
+import struct, sys
+open("vokcfg.cfg", "wb").write(struct.pack("<BBBB4sHBBhH", 1, 2, 4, 0, bytes([127, 0, 0, 1]), int(sys.argv[1]), 2, 0, 50, 0))
+PY
+
+bash "$src/scripts/wine_run.sh" --timeout 280 -- "$vokmon" >"$out/vokmon.log" 2>&1 &
+pids+=($!)
+
+vokctl() {
+    last=$(timeout 200 "$VOK_WINE" "$ctl" "$@" 2>/dev/null)
+    local rc=$?
+    last=$(printf '%s\n' "$last" | tr -d '\r')
+    printf '%s\n' "$last" | tee -a "$out/ctl.log"
+    return $rc
+}
+shot() { import -window root "$out/$1.png" || fail "screenshot $1"; }
+has() { printf '%s\n' "$last" | grep -qxF -- "$1"; }
+cell() { echo "$((20 + 82 * ($1 % 8) + 16)) $((20 + 82 * ($1 / 8) + 16))"; }
+
+vokctl "wait-main 60000" "no-box 1500" || fail "vokmon did not come up cleanly"
+vokctl "wait-main" "command 100" "dialog 214 10000" "click 214" "box 20000" || fail "link"
+vokctl "wait-main" "dialog 300 20000" "click 300" "gone 300 150000" "sleep 500" || fail "search"
+
+# Terminal: a name request, then an address where no module answers.
+vokctl "wait-main" "command 106" "dialog 222 10000" "set-text 222 \$01M" "click 221" "sleep 1500" \
+    "get-text 223" || fail "terminal"
+has 'text 223 !01VOK4201' || fail "terminal answer"
+vokctl "wait-main" "dialog 222" "set-text 222 \$77M" "click 221" "sleep 6000" "get-text 223" || fail "terminal 2"
+has 'text 223 No response!' || fail "terminal silence"
+vokctl "wait-main" "dialog 222" "set-text 222 \$01M" "click 221" "sleep 1500" || fail "terminal 3"
+shot terminal-1010
+vokctl "wait-main" "dialog 222" "click 220" "gone 222 5000" || fail "terminal exit"
+
+# Digital IO of the 4500: inputs F0 (lamps 0-3 lit), boxes 0 checked -> the write /04 FE.
+control "digital-in 04 0xF0" | grep -q '^ok' || fail "control digital-in"
+vokctl "wait-main" "click-xy $(cell "$i4500")" "sleep 300" "command 109" "dialog 1090 10000" || fail "dialog 117"
+set_mark
+vokctl "wait-main" "dialog 1090" "check 1092 1092 1099" "click 1090" "sleep 1500" "get-text 1101" "get-text 1103" \
+    || fail "digital IO refresh"
+has 'text 1101 FE' || fail "output byte"
+has 'text 1103 F0' || fail "input byte"
+[ "$(heard '2F 30 34 FE 0D')" -ge 1 ] || fail "write /04 FE not heard"
+[ "$(heard '23 30 34 30 0D')" -ge 1 ] || fail "read #040 not heard"
+shot digital-io-117
+vokctl "wait-main" "dialog 1090" "click 1091" "gone 1090 5000" || fail "digital IO exit"
+
+# IO test of the 4501: switch the first ITU of CH0 off -> @050001, then its output state reads 1.
+vokctl "wait-main" "click-xy $(cell "$i4501")" "sleep 300" "command 109" "dialog 146 10000" "sleep 1000" \
+    "list 146" || fail "dialog 147"
+printf '%s\n' "$last" | grep -q '^list 146 \[0\] 00(.*)->42 .*--1/0$' || fail "IO test line"
+set_mark
+vokctl "wait-main" "dialog 146" "check 143 142 143" "click 144" "sleep 2000" "list 146" || fail "IO test set"
+printf '%s\n' "$last" | grep -q '^list 146 \[0\] .*--1/1$' || fail "output not switched"
+[ "$(heard '40 30 35 30 30 30 31 0D')" -ge 1 ] || fail "switch @050001 not heard"
+shot io-test-147
+vokctl "wait-main" "dialog 146" "click 145" "gone 146 5000" || fail "IO test exit"
+
+# Reset of the 4201 and its countdown; the search follows.
+vokctl "wait-main" "click-xy $(cell "$i4201")" "sleep 300" "command 107" "dialog 1075 10000" "get-text 1075" \
+    || fail "reset"
+printf '%s\n' "$last" | grep -q '^text 1075 [0-9][0-9]$' || fail "countdown field"
+shot reset-113
+vokctl "wait-main" "gone 1075 60000" "dialog 300 10000" || fail "no search after the countdown"
+vokctl "wait-main" "dialog 300" "click 300" "gone 300 150000" "sleep 500" || fail "search after reset"
+shot main-after-reset
+grep -q '26 30 31 39 0D' "$out/voksim.log" || fail "reset &019 not heard"
+
+vokctl "wait-main" "command 108" "wait-exit 20000" || fail "exit"
+echo "PASS (screenshots in $out)"

@@ -27,7 +27,7 @@ const char Overview[] =
     "  discover           find network converters on this host's networks\n"
     "\n"
     "Module addresses are hex as vokmon shows them: 01, 7F (also 7FH, 0x7F).\n"
-    "vokcli COMMAND --help shows a command's options.\n"
+    "vokcli COMMAND --help shows a command's options; vokcli --version the version.\n"
     "\n"
     "Exit codes: 0 done; 1 no reply (no module found, module silent); 2 bad command line or\n"
     "settings file; 3 port or converter cannot be opened; 4 unexpected reply; 5 file error.\n"

@@ -110,6 +110,6 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION_SUMMARY "driver library for RS-485 measurem
 set(CPACK_PACKAGE_DESCRIPTION "libvok3900d gives application programs the module protocol as
 thirteen plain C calls over a serial port: configuration, temperatures, IDs,
 sort numbers, digital outputs and fault status. The package carries the header,
-pkg-config and CMake package files, and voksim, a simulated bus to try
-programs on.")
+pkg-config and CMake package files, vokcli, the module bus from a terminal,
+and voksim, a simulated bus to try programs on.")
 include(CPack)

@@ -32,14 +32,16 @@ arch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || echo x86_64-linux-g
 libdir="$root/usr/lib/$arch"
 for f in usr/include/vok3900d.h "usr/lib/$arch/libvok3900d.so" "usr/lib/$arch/libvok3900d.so.${version%%.*}" \
          "usr/lib/$arch/pkgconfig/vok3900d.pc" "usr/lib/$arch/cmake/vok3900d/vok3900d-config.cmake" \
-         usr/bin/voksim usr/share/vok3900d/buses/demo.json usr/share/man/man1/voksim.1.gz \
+         usr/bin/voksim usr/bin/vokcli usr/share/vok3900d/buses/demo.json usr/share/man/man1/voksim.1.gz \
          usr/share/doc/libvok3900d/copyright; do
     [ -e "$root/$f" ] || fail "package lacks /$f"
 done
 soname=$(objdump -p "$libdir/libvok3900d.so" | awk '/SONAME/ {print $2}')
 [ "$soname" = "libvok3900d.so.${version%%.*}" ] || fail "soname $soname"
 [ "$(nm -D --defined-only "$libdir/libvok3900d.so" | grep -c ' T ')" = 13 ] || fail "not 13 exports"
-"$root/usr/bin/voksim" --version | grep -qx "voksim $version" || fail "voksim --version"
+for prog in voksim vokcli; do
+    "$root/usr/bin/$prog" --version | grep -qx "$prog $version" || fail "$prog --version"
+done
 man -l "$root/usr/share/man/man1/voksim.1.gz" 2>/dev/null | grep -q -- '--pty' || \
     zcat "$root/usr/share/man/man1/voksim.1.gz" | grep -q 'pty' || fail "man page"
 

@@ -37,7 +37,7 @@ def names(path):
 
 allowed = ["README.txt", "*.exe", "vok3900d.dll", "vok3900d.h", "vok3900d.def", "lib/vok3900d.dll.a",
            "buses/*.json"]
-rows = [(sys.argv[1], {"README.txt", "vokmon.exe", "voksim.exe", "vok3900d.dll", "vok3900d.h",
+rows = [(sys.argv[1], {"README.txt", "vokmon.exe", "voksim.exe", "vokcli.exe", "vok3900d.dll", "vok3900d.h",
                        "vok3900d.def", "lib/vok3900d.dll.a", "buses/demo.json"}),
         (sys.argv[2], {"vok3900d.dll", "vok3900d.h", "vok3900d.def", "lib/vok3900d.dll.a"})]
 for path, must in rows:

@@ -10,6 +10,8 @@
 #include "maintenance/module_params.h"
 #include "maintenance/digital_io.h"
 #include "maintenance/io_test.h"
+#include "maintenance/itu_output.h"
+#include "maintenance/itu_setup.h"
 #include "maintenance/reset.h"
 #include "maintenance/terminal.h"
 #include "platform/clock.h"
@@ -74,6 +76,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
     main_window_features.terminal = &terminal_handlers;
     main_window_features.digital_io = &digital_io_handlers;
     main_window_features.io_test = &io_test_handlers;
+    data_display_hooks.itu_settings = &itu_setup_handlers;
+    data_display_hooks.itu_output = &itu_output_handlers;
     main_window.instance = instance;
     main_window_features.data_display = &data_display_handlers;
     numbering_install();

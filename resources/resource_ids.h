@@ -232,4 +232,20 @@
 #define IDC_IOT_CH0 1024    // channel buttons CH0..CH7 = 1024..1031
 #define IDC_IOT_CH7 1031
 
+// ITU output dialog (158).
+#define IDC_ITUO_SET 1420
+#define IDC_ITUO_EXIT 1421
+#define IDC_ITUO_VALUE 1422
+#define IDC_ITUO_BIT0 1423  // output boxes 0..7 = 1423..1430
+#define IDC_ITUO_BIT7 1430
+
+// ITU settings dialog (165).
+#define IDC_ITUS_OK 600
+#define IDC_ITUS_EXIT 601
+#define IDC_ITUS_CHANNEL 602
+#define IDC_ITUS_OLD 603
+#define IDC_ITUS_NEW 604
+#define IDC_ITUS_OFFSET 605
+#define IDC_ITUS_SCROLL 606
+
 #endif

@@ -404,8 +404,8 @@ std::vector<uint8_t> module_reply(Module &m, const Request &rq)
         const int c = channel_of_digit(f[3]);
         if (c < 0 || c > 7)
             return bad;
-        Unit *u = itu_by_number(m, c, dec_pair_value(f + 4));
-        if (u == nullptr || !u->itu)
+        Unit *u = itu_at_address(m, c, dec_pair_value(f + 4));
+        if (u == nullptr)
             return bad;
         if (f[6] == '1') {
             u->pending_sort = dec_pair_value(f + 7);

@@ -26,6 +26,9 @@ void module_restart(Module &m, int64_t t_us, double scale, int64_t duration_us);
 // A write of the output byte (/AAv): sets what the output stage lets through and returns
 // the byte the outputs hold afterwards.
 uint8_t write_output_byte(Module &m, uint8_t v);
+// The ITU of channel c (0..7) that answers to `address` now (a new address counts at once),
+// or null.
+Unit *itu_at_address(Module &m, int c, int address);
 
 }  // namespace sim
 

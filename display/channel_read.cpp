@@ -41,7 +41,10 @@ int read_channel_values(int reader, const Module *m, int channel, Readout *out)
     out->out_of_tolerance = 0;
     const int n = readout_unit_count(m, reader, channel);
     if (n < 0) return -n;
-    if (request_readings(m, channel, n) < 0) {
+    // A reply cut short holds fewer records than units: the missing ones would be decoded
+    // from whatever the buffer held before, so it counts as no reply at all.
+    const int got = request_readings(m, channel, n);
+    if (got < link_state.echo_len + DATA_HEADER + RECORD_BYTES * n) {
         port_discard();
         return READ_NO_REPLY;
     }

@@ -14,7 +14,7 @@ enum {
     READ_OK = 0,
     READ_NO_UNITS = 1,        // the channel has no units; nothing was sent
     READ_MODEL_NO_UNITS = 2,  // the model has no units on that channel; nothing was sent
-    READ_NO_REPLY = 4,        // the exchange failed; the link was discarded
+    READ_NO_REPLY = 4,        // the exchange failed or the reply was cut short; link discarded
     READ_WRONG_REPLY = 3,     // the reply was not a data reply
 };
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -218,24 +219,33 @@ TEST_F(SensorChannel, RefreshRewritesLinesInPlaceWithThePeriodBetweenReadouts)
     });
 }
 
-TEST_F(SensorChannel, FailedExchangeWhileRefreshingShowsOneMessageAndLeavesIdle)
+TEST_F(SensorChannel, FailedOrCutShortReadoutWhileRefreshingShowsOneMessageAndLeavesIdle)
 {
     two_sensors_found();
-
-    open([&](UiWindow d) {
-        headless::click(d, IDC_DD_START);
-        headless::run_timers(d, 1);
-        bus.modules[0].faults.silent = true;
-        headless::run_timers(d, 5);
-        // The failed readout ended the refresh: its tick does not start the timer again.
-        EXPECT_TRUE(win(d).timers.empty());
-        pump(d);
-        headless::run_timers(d, 5);
-        EXPECT_EQ(boxes_saying(NoReply), 1);
-        expect_idle(d);
-        // The lines of the last good readout stay.
-        EXPECT_EQ(lines(d, IDC_DD_READINGS).size(), 2u);
-    });
+    // A reply cut short is no reply: the records that never came must not be decoded from
+    // what the receive buffer held before.
+    const std::function<void(sim::Faults &)> faults[] = {
+        [](sim::Faults &f) { f.silent = true; },
+        [](sim::Faults &f) { f.short_by = 3; },
+    };
+    int boxes = 0;
+    for (const auto &fault : faults) {
+        bus.modules[0].faults = sim::Faults{};
+        open([&](UiWindow d) {
+            headless::click(d, IDC_DD_START);
+            headless::run_timers(d, 1);
+            fault(bus.modules[0].faults);
+            headless::run_timers(d, 5);
+            // The failed readout ended the refresh: its tick does not start the timer again.
+            EXPECT_TRUE(win(d).timers.empty());
+            pump(d);
+            headless::run_timers(d, 5);
+            EXPECT_EQ(boxes_saying(NoReply), ++boxes);
+            expect_idle(d);
+            // The lines of the last good readout stay.
+            EXPECT_EQ(lines(d, IDC_DD_READINGS).size(), 2u);
+        });
+    }
 }
 
 TEST_F(SensorChannel, PeriodIsKeptBetweenOpeningsAndHalfASecondOnlyForFastModels)

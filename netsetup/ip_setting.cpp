@@ -44,11 +44,12 @@ int validate_new_ip(UiWindow dlg)
         if (local_if.addr[j] == c.new_ip) return refuse(dlg, "IP地址为本机地址,请重新输入!", NEW_IP_HOST);
     for (int j = 0; j < local_if.count; j++) {
         if (!local_if_contains(j, x)) continue;
-        // The host part against the whole of it, so subnets other than /24 are judged right.
+        // A host part of 255 is refused as ever; all ones is the broadcast of any other mask too.
         const uint32_t host_bits = ~ip_net_to_host(local_if.mask[j]);
         const uint32_t host_part = x & host_bits;
         if (host_part == 0) return refuse(dlg, "IP地址为本局域网网名地址,请重新输入!", NEW_IP_NETWORK);
-        if (host_part == host_bits) return refuse(dlg, "IP地址为本局域网广播地址,请重新输入!", NEW_IP_BROADCAST);
+        if (host_part == 255 || host_part == host_bits)
+            return refuse(dlg, "IP地址为本局域网广播地址,请重新输入!", NEW_IP_BROADCAST);
     }
     if (!in_converter_subnet(x)) return refuse(dlg, "此IP地址不在本子网内! 请请重新输入!", NEW_IP_OTHER_SUBNET);
     if (x == c.ip[c.selected]) return 0;

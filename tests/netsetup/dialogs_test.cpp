@@ -194,9 +194,11 @@ TEST_F(NetDialogs, NewAddressPassesTheTenChecksInOrder)
         {ip4(10, 2, 0, 5), false, -3, "IP地址为本机地址,请重新输入!", false, false},
         {ip4(10, 1, 1, 0), false, -4, "IP地址为本局域网网名地址,请重新输入!", false, false},
         {ip4(10, 1, 1, 255), false, -5, "IP地址为本局域网广播地址,请重新输入!", false, false},
-        // A /16 subnet: its broadcast is refused, x.y.0.255 is an ordinary host address there.
+        // A /16 subnet: its broadcast is refused, and a host part of 255 as on any subnet;
+        // x.y.1.0 has a host part of 256 and goes on to the next check.
         {ip4(10, 2, 255, 255), false, -5, "IP地址为本局域网广播地址,请重新输入!", false, false},
-        {ip4(10, 2, 0, 255), false, -8, "此IP地址不在本子网内! 请请重新输入!", false, false},
+        {ip4(10, 2, 0, 255), false, -5, "IP地址为本局域网广播地址,请重新输入!", false, false},
+        {ip4(10, 2, 1, 0), false, -8, "此IP地址不在本子网内! 请请重新输入!", false, false},
         {ip4(10, 3, 0, 7), false, -8, "此IP地址不在本子网内! 请请重新输入!", false, false},
         {ip4(10, 1, 1, 50), false, 0, nullptr, false, false},
         {ip4(10, 1, 1, 60), true, -6, "IP 地址检测出现错误，请检查网络设置!", true, true},

@@ -199,6 +199,39 @@ TEST_F(Proto, ConverterWithoutAddressIsListedFromItsSource)
     EXPECT_EQ(converter_list.ip[1], host(10, 1, 1, 78));
 }
 
+TEST_F(Proto, EighthConverterEndsTheDiscoveryAndTheRecordsStopAtEight)
+{
+    fake::set_interfaces({ip4(127, 0, 0, 1), ip4(10, 1, 1, 5), ip4(10, 2, 2, 5)},
+                         {ip4(255, 0, 0, 0), MASK24, MASK24});
+    for (uint8_t i = 0; i < 9; i++) add_conv(ip4(10, 1, 1, static_cast<uint8_t>(50 + i)), i);
+    add_conv(ip4(10, 2, 2, 50), 0x20);
+    ASSERT_EQ(udp_open(), 0);
+    ASSERT_EQ(local_if_query(), 0);
+    ASSERT_EQ(converter_discover(), 0);
+    EXPECT_EQ(converter_list.count, 8);
+    // The eighth reply ends it: no wait runs out, the second interface is never asked.
+    auto sends = events(fake::NetEvent::SendTo);
+    ASSERT_EQ(sends.size(), 1u);
+    EXPECT_EQ(sends[0].ip, ip4(10, 1, 1, 255));
+    EXPECT_EQ(events(fake::NetEvent::Wait).size(), 8u);
+
+    const size_t waits_before = events(fake::NetEvent::Wait).size();
+    ASSERT_EQ(converter_read_configs(), 0);
+    udp_close();
+    // The ninth discovery reply, still queued, is read and passed over; of nine records
+    // offered on the first interface eight are stored and the read stops there.
+    EXPECT_EQ(events(fake::NetEvent::Wait).size() - waits_before, 9u);
+    EXPECT_EQ(converter_list.cfg_from[7] & 0xFFFFFF00u, host(10, 1, 1, 0));
+    for (int i = 0; i < 8; i++) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(converter_list.cfg_from[i] & 0xFFFFFF00u, host(10, 1, 1, 0));
+        int j = 0;
+        while (j < 8 && converter_list.seen_ip[j] != converter_list.cfg_from[i]) j++;
+        if (j < 8) EXPECT_EQ(converter_list.mac[i][5], converter_list.seen_mac[j][5]);
+    }
+    expect_released();
+}
+
 TEST_F(Proto, StrayDatagramsAreIgnoredAndCannotHoldTheReadOpen)
 {
     fake::set_interfaces({ip4(127, 0, 0, 1), ip4(10, 1, 1, 5)}, {ip4(255, 0, 0, 0), MASK24});

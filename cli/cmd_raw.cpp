@@ -8,31 +8,15 @@
 #include "link/exchange.h"
 #include "link/serial_port.h"
 #include "link/trace.h"
+#include "maintenance/terminal_reply.h"
 #include "protocol/protocol.h"
 
 namespace {
 
 enum {
-    RAW_TYPED_MAX = 19,      // characters of a request, as vokmon's terminal takes them
-    RAW_REPLY = 40,          // reply bytes asked for; data replies over the network below
-    RAW_NET_DATA_ALL = 2100,
-    RAW_NET_DATA_ONE = 280,
-    RAW_NET_IDS_ALL = 4150,
-    RAW_NET_IDS_ONE = 550,
+    RAW_TYPED_MAX = 19,  // characters of a request, as vokmon's terminal takes them
+    ANSWER_MAX = 50,     // the terminal's answer field
 };
-
-// Reply length to ask for: a network converter hands a long data reply over only when it is
-// asked for its full length.
-int raw_expect(const uint8_t *frame, int len)
-{
-    if (link_settings.converter_type != CONVERTER_NET || len < 5) return RAW_REPLY;
-    const uint8_t digit = frame[3];
-    if (frame[0] == '#' && digit == '8') return RAW_NET_DATA_ALL;
-    if (frame[0] == '#' && digit >= '0' && digit <= '7') return RAW_NET_DATA_ONE;
-    if (frame[0] == '&' && digit == '8') return RAW_NET_IDS_ALL;
-    if (frame[0] == '&' && digit >= '0' && digit <= '7') return RAW_NET_IDS_ONE;
-    return RAW_REPLY;
-}
 
 }  // namespace
 
@@ -55,7 +39,12 @@ int cmd_raw(const CliOptions *o, FILE *out, FILE *err)
     port_discard();
     link_state.echo_len = link_state.echo_on ? len : 0;
     const int echo = link_state.echo_len;
-    const int got = bus_exchange(raw_expect(frame, len), len, frame);
+    char command[RAW_TYPED_MAX + 2] = {0};  // zero-padded: the rules look at the fourth character
+    memcpy(command, o->request, (size_t)typed);
+    const int got = bus_exchange(terminal_reply_length(command), len, frame);
+    // The answer as vokmon's terminal shows it (the module's model is not known here).
+    char answer[ANSWER_MAX];
+    const int answer_len = got > echo ? terminal_answer(RxBuffer, echo, command, 0, answer, sizeof answer) : 0;
     link_state.echo_len = link_state.echo_on ? 5 : 0;
     static uint8_t reply[RX_BUFFER_SIZE];
     const int n = got > echo ? got - echo : 0;
@@ -73,6 +62,8 @@ int cmd_raw(const CliOptions *o, FILE *out, FILE *err)
         json_string(out, frame_text(reply, n, text, sizeof text));
         fprintf(out, ", \"reply_hex\": \"%s\", \"meaning\": ", hex_bytes(reply, n, ' ', hex, sizeof hex));
         json_string(out, n > 0 ? meaning : "no reply");
+        fprintf(out, ", \"answer\": ");
+        json_string(out, frame_text(reinterpret_cast<const uint8_t *>(answer), answer_len, text, sizeof text));
         fprintf(out, "}\n");
     } else {
         fprintf(out, "request  %-24s %s\n", frame_text(frame, len, text, sizeof text), hex_bytes(frame, len, ' ', hex, sizeof hex));
@@ -80,6 +71,7 @@ int cmd_raw(const CliOptions *o, FILE *out, FILE *err)
             fprintf(out, "reply    %-24s ", frame_text(reply, n, text, sizeof text));
             fprintf(out, "%s\n", hex_bytes(reply, n, ' ', hex, sizeof hex));
             fprintf(out, "meaning  %s\n", meaning);
+            fprintf(out, "answer   %s\n", frame_text(reinterpret_cast<const uint8_t *>(answer), answer_len, text, sizeof text));
         } else {
             fprintf(out, "reply    No response!\n");
         }

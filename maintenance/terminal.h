@@ -5,6 +5,7 @@
 
 #include <stdint.h>
 
+#include "maintenance/terminal_reply.h"
 #include "platform/ui.h"
 
 enum {
@@ -20,16 +21,6 @@ typedef struct Terminal {
 
 extern Terminal terminal;
 extern const UiDialogHandlers terminal_handlers;
-
-// Frame length of a typed request (its CR is put at the last position) by lead and the
-// model of the addressed module (0 when it is not in the module table).
-int terminal_frame_length(char lead, int model);
-// Characters of the reply shown for a request, by its lead and its fourth character.
-int terminal_display_length(char lead, char fourth);
-// Builds the answer text for `command` from the reply at rx[o...] (rx holds at least o + 30
-// bytes). `current_4500`: the selected module is model 4500. Returns the text length; the
-// text stops at a zero byte of the reply, as a C string built from it would.
-int terminal_answer(const uint8_t *rx, int o, const char *command, int current_4500, char *out, int cap);
 
 // Dialog opened: both edits show 50 spaces, buffers zeroed, focus on the command edit.
 void terminal_on_init(UiWindow dlg);

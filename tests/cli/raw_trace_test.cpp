@@ -36,17 +36,20 @@ TEST_F(CliRaw, RequestGoesOutWithItsCrAndTheReplyIsShownThreeWays)
     EXPECT_EQ(r.out,
               "request  $01M\\r                   24 30 31 4D 0D\n"
               "reply    !01VOK4201\\r             21 30 31 56 4F 4B 34 32 30 31 0D\n"
-              "meaning  !01 from module 01: name \"VOK4201\"\n");
+              "meaning  !01 from module 01: name \"VOK4201\"\n"
+              "answer   !01VOK4201\n");
     ASSERT_FALSE(traffic.empty());
     EXPECT_EQ(std::string(traffic[0].second.begin(), traffic[0].second.end()), "$01M\r");
 
     // A data reply with raw record bytes, as JSON; the network converter gets the long read.
     const CliRun j = run({"raw", "*0A0", "--port", "127.0.0.1:10001", "--json"});
     ASSERT_EQ(j.rc, 0) << j.err;
-    EXPECT_EQ(j.out, "{\"request\": \"*0A0\\\\r\", \"request_hex\": \"2A 30 41 30 0D\", "
-                     "\"reply\": \">0A\\\\x00\\\\x05\\\\x01\\\\x02\\\\x03\\\\x04\\\\x05\\\\r\", "
-                     "\"reply_hex\": \"3E 30 41 00 05 01 02 03 04 05 0D\", "
-                     "\"meaning\": \">0A from module 0A, status 0 (ok), 5 records of 1 byte\"}\n");
+    EXPECT_EQ(j.out.rfind("{\"request\": \"*0A0\\\\r\", \"request_hex\": \"2A 30 41 30 0D\", "
+                          "\"reply\": \">0A\\\\x00\\\\x05\\\\x01\\\\x02\\\\x03\\\\x04\\\\x05\\\\r\", "
+                          "\"reply_hex\": \"3E 30 41 00 05 01 02 03 04 05 0D\", "
+                          "\"meaning\": \">0A from module 0A, status 0 (ok), 5 records of 1 byte\", "
+                          // the terminal's answer: lead and address, then ten bytes from the status
+                          "\"answer\": \">0A--00 05 01 02 03 04 05 0D ", 0), 0u) << j.out;
 }
 
 TEST_F(CliRaw, EchoingConverterShowsTheReplyWithoutTheEcho)

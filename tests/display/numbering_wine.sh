@@ -62,7 +62,9 @@ grep -q "下载成功!,新编码须复位后才可生效!" "$out/ctl.log" || fai
 if vokctl "wait-main" "dialog 300 60000"; then
     search
 else
-    # A build without the reset dialog: restart the module from the simulator instead.
+    # A build without the reset dialog (or a reset refused with a message, answered here):
+    # restart the module from the simulator instead.
+    vokctl "box 1000" || true
     simctl "power 01"
     sleep 3
     vokctl "wait-main" "command 101" && search

@@ -10,6 +10,7 @@
 #include "display/numbering.h"
 #include "display/search.h"
 #include "display/sort_params.h"
+#include "maintenance/reset.h"
 #include "sim/warm.h"
 #include "tests/ui/ui_fixture.h"
 
@@ -414,21 +415,29 @@ TEST_F(Numbering, DownloadStopsTheRefreshAndLeavesTheDialogUsable)
     });
 }
 
-// Numbers downloaded, the module reset, the bus searched again: the ID list shows them.
-TEST_F(Numbering, DownloadedNumbersShowAfterResetAndSearch)
+// Numbers downloaded, the reset the download asks for run by the main window, the bus
+// searched again: the ID list shows them.
+TEST_F(Numbering, DownloadedNumbersShowAfterTheResetAndANewSearch)
 {
     sensors(4);
     bus.restart_scale = 0.001;
     connect();
+    main_window_features.reset_module = reset_module;
+    main_window_features.reset_countdown = &reset_countdown_handlers;
     open([&](UiWindow d) {
         set_number(d, 0, "9");
         set_number(d, 3, "12");
         answer_download(UI_ID_NO);
         headless::click(d, IDC_DD_DOWNLOAD);
     });
-    ASSERT_TRUE(reset_posted());
-    bus.power_cycle(0x01, fake::now_us());
-    fake::advance_us(100000);
+    auto &mw = win(main_window.hwnd);
+    ASSERT_EQ(std::vector<int>(mw.posted.begin(), mw.posted.end()), std::vector<int>{IDM_RESET});
+    mw.posted.clear();
+    requests.clear();
+    headless::on_dialog(IDD_RESET_COUNTDOWN, [](UiWindow c) { headless::run_timers(c); });
+    main_window_on_command(main_window.hwnd, IDM_RESET);
+    EXPECT_EQ(requests, std::vector<std::string>{"&019"});
+    EXPECT_EQ(std::vector<int>(mw.posted.begin(), mw.posted.end()), std::vector<int>{IDM_SEARCH});
     find_modules();
     UiWindow d = open([](UiWindow) {});
     EXPECT_EQ(id_line(d, 0).substr(0, 8), "00(09)->");

@@ -60,6 +60,7 @@ PY
 i4500=$(index_of 4500)
 i4501=$(index_of 4501)
 i4201=$(index_of 4201)
+i4562=$(index_of 4562)
 
 "$voksim" "$bus" --no-stdin --log --tcp 127.0.0.1:0 --control 127.0.0.1:0 --restart-scale 0.2 \
     >"$out/voksim.log" 2>&1 &
@@ -139,6 +140,28 @@ printf '%s\n' "$last" | grep -q '^list 146 \[0\] .*--1/1$' || fail "output not s
 [ "$(heard '40 30 35 30 30 30 31 0D')" -ge 1 ] || fail "switch @050001 not heard"
 shot io-test-147
 vokctl "wait-main" "dialog 146" "click 145" "gone 146 5000" || fail "IO test exit"
+
+# The data display of the 4562: a double click on the temperature-humidity ITU of CH2 opens
+# the ITU settings (offset +3 moved to +4 -> @082012A4), one on the output ITU of CH3 the ITU
+# output dialog (output 0 on -> /0830101).
+vokctl "wait-main" "click-xy $(cell "$i4562")" "sleep 300" "command 103" "dialog 1020 10000" "click 1026" \
+    "sleep 2500" "list-dblclk 1020 0" "dialog 606 10000" "get-text 603" "get-text 605" || fail "dialog 165"
+has 'text 603 01' || fail "ITU address field"
+has 'text 605 +3' || fail "ITU offset field"
+set_mark
+vokctl "wait-main" "dialog 606" "vscroll 606 up" "sleep 300" "get-text 605" || fail "offset scroll"
+has 'text 605 +4' || fail "offset after the arrow"
+shot itu-settings-165
+vokctl "wait-main" "dialog 606" "click 600" "box 20000" || fail "ITU settings confirm"
+printf '%s\n' "$last" | grep -q '下载成功' || fail "offset download"
+[ "$(heard '40 30 38 32 30 31 32 41 34 0D')" -ge 1 ] || fail "offset @082012A4 not heard"
+vokctl "wait-main" "dialog 1020" "click 1027" "sleep 2500" "list-dblclk 1020 0" "dialog 1422 10000" \
+    "check 1423 1423 1430" "click 1420" "sleep 1500" "get-text 1422" || fail "dialog 158"
+has 'text 1422 01' || fail "ITU output value"
+[ "$(heard '2F 30 38 33 30 31 30 31 0D')" -ge 1 ] || fail "output /0830101 not heard"
+shot itu-output-158
+vokctl "wait-main" "dialog 1422" "click 1421" "gone 1422 5000" "sleep 3000" "dialog 1020" "click 1023" \
+    "gone 1020 10000" || fail "data display exit"
 
 # Reset of the 4201 and its countdown; the search follows.
 vokctl "wait-main" "click-xy $(cell "$i4201")" "sleep 300" "command 107" "dialog 1075 10000" "get-text 1075" \

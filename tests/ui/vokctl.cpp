@@ -285,6 +285,13 @@ bool step(const std::string &line)
         return PostMessageW(g_dialog, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE),
                             reinterpret_cast<LPARAM>(GetDlgItem(g_dialog, id))) != 0;
     }
+    if (verb == "list-dblclk") {  // list line selected and double-clicked (with both notices)
+        int id = num(a, 1, 0);
+        HWND c = GetDlgItem(g_dialog, id);
+        SendDlgItemMessageW(g_dialog, id, LB_SETCURSEL, static_cast<WPARAM>(num(a, 2, 0)), 0);
+        PostMessageW(g_dialog, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(c));
+        return PostMessageW(g_dialog, WM_COMMAND, MAKEWPARAM(id, LBN_DBLCLK), reinterpret_cast<LPARAM>(c)) != 0;
+    }
     if (verb == "list-marked") {  // multiple-selection list: the selected lines
         int id = num(a, 1, 0);
         LRESULT n = SendDlgItemMessageW(g_dialog, id, LB_GETCOUNT, 0, 0);

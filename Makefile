@@ -7,7 +7,7 @@ JOBS    ?= $(shell nproc)
 GEN     := -G Ninja
 CTEST_ARGS ?=
 
-.PHONY: all setup build native win64 win32 asan test test-native test-asan demo package clean fuzz soak
+.PHONY: all setup build native win64 win32 asan test test-native test-asan demo package clean fuzz soak bench-curves
 
 all: build
 
@@ -69,6 +69,10 @@ SOAK_CYCLES ?= 10000
 soak: asan win64
 	cmake --build $(BUILD)/asan -j $(JOBS) --target soak voksim
 	bash tests/soak/run_soak.sh $(BUILD)/asan $(abspath $(BUILD))/win64 $(SOAK_CYCLES)
+
+# Curve view figures (sampling cadence natively and under Wine, snapshot save time); not a test.
+bench-curves: native win64
+	bash tests/realtime/bench_curves.sh $(BUILD)
 
 demo: build
 	@bash scripts/demo.sh

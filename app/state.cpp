@@ -53,6 +53,13 @@ static constexpr RealTime start_real_time() {
     s.period_index = 1;
     s.max_points = 300;
     s.restart = 1;
+    s.temp_low = 15.0f;
+    s.temp_high = 35.0f;
+    s.hum_low = 5.0f;
+    s.hum_high = 95.0f;
+    for (int &slot : s.curve_itu) slot = -1;
+    s.show_temperature = 1;
+    s.min_period_index = 1;
     return s;
 }
 static constexpr LinkSettings kLinkSettingsStart = start_link_settings();

@@ -172,6 +172,19 @@ typedef struct RealTime {
     int channel;              // channel whose curve is drawn
     int module;               // module whose curve is drawn
     int restart;              // 1: restart the curve from its first sample; start 1
+    // Curve settings (memory only, set by the curve parameter dialogs) and drawing state.
+    float temp_low;           // bottom / top of the plot in temperature mode, start 15.0 / 35.0 C
+    float temp_high;
+    float hum_low;            // bottom / top in humidity mode, start 5.0 / 95.0 %RH
+    float hum_high;
+    int curve_itu[4];         // per curve slot: ITU position on the curve channel, -1 = empty
+                              // (model 4500: the value numbers 0 and 1)
+    int show_temperature;     // 1 temperature curves, 0 humidity curves; start 1
+    int min_period_index;     // lowest period_index the curve dialog allows; start 1
+    int prev_y[4];            // y of each curve's last drawn point
+    int cur_y[4];             // y of each curve's newest point
+    float held_temp[4];       // each curve's last plotted temperature, reused for a rejected
+                              // glitch reading of that curve
 } RealTime;
 
 typedef struct MainWindow {

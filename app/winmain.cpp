@@ -7,6 +7,7 @@
 #include "app/state.h"
 #include "display/data_display.h"
 #include "display/numbering.h"
+#include "display/realtime.h"
 #include "maintenance/module_params.h"
 #include "maintenance/digital_io.h"
 #include "maintenance/io_test.h"
@@ -81,6 +82,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
     main_window.instance = instance;
     main_window_features.data_display = &data_display_handlers;
     numbering_install();
+    main_window_features.create_drawing = realtime_create_drawing;
+    main_window_features.delete_drawing = realtime_delete_drawing;
+    main_window_features.compute_plot = realtime_compute_plot;
+    main_window_features.realtime_paint = draw_curve_frame;
+    main_window_features.realtime_tick = realtime_on_tick;
+    main_window_features.realtime_command = realtime_on_command;
+    main_window_features.realtime_destroy_buttons = realtime_destroy_buttons;
     std::wstring title = ui_widen(AppTitle);
 
     WNDCLASSW wc{};
@@ -98,7 +106,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
     }
 
     HWND h = CreateWindowW(title.c_str(), title.c_str(),
-                           WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX,
+                           WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
                            CW_USEDEFAULT, CW_USEDEFAULT, 800, 600, nullptr, nullptr, instance, nullptr);
     if (!h) {
         clock_shutdown();

@@ -49,4 +49,12 @@ void gfx_draw_icon(GfxCanvas c, int x, int y, GfxIcon icon);
 
 uint32_t gfx_get_pixel(GfxCanvas c, int x, int y);
 
+// Size of the screen the canvas belongs to, in pixels (its horizontal and vertical resolution).
+void gfx_screen_size(GfxCanvas c, int *width, int *height);
+// Copies the canvas area (left, top) of width x height pixels in one block read into `rows`
+// in the layout of a 24-bit bottom-up bitmap: the bottom row first, each row blue, green, red
+// per pixel, padded with zero bytes to a multiple of 4. `rows` holds height x that row length.
+// Returns 0, or -1 when the area could not be read (nothing promised about `rows` then).
+int gfx_capture_bgr24(GfxCanvas c, int left, int top, int width, int height, uint8_t *rows);
+
 #endif

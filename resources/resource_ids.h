@@ -83,6 +83,36 @@
 #define IDC_IP_EXIT 1200
 #define IDC_IP_EDIT 1201
 
+// Curve parameters dialog (110) and humidity display dialog (116) of the real-time view.
+#define IDD_CURVE_PARAMS 110
+#define IDD_HUMIDITY_DISPLAY 116
+#define IDC_CP_CHANNEL 1064
+#define IDC_CP_CURVE1 1054       // curve lists 1..4 = 1054..1057
+#define IDC_CP_SHOW_TEMP 1130
+#define IDC_CP_SHOW_HUM 1131
+#define IDC_CP_TEMP_LOW 1060
+#define IDC_CP_TEMP_LOW_BAR 1058
+#define IDC_CP_TEMP_HIGH 1061
+#define IDC_CP_TEMP_HIGH_BAR 1059
+#define IDC_CP_HUM_LOW 1132
+#define IDC_CP_HUM_LOW_BAR 1134
+#define IDC_CP_HUM_HIGH 1133
+#define IDC_CP_HUM_HIGH_BAR 1135
+#define IDC_CP_PERIOD 1063
+#define IDC_CP_PERIOD_BAR 1062
+#define IDC_CP_CONFIRM 1066
+#define IDC_CP_EXIT 1065
+#define IDC_HD_VALUE0 1082
+#define IDC_HD_VALUE1 1083
+#define IDC_HD_HUM_LOW 1088
+#define IDC_HD_HUM_LOW_BAR 1089
+#define IDC_HD_HUM_HIGH 1087
+#define IDC_HD_HUM_HIGH_BAR 1086
+#define IDC_HD_PERIOD 1084
+#define IDC_HD_PERIOD_BAR 1085
+#define IDC_HD_CONFIRM 1080
+#define IDC_HD_EXIT 1081
+
 // Module icons, selected / plain, and the icon of unknown models.
 #define IDI_3901_SEL 126
 #define IDI_3901 127

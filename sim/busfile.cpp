@@ -111,7 +111,7 @@ struct Reader {
             return r;
         }
         object(v, what);
-        only(v, {"const", "drift", "sine", "script", "amplitude", "period_s"});
+        only(v, {"const", "drift", "sine", "script", "ramp", "to", "steps", "amplitude", "period_s"});
         int kinds = 0;
         if (const JValue *c = v.get("const")) {
             r.kind = Reading::Constant;
@@ -128,24 +128,40 @@ struct Reader {
             r.value = number(*c, what + ".sine");
             kinds++;
         }
-        if (const JValue *c = v.get("script")) {
-            r.kind = Reading::Script;
+        for (const char *list : {"script", "steps"}) {
+            const JValue *c = v.get(list);
+            if (!c)
+                continue;
+            const std::string key = what + "." + list;
+            r.kind = list[1] == 'c' ? Reading::Script : Reading::Steps;
             if (c->type != JValue::Array || c->arr.empty())
-                fail(*c, what + ".script must be a list of [seconds, value] pairs");
+                fail(*c, key + " must be a list of [seconds, value] pairs");
             double last = -1e300;
             for (const JValue &p : c->arr) {
                 if (p.type != JValue::Array || p.arr.size() != 2)
-                    fail(p, what + ".script entries must be [seconds, value]");
-                const double t = number(p.arr[0], what + ".script time");
+                    fail(p, key + " entries must be [seconds, value]");
+                const double t = number(p.arr[0], key + " time");
                 if (t < last)
-                    fail(p, what + ".script times must not go back");
+                    fail(p, key + " times must not go back");
                 last = t;
-                r.points.push_back({t, number(p.arr[1], what + ".script value")});
+                r.points.push_back({t, number(p.arr[1], key + " value")});
             }
             kinds++;
         }
+        if (const JValue *c = v.get("ramp")) {
+            r.kind = Reading::Ramp;
+            r.value = number(*c, what + ".ramp");
+            const JValue *to = v.get("to");
+            if (!to)
+                fail(v, what + ".ramp needs \"to\"");
+            r.to = number(*to, what + ".to");
+            kinds++;
+        }
         if (kinds != 1)
-            fail(v, what + " needs exactly one of const, drift, sine, script");
+            fail(v, what + " needs exactly one of const, drift, sine, script, ramp, steps");
+        // Steps repeat only when a period is given.
+        if (r.kind == Reading::Steps)
+            r.period_s = 0;
         if (const JValue *a = v.get("amplitude"))
             r.amplitude = number(*a, what + ".amplitude");
         if (const JValue *p = v.get("period_s")) {
@@ -165,7 +181,7 @@ struct Reader {
             object(v, what + " entry");
             only(v, {"family", "itu", "serial", "id", "id1", "id2", "sort", "temp", "hum",
                      "value", "inputs", "outputs", "point", "calibration", "absent", "count", "step",
-                     "w13", "open"});
+                     "w13", "open", "glitch"});
             const bool is_itu = v.get("itu") != nullptr;
             if (is_itu == (v.get("family") != nullptr) && !v.get("id"))
                 fail(v, what + ": a unit needs either \"family\" or \"itu\" (or a full \"id\")");
@@ -210,6 +226,17 @@ struct Reader {
                 u.w13 = boolean(*x, "w13");
             if (const JValue *x = v.get("open"))
                 u.open = boolean(*x, "open");
+            if (const JValue *x = v.get("glitch")) {
+                object(*x, "glitch");
+                only(*x, {"every_s", "for_s"});
+                const JValue *every = x->get("every_s"), *len = x->get("for_s");
+                if (!every || !len)
+                    fail(*x, "glitch needs every_s and for_s");
+                u.glitch_every_s = number(*every, "glitch.every_s");
+                u.glitch_for_s = number(*len, "glitch.for_s");
+                if (u.glitch_every_s <= 0 || u.glitch_for_s <= 0 || u.glitch_for_s >= u.glitch_every_s)
+                    fail(*x, "glitch needs 0 < for_s < every_s");
+            }
             const long long count = v.get("count") ? integer(*v.get("count"), "count", 1, 64) : 1;
             const double step = v.get("step") ? number(*v.get("step"), "step") : 0.0;
             for (long long k = 0; k < count; k++) {
@@ -222,6 +249,7 @@ struct Reader {
                 }
                 c.sort = (uint8_t)(u.sort + k);
                 c.temp.value += step * (double)k;
+                c.temp.to += step * (double)k;
                 for (auto &p : c.temp.points)
                     p.second += step * (double)k;
                 out.push_back(c);

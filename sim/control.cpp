@@ -19,6 +19,7 @@ const char *HELP =
     "  sine ADDR CH POS temp|hum MID AMP PERIOD_S\n"
     "  warm ADDR CH GAP_S FROM TO POS...     units from FROM to TO in turn, GAP_S apart\n"
     "  absent ADDR CH POS on|off             unit delivers nothing (a pulled wire)\n"
+    "  glitch ADDR CH POS EVERY_S FOR_S      all-0xFF records for FOR_S of every EVERY_S (0 0: off)\n"
     "  open ADDR CH POS on|off               ITU input open (thermocouple, point)\n"
     "  inputs ADDR CH POS BYTE               input bits of a unit\n"
     "  digital-in ADDR BYTE                  model 4500 input byte\n"
@@ -131,7 +132,7 @@ std::string World::control(const std::string &line, int64_t t_us)
 
     static const char *const module_commands[] = {"power", "digital-in", "analog", "fault-status",
                                                    "fault", "absent", "open", "inputs", "set", "ramp",
-                                                   "sine", "warm"};
+                                                   "sine", "warm", "glitch"};
     bool known = false;
     for (const char *c : module_commands)
         known = known || cmd == c;
@@ -244,6 +245,14 @@ std::string World::control(const std::string &line, int64_t t_us)
         if (!a.flag(on))
             return "error: " + cmd + " ADDR CH POS on|off";
         (cmd == "absent" ? u.absent : u.open) = on;
+        return "ok";
+    }
+    if (cmd == "glitch") {
+        double every, len;
+        if (!a.real(every) || !a.real(len) || every < 0 || len < 0 || (every > 0 && len >= every))
+            return "error: glitch ADDR CH POS EVERY_S FOR_S (0 < FOR_S < EVERY_S, or 0 0)";
+        u.glitch_every_s = every;
+        u.glitch_for_s = len;
         return "ok";
     }
     if (cmd == "inputs") {

@@ -34,6 +34,9 @@ double Reading::at(int64_t t_us) const
             }
         return points.back().second;
     }
+    case Ramp:
+    case Steps:
+        return moving_reading(*this, t);
     }
     return value;
 }
@@ -88,7 +91,7 @@ static std::array<uint8_t, 2> enc_ratio_humidity(double rh)
 
 std::array<uint8_t, 4> encode_record(const Unit &u, const Module &m, int channel, int64_t t_us)
 {
-    if (u.absent)
+    if (u.absent || glitching(u, t_us))
         return {0xFF, 0xFF, 0xFF, 0xFF};
     const int model = m.model();
     const double t = u.temp.at(t_us);

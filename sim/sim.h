@@ -21,11 +21,14 @@ constexpr int64_t NEVER = std::numeric_limits<int64_t>::max();
 
 // Where a unit's quantity comes from, as a function of bus time.
 struct Reading {
-    enum Kind { Constant, Drift, Sine, Script } kind = Constant;
-    double value = 25.0;      // Constant: the value; Drift/Sine: the centre
+    enum Kind { Constant, Drift, Sine, Script, Ramp, Steps } kind = Constant;
+    double value = 25.0;      // Constant: the value; Drift/Sine: the centre; Ramp: the start
     double amplitude = 0.0;   // Sine: peak deviation; Drift: half the span it wanders over
-    double period_s = 60.0;   // Sine / Drift: period of one cycle
+    double period_s = 60.0;   // Sine / Drift / Ramp: period of one cycle; Steps: 0 or the
+                              // length after which the steps start over
+    double to = 25.0;         // Ramp: the value reached at the end of each period
     // Script: (time in s, value) points, linear in between, held after the last one.
+    // Steps: (time in s, value) points, each value held until the next point's time.
     std::vector<std::pair<double, double>> points;
     double at(int64_t t_us) const;
     static Reading constant(double v)
@@ -59,6 +62,8 @@ struct Unit {
     uint8_t calibration = 0;   // 0x28 on model 4563: the two offset nibbles of record byte 2
     bool w13 = false;          // 0x28 unit reporting in 1/32 °C steps (record bytes 2-3 0xFF)
     bool absent = false;       // the unit delivers nothing: its record is all 0xFF
+    double glitch_every_s = 0; // > 0: every this many seconds of bus time the unit delivers
+    double glitch_for_s = 0;   // an all-0xFF record for this long (a glitching sensor)
     bool open = false;         // ITU input open: thermocouple (type 2), point unconnected (3, 11)
     uint8_t family() const { return id[0]; }
 };
@@ -293,6 +298,9 @@ Bus load_bus_file(const std::string &path);
 // The 4-byte data record of unit u on `channel` of module m at time t, encoded so the host's
 // decoders read back u's readings.
 std::array<uint8_t, 4> encode_record(const Unit &u, const Module &m, int channel, int64_t t_us);
+// Readings that move in steps or saw-tooth ramps, and glitch windows (sim/moving.cpp).
+double moving_reading(const Reading &r, double t_s);
+bool glitching(const Unit &u, int64_t t_us);
 // Number formats (inverse of the host's decoders).
 std::array<uint8_t, 2> enc_t16(double celsius);   // lsb, msb; 1/16 °C two's complement
 std::array<uint8_t, 2> enc_t32(double celsius);   // lsb, msb; 1/32 °C, 13 bits left-aligned

@@ -35,6 +35,8 @@ uint32_t Canvas::at(int x, int y) const
     if (x < 0 || y < 0 || x >= width || y >= height) return 0xFFFFFFFFu;
     return px[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
 }
+int g_screen_height = 768;
+void set_screen_height(int px) { g_screen_height = px; }
 int live_pens() { return g_live_pens; }
 int live_brushes() { return g_live_brushes; }
 }  // namespace headless
@@ -149,3 +151,29 @@ void gfx_draw_icon(GfxCanvas c, int x, int y, GfxIcon icon)
 }
 
 uint32_t gfx_get_pixel(GfxCanvas c, int x, int y) { return cv(c).at(x, y); }
+
+void gfx_screen_size(GfxCanvas, int *width, int *height)
+{
+    *width = ui_screen_width();
+    *height = headless::g_screen_height;
+}
+
+int gfx_capture_bgr24(GfxCanvas c, int left, int top, int width, int height, uint8_t *rows)
+{
+    if (width <= 0 || height <= 0 || !rows) return -1;
+    const auto &k = cv(c);
+    const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
+    for (int r = 0; r < height; ++r) {
+        uint8_t *row = rows + static_cast<size_t>(height - 1 - r) * stride;
+        for (int col = 0; col < width; ++col) {
+            // Outside the raster reads as black, like screen parts no window covers.
+            uint32_t rgb = k.at(left + col, top + r);
+            if (rgb == 0xFFFFFFFFu) rgb = 0;
+            row[3 * col] = static_cast<uint8_t>(GFX_BLUE(rgb));
+            row[3 * col + 1] = static_cast<uint8_t>(GFX_GREEN(rgb));
+            row[3 * col + 2] = static_cast<uint8_t>(GFX_RED(rgb));
+        }
+        for (size_t pad = static_cast<size_t>(width) * 3; pad < stride; ++pad) row[pad] = 0;
+    }
+    return 0;
+}

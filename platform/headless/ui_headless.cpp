@@ -59,6 +59,7 @@ void reset()
     g_dialogs_run.clear();
     g_last_dialog = nullptr;
     g_screen_width = 1024;
+    set_screen_height(768);
     g_cwd_set = false;
     g_cursor_waits = 0;
     g_cursor_wait = false;

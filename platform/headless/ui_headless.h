@@ -119,6 +119,7 @@ int run_timers(UiWindow w, int max_ticks = 1000000);
 // Settings of the simulated desktop.
 void set_screen_width(int px);
 void set_current_directory(const std::string &dir);
+void set_screen_height(int px);  // what gfx_screen_size reports (start 768)
 int cursor_waits();            // wait cursor shows so far
 bool cursor_is_wait();
 std::vector<int> &beeps();

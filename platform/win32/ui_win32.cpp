@@ -228,9 +228,11 @@ int ui_combo_text(UiWindow dlg, int id, int index, char *buf, int cap)
 
 void ui_create_button(UiWindow parent, int id, const char *utf8, int x, int y, int width, int height)
 {
-    CreateWindowExW(0, L"BUTTON", ui_widen(utf8).c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-                    x, y, width, height, hw(parent), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                    GetModuleHandleW(nullptr), nullptr);
+    HWND b = CreateWindowExW(0, L"BUTTON", ui_widen(utf8).c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                             x, y, width, height, hw(parent), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                             GetModuleHandleW(nullptr), nullptr);
+    // The dialogs' font rather than the system font, which has no Chinese glyphs on every system.
+    if (b) SendMessageW(b, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
 }
 
 void ui_destroy_control(UiWindow parent, int id)

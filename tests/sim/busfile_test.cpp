@@ -110,7 +110,7 @@ TEST(BusFile, MalformedFilesNameFileLineAndFault)
     EXPECT_EQ(refusal("{ \"modules\": [] } x"), "bad.json:1: text after the end of the document");
     EXPECT_EQ(refusal("{ \"modules\": [ { \"address\": 1, \"model\": 4560,\n \"channels\": { \"0\": [ { \"family\": 40,\n"
                       " \"temp\": { \"sine\": 1, \"drift\": 2 } } ] } } ] }"),
-              "bad.json:3: temp needs exactly one of const, drift, sine, script");
+              "bad.json:3: temp needs exactly one of const, drift, sine, script, ramp, steps");
     EXPECT_EQ(refusal("{ \"modules\": [ { \"address\": 1, \"model\": 4560, \"firmware\": \"V1.0\n\" } ] }"),
               "bad.json:1: line break inside a string");
     EXPECT_EQ(refusal("[]"), "bad.json:1: the bus file must be an object");

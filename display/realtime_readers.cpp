@@ -1,0 +1,118 @@
+// Curve view readers: one channel read (or the 4500's two readings) per sample, then per
+// used curve slot the value box and a two-pixel segment from the curve's last point.
+#include <stdio.h>
+
+#include "display/realtime.h"
+#include "link/exchange.h"
+#include "link/serial_port.h"
+#include "protocol/protocol.h"
+
+namespace {
+enum Reader { READER_A, READER_B, READER_C };
+enum { NO_POINT = -1 };  // prev_y of a curve with no good point in this sweep yet
+
+const char *const CaptionNotice = "系统提示";
+
+// Sends "#AA" + digit + CR for the view's module after a discard; < 0 when it failed.
+int exchange_read(const Module *m, char digit, int expect)
+{
+    port_discard();
+    uint8_t frame[REQUEST_MAX];
+    int len = build_request('#', m->address, &digit, 1, frame, sizeof frame);
+    return bus_exchange(expect, len, frame);
+}
+
+// Value box of slot i: outlined in the slot's colour, the display-clamped value in navy.
+void draw_value_box(GfxCanvas c, int i, int humidity, int error, float v)
+{
+    const CurvePlot &p = curve_plot;
+    GfxPen old_pen = gfx_select_pen(c, curve_drawing.curve_pens[i]);
+    GfxBrush old_brush = gfx_select_brush(c, curve_drawing.silver_brush);
+    gfx_rectangle(c, p.right + 10, p.top + 150 + 30 * i, p.right + 100, p.top + 170 + 30 * i);
+    gfx_select_brush(c, old_brush);
+    gfx_select_pen(c, old_pen);
+    gfx_text_color(c, CURVE_COLOR_NAVY);
+    char text[32];
+    if (humidity) {
+        if (v < 0) v = 0;
+        if (v > 100) v = 100;
+        if (error) snprintf(text, sizeof text, "------%%RH");
+        else snprintf(text, sizeof text, "%04.1f%%RH", static_cast<double>(v));
+    } else {
+        if (v < -55) v = -55;
+        if (v > 125) v = 125;
+        if (error) snprintf(text, sizeof text, "------℃");
+        else snprintf(text, sizeof text, "%+06.3f℃", static_cast<double>(v));
+    }
+    gfx_text(c, p.right + 15, p.top + 150 + 30 * i, text);
+}
+
+// Plots sample `points` of slot i at value v (already decoded): scale clamp, row, segment.
+// An error sample draws nothing; the next good one continues from the last good point, or
+// starts flat when the sweep has none yet.
+void plot_slot(GfxCanvas c, int i, int humidity, int error, float v, int remember_held)
+{
+    if (error) {
+        if (real_time.points == 0) real_time.prev_y[i] = NO_POINT;
+        return;
+    }
+    float low = humidity ? real_time.hum_low : real_time.temp_low;
+    float high = humidity ? real_time.hum_high : real_time.temp_high;
+    if (v < low) v = low;
+    if (v > high) v = high;
+    if (remember_held) real_time.held_temp[i] = v;
+    real_time.cur_y[i] = curve_y(v, low, high, curve_plot.bottom);
+    if (real_time.points == 0 || real_time.prev_y[i] == NO_POINT) real_time.prev_y[i] = real_time.cur_y[i];
+    int x = curve_plot.left + 2 * real_time.points;
+    GfxPen old = gfx_select_pen(c, curve_drawing.curve_pens[i]);
+    gfx_line(c, x, real_time.prev_y[i], x + 2, real_time.cur_y[i]);
+    gfx_select_pen(c, old);
+    real_time.prev_y[i] = real_time.cur_y[i];
+}
+
+int run_reader(UiWindow w, Reader reader)
+{
+    const Module *m = realtime_module();
+    int channel = real_time.channel;
+    if (channel < 0 || channel >= CHANNEL_COUNT) channel = 0;
+    int units = m->itu_count[channel];
+    int expect = reader == READER_B ? 18 : 6 + 4 * units;
+    char digit = reader == READER_B ? '2' : static_cast<char>('0' + channel);
+    if (exchange_read(m, digit, expect) < 0) {
+        if (reader == READER_B)
+            ui_message_box(w, "模块未应答，请重试一次!", CaptionNotice, UI_MB_OK | UI_ICON_WARNING);
+        port_discard();
+        return 1;
+    }
+    GfxCanvas c = gfx_get_canvas(w);
+    gfx_transparent(c, 1);
+    int humidity = reader == READER_B || real_time.show_temperature == 0;
+    int slots = reader == READER_B ? 2 : CURVE_SLOTS;
+    for (int i = 0; i < slots; ++i) {
+        int pos = real_time.curve_itu[i];
+        if (pos == -1) continue;
+        float v = 0;
+        int error = 0;
+        if (reader == READER_B) {
+            v = curve_decode_b(&RxBuffer[link_state.echo_len + 5 + 6 * i]);
+        } else if (pos < 0 || pos >= units) {
+            error = 1;  // the slot names no unit of this reply: nothing to read
+        } else {
+            const uint8_t *rec = &RxBuffer[link_state.echo_len + 5 + 4 * pos];
+            int type = ItuTypeTable[channel][pos];
+            error = reader == READER_A
+                        ? curve_decode_a(rec, type, !humidity, real_time.points, real_time.held_temp[i], &v)
+                        : curve_decode_c(rec, type, !humidity, &v);
+        }
+        draw_value_box(c, i, humidity, error, v);
+        plot_slot(c, i, humidity, error, v, reader == READER_A && !humidity);
+    }
+    gfx_release_canvas(w, c);
+    real_time.points++;
+    return 0;
+}
+}  // namespace
+
+int read_curve_sample_a(UiWindow w) { return run_reader(w, READER_A); }
+int read_curve_sample_b(UiWindow w) { return run_reader(w, READER_B); }
+int read_curve_sample_c(UiWindow w) { return run_reader(w, READER_C); }

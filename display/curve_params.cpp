@@ -15,29 +15,20 @@ namespace {
 const int TempControls[] = {IDC_CP_TEMP_LOW, IDC_CP_TEMP_HIGH, IDC_CP_TEMP_LOW_BAR, IDC_CP_TEMP_HIGH_BAR};
 const int HumControls[] = {IDC_CP_HUM_LOW, IDC_CP_HUM_HIGH, IDC_CP_HUM_LOW_BAR, IDC_CP_HUM_HIGH_BAR};
 
-struct BarRow {
-    int bar, edit, which;
-};
-const BarRow Bars[] = {
+const CurveBar Bars[] = {
     {IDC_CP_TEMP_LOW_BAR, IDC_CP_TEMP_LOW, SCALE_TEMP_LOW},
     {IDC_CP_TEMP_HIGH_BAR, IDC_CP_TEMP_HIGH, SCALE_TEMP_HIGH},
     {IDC_CP_HUM_LOW_BAR, IDC_CP_HUM_LOW, SCALE_HUM_LOW},
     {IDC_CP_HUM_HIGH_BAR, IDC_CP_HUM_HIGH, SCALE_HUM_HIGH},
     {IDC_CP_PERIOD_BAR, IDC_CP_PERIOD, SCALE_PERIOD},
 };
+enum { BAR_COUNT = sizeof Bars / sizeof Bars[0] };
 
 IdList unit_ids;  // lines of the last enumeration (the dialog shows none of them)
 
 // Positions the curve lists offer, in list order, for the present mode; their count.
 int offered[UNITS_PER_CHANNEL];
 int offered_count;
-
-void show_setting(UiWindow dlg, int edit, int which)
-{
-    char text[16];
-    curve_setting_text(which, text, sizeof text);
-    ui_set_text(dlg, edit, text);
-}
 
 void enable_mode_controls(UiWindow dlg, int temperature)
 {
@@ -104,12 +95,7 @@ void fill_curve_lists(UiWindow dlg)
 
 void on_command(UiWindow dlg, int id, int notify)
 {
-    for (const BarRow &b : Bars) {
-        if (id != b.bar || (notify != UI_SCROLL_LINE_UP && notify != UI_SCROLL_LINE_DOWN)) continue;
-        if (curve_setting_step(b.which, notify == UI_SCROLL_LINE_UP, real_time.min_period_index))
-            show_setting(dlg, b.edit, b.which);
-        return;
-    }
+    if (curve_bars_command(dlg, Bars, BAR_COUNT, id, notify, real_time.min_period_index)) return;
     if (id == IDC_CP_CHANNEL && notify == UI_SELCHANGE) curve_params_on_channel(dlg);
     if (notify != UI_CLICKED) return;
     switch (id) {
@@ -179,7 +165,7 @@ void curve_params_fill(UiWindow dlg)
         ui_combo_add(dlg, IDC_CP_CHANNEL, text);
     }
     ui_combo_set_sel(dlg, IDC_CP_CHANNEL, channel);
-    for (const BarRow &b : Bars) show_setting(dlg, b.edit, b.which);
+    curve_bars_show(dlg, Bars, BAR_COUNT);
 
     ui_enable(dlg, IDC_CP_SHOW_TEMP, 1);
     if (humidity_allowed(m, channel)) {

@@ -20,6 +20,16 @@ int curve_setting_step(int which, int up, int min_period);
 // Text of a value as its edit shows it ("%+04.1f", or the period in seconds as "%03.1f").
 void curve_setting_text(int which, char *out, int cap);
 
+// A scroll bar of a curve dialog, the edit beside it and the value it steps.
+typedef struct CurveBar {
+    int bar, edit, which;
+} CurveBar;
+// Shows each bar's value in its edit.
+void curve_bars_show(UiWindow dlg, const CurveBar *bars, int count);
+// An arrow click on control `id`: when it is one of the bars, steps its value (period not
+// below `min_period`) and rewrites the edit. Returns 1 when `id` was a bar's arrow.
+int curve_bars_command(UiWindow dlg, const CurveBar *bars, int count, int id, int notify, int min_period);
+
 // ITU candidate lists of the curve channel, rebuilt by each fill of dialog 110.
 typedef struct CurveCandidates {
     int hum_count;                      // HumList: ITUs that can carry a humidity curve

@@ -8,20 +8,23 @@
 namespace {
 enum { LAST_PERIOD_INDEX = REFRESH_PERIOD_COUNT - 1, MIN_PERIOD_4500 = 1 };
 
-struct BarRow {
-    int bar, edit, which;
-};
-const BarRow Bars[] = {
+const CurveBar Bars[] = {
     {IDC_HD_HUM_LOW_BAR, IDC_HD_HUM_LOW, SCALE_HUM_LOW},
     {IDC_HD_HUM_HIGH_BAR, IDC_HD_HUM_HIGH, SCALE_HUM_HIGH},
     {IDC_HD_PERIOD_BAR, IDC_HD_PERIOD, SCALE_PERIOD},
 };
+enum { BAR_COUNT = sizeof Bars / sizeof Bars[0] };
 
-void show_setting(UiWindow dlg, int edit, int which)
+// The scale value a bar steps; null for the period.
+float *scale_value(int which)
 {
-    char text[16];
-    curve_setting_text(which, text, sizeof text);
-    ui_set_text(dlg, edit, text);
+    switch (which) {
+    case SCALE_TEMP_LOW: return &real_time.temp_low;
+    case SCALE_TEMP_HIGH: return &real_time.temp_high;
+    case SCALE_HUM_LOW: return &real_time.hum_low;
+    case SCALE_HUM_HIGH: return &real_time.hum_high;
+    default: return nullptr;
+    }
 }
 
 // Moves `value` by `step` when `allowed`; 1 when it moved.
@@ -34,11 +37,7 @@ int step_if(float &value, float step, bool allowed)
 
 void on_command(UiWindow dlg, int id, int notify)
 {
-    for (const BarRow &b : Bars) {
-        if (id != b.bar || (notify != UI_SCROLL_LINE_UP && notify != UI_SCROLL_LINE_DOWN)) continue;
-        if (curve_setting_step(b.which, notify == UI_SCROLL_LINE_UP, MIN_PERIOD_4500)) show_setting(dlg, b.edit, b.which);
-        return;
-    }
+    if (curve_bars_command(dlg, Bars, BAR_COUNT, id, notify, MIN_PERIOD_4500)) return;
     if (notify != UI_CLICKED) return;
     if (id == IDC_HD_CONFIRM) humidity_display_on_confirm(dlg);
     else if (id == IDC_HD_EXIT) ui_end_dialog(dlg, IDC_HD_EXIT);
@@ -73,23 +72,29 @@ int curve_setting_step(int which, int up, int min_period)
 
 void curve_setting_text(int which, char *out, int cap)
 {
-    switch (which) {
-    case SCALE_TEMP_LOW:
-        snprintf(out, static_cast<size_t>(cap), "%+04.1f", static_cast<double>(real_time.temp_low));
-        break;
-    case SCALE_TEMP_HIGH:
-        snprintf(out, static_cast<size_t>(cap), "%+04.1f", static_cast<double>(real_time.temp_high));
-        break;
-    case SCALE_HUM_LOW:
-        snprintf(out, static_cast<size_t>(cap), "%+04.1f", static_cast<double>(real_time.hum_low));
-        break;
-    case SCALE_HUM_HIGH:
-        snprintf(out, static_cast<size_t>(cap), "%+04.1f", static_cast<double>(real_time.hum_high));
-        break;
-    default:
-        snprintf(out, static_cast<size_t>(cap), "%03.1f", RefreshPeriodTable[real_time.period_index] / 1000.0);
-        break;
+    const float *v = scale_value(which);
+    if (v) snprintf(out, static_cast<size_t>(cap), "%+04.1f", static_cast<double>(*v));
+    else snprintf(out, static_cast<size_t>(cap), "%03.1f", RefreshPeriodTable[real_time.period_index] / 1000.0);
+}
+
+void curve_bars_show(UiWindow dlg, const CurveBar *bars, int count)
+{
+    for (int k = 0; k < count; ++k) {
+        char text[16];
+        curve_setting_text(bars[k].which, text, sizeof text);
+        ui_set_text(dlg, bars[k].edit, text);
     }
+}
+
+int curve_bars_command(UiWindow dlg, const CurveBar *bars, int count, int id, int notify, int min_period)
+{
+    if (notify != UI_SCROLL_LINE_UP && notify != UI_SCROLL_LINE_DOWN) return 0;
+    for (int k = 0; k < count; ++k) {
+        if (bars[k].bar != id) continue;
+        if (curve_setting_step(bars[k].which, notify == UI_SCROLL_LINE_UP, min_period)) curve_bars_show(dlg, &bars[k], 1);
+        return 1;
+    }
+    return 0;
 }
 
 void humidity_display_on_init(UiWindow dlg)
@@ -97,7 +102,7 @@ void humidity_display_on_init(UiWindow dlg)
     real_time.period_index = 1;
     ui_check(dlg, IDC_HD_VALUE0, 1);
     ui_check(dlg, IDC_HD_VALUE1, 1);
-    for (const BarRow &b : Bars) show_setting(dlg, b.edit, b.which);
+    curve_bars_show(dlg, Bars, BAR_COUNT);
     ui_focus(dlg, IDC_HD_CONFIRM);
 }
 

@@ -167,8 +167,9 @@ def bus_session(port, sim_log, tmp, echo=0):
     r = cli(["raw", "$01M", "--port", port, "--trace", trace])
     check(r.returncode == 0, "raw $01M exits 0")
     check(r.stdout.splitlines()[1:] == ["reply    !01VOK4201\\r             21 30 31 56 4F 4B 34 32 30 31 0D",
-                                        'meaning  !01 from module 01: name "VOK4201"'],
-          "raw shows the reply raw and decoded")
+                                        'meaning  !01 from module 01: name "VOK4201"',
+                                        "answer   !01VOK4201"],
+          "raw shows the reply raw, decoded and as the terminal answers")
     time.sleep(0.3)
     compare_trace(trace, sim_log, since, echo, "raw trace")
     r = cli(["raw", "$7EM", "--port", port])

@@ -51,15 +51,17 @@ test-asan: asan
 	cd $(BUILD)/asan && ctest --output-on-failure --no-tests=error -j 2 -L sanitize $(CTEST_ARGS)
 
 # libFuzzer runs of every fuzz target (clang, ASan/UBSan), FUZZ_SECONDS each, one after the
-# other at the lowest priority; prints executions and findings per target.
+# other at the lowest priority; prints executions and findings per target. FUZZ_RUNS=N ends
+# each target after N executions instead, if that comes first.
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?=
+FUZZ_RUNS ?=
 fuzz:
 	@bash scripts/setup.sh fuzz
 	cmake -S . -B $(BUILD)/fuzz $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOK_FUZZ=ON \
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 	cmake --build $(BUILD)/fuzz -j $(JOBS) --target fuzz_all
-	bash tests/fuzz/run_fuzz.sh $(BUILD)/fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+	FUZZ_RUNS=$(FUZZ_RUNS) bash tests/fuzz/run_fuzz.sh $(BUILD)/fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 # Release packages of the three configurations, with SHA256SUMS: dist/packages.
 package: build

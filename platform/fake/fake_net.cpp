@@ -52,7 +52,8 @@ std::vector<uint32_t> g_arp_hosts;
 void log(NetEvent::Kind k, int value, std::vector<uint8_t> bytes = {}, uint32_t ip = 0,
          uint16_t port = 0)
 {
-    g_log.push_back(NetEvent{g_now_us, k, std::move(bytes), ip, port, value});
+    if (g_logging)
+        g_log.push_back(NetEvent{g_now_us, k, std::move(bytes), ip, port, value});
 }
 
 Sock *sock(SockHandle s)
@@ -275,7 +276,7 @@ int sock_wait_readable(SockHandle s, int64_t timeout_us)
         return -1;
     if (!k->tcp) {
         const bool failed = take_failure(Fail::Wait);
-        g_log.push_back(NetEvent{g_now_us, NetEvent::Wait, {}, 0, 0, failed ? -1 : 0, timeout_us});
+        if (g_logging) g_log.push_back(NetEvent{g_now_us, NetEvent::Wait, {}, 0, 0, failed ? -1 : 0, timeout_us});
         if (failed)
             return -1;
     }

@@ -30,6 +30,10 @@ int64_t now_us();
 // Moves virtual time forward (the simulated world runs) without recording a sleep.
 void advance_us(int64_t us);
 
+// Whether the serial, net and sleep logs record calls (on at start). A fuzz target turns them
+// off: it never reads them, and building them is most of its time. reset() keeps the setting.
+void set_logging(bool on);
+
 // Every sleep_ms() argument since reset / clear, in call order (0 and negatives included).
 const std::vector<int> &sleep_log();
 void clear_sleep_log();

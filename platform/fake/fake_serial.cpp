@@ -124,7 +124,8 @@ int serial_in_queue(const std::string &port_name)
 
 static void log(SerialPort *p, SerialEvent::Kind k, int value, std::vector<uint8_t> bytes = {})
 {
-    p->log.push_back(SerialEvent{g_now_us, k, std::move(bytes), value});
+    if (g_logging)
+        p->log.push_back(SerialEvent{g_now_us, k, std::move(bytes), value});
 }
 
 // Arrival time of the k-th byte (0-based) counted from the driver queue's head.

@@ -10,6 +10,7 @@ namespace fake {
 
 extern int64_t g_now_us;
 extern int g_period_raised;  // clock_init without clock_shutdown yet
+extern bool g_logging;       // set_logging: whether calls go into the logs
 // True (once) when fail_next(what) was requested.
 bool take_failure(Fail what);
 void reset_serial();

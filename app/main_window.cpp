@@ -35,13 +35,6 @@ void run_dialog(UiWindow w, int resource_id, const UiDialogHandlers *h)
     if (h) ui_dialog_run(w, resource_id, h);
 }
 
-const Module &current_module(void)
-{
-    int cur = module_table.current;
-    if (cur < 0 || cur >= MODULE_MAX) cur = 0;
-    return module_table.module[cur];
-}
-
 void enter_realtime(UiWindow w)
 {
     const Module &m = current_module();

@@ -98,3 +98,9 @@ void state_reset(void) {
     memset(ItuStateByte, 0, sizeof ItuStateByte);
     memset(&numbering, 0, sizeof numbering);
 }
+
+Module &current_module(void) {
+    int cur = module_table.current;
+    if (cur < 0 || cur >= MODULE_MAX) cur = 0;
+    return module_table.module[cur];
+}

@@ -226,6 +226,10 @@ extern uint8_t ItuStateByte[UNITS_PER_CHANNEL];
 // Puts every record above back to its start value (program start; tests).
 void state_reset(void);
 
+// The module under the table's cursor; module 0 while the cursor is out of range (a dialog
+// may open before any search has filled the table).
+Module &current_module(void);
+
 // 192.168.1.100 in network byte order, the default converter address.
 uint32_t default_net_ip(void);
 

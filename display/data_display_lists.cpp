@@ -118,12 +118,7 @@ int show_readings(UiWindow dlg, int reader, int channel)
 }
 }  // namespace
 
-Module &displayed_module(void)
-{
-    int cur = module_table.current;
-    if (cur < 0 || cur >= MODULE_MAX) cur = 0;
-    return module_table.module[cur];
-}
+Module &displayed_module(void) { return current_module(); }
 
 int read_sensor_ids(UiWindow dlg, int channel) { return show_ids(dlg, ID_READER_SENSORS, channel); }
 int list_itus(UiWindow dlg, int channel) { return show_ids(dlg, ID_READER_ITUS, channel); }

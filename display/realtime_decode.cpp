@@ -79,12 +79,7 @@ int has_curve_dialog(const Module *m)
     return m->model == 4501 || m->model == 4560 || m->model == 4562 || m->model == 4563;
 }
 
-Module *realtime_module(void)
-{
-    int cur = module_table.current;
-    if (cur < 0 || cur >= MODULE_MAX) cur = 0;
-    return &module_table.module[cur];
-}
+Module *realtime_module(void) { return &current_module(); }
 
 int curve_decode_a(const uint8_t rec[4], int type, int temperature_mode, int points, float held, float *v)
 {

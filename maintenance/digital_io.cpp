@@ -15,13 +15,6 @@ namespace {
 enum { IO_REPLY_LEN = 5, PATROL_MS = 1000, BITS = 8 };
 const char *const NoAnswer = "模块未应答，请重试一次!";
 
-Module &current_module(void)
-{
-    int cur = module_table.current;
-    if (cur < 0 || cur >= MODULE_MAX) cur = 0;
-    return module_table.module[cur];
-}
-
 // The input byte is kept in itu_count[0] and the output byte in itu_count[1].
 uint8_t &input_byte(void) { return current_module().itu_count[0]; }
 uint8_t &output_byte(void) { return current_module().itu_count[1]; }

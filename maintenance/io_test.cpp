@@ -19,13 +19,6 @@ const char *const Caption = "系统提示";
 const char *const NoAnswer = "模块未应答，请重试一次!";
 const char *const BadAnswer = "模块应答错误，请重试一次!";
 
-Module &current_module(void)
-{
-    int cur = module_table.current;
-    if (cur < 0 || cur >= MODULE_MAX) cur = 0;
-    return module_table.module[cur];
-}
-
 // Digital ITUs on channel c; a count byte can say more than a channel holds.
 int itu_count(int c)
 {

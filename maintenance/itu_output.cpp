@@ -14,13 +14,6 @@ namespace {
 enum { BITS = 8, OUTPUT_FRAME = 9, ACK_REPLY = 4, STANDARD_FRAME = 5, TYPE_FOUR_OUTPUTS = 6 };
 const char *const Caption = "系统提示";
 
-Module &current_module(void)
-{
-    int cur = module_table.current;
-    if (cur < 0 || cur >= MODULE_MAX) cur = 0;
-    return module_table.module[cur];
-}
-
 // The clicked ITU's position on its channel (a byte, so always inside the channel's rows).
 int clicked(void) { return data_display.clicked_index % UNITS_PER_CHANNEL; }
 

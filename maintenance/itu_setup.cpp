@@ -23,13 +23,6 @@ enum {
 const char *const Caption = "系统提示";
 const char *const Failed = "下载失败,请重试一次!";
 
-Module &current_module(void)
-{
-    int cur = module_table.current;
-    if (cur < 0 || cur >= MODULE_MAX) cur = 0;
-    return module_table.module[cur];
-}
-
 int channel(void)
 {
     const int c = channel_kind.current_channel;

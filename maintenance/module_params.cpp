@@ -17,13 +17,6 @@ namespace {
 const char *const CaptionNotice = "系统提示";
 enum { CONFIG_WRITE_LEN = 12, ACK_REPLY_LEN = 4, MODE_NORMAL = 238 };
 
-Module &current_module(void)
-{
-    int cur = module_table.current;
-    if (cur < 0 || cur >= MODULE_MAX) cur = 0;
-    return module_table.module[cur];
-}
-
 void notice(UiWindow owner, const char *text)
 {
     ui_message_box(owner, text, CaptionNotice, UI_MB_OK | UI_ICON_WARNING);

@@ -16,13 +16,6 @@ namespace {
 const char *const CaptionNotice = "系统提示";
 enum { MODE_SEARCH = 0, MODE_STORAGE = 1, ACK_REPLY_LEN = 4, COUNTDOWN_MIN_S = 8 };
 
-Module &current_module(void)
-{
-    int cur = module_table.current;
-    if (cur < 0 || cur >= MODULE_MAX) cur = 0;
-    return module_table.module[cur];
-}
-
 void show_seconds(UiWindow dlg)
 {
     char text[16];

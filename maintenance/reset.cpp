@@ -14,13 +14,6 @@ ResetCountdown reset_countdown;
 namespace {
 enum { RESET_REPLY_LEN = 4, COUNTDOWN_TICK_MS = 1000 };
 
-const Module &current_module(void)
-{
-    int cur = module_table.current;
-    if (cur < 0 || cur >= MODULE_MAX) cur = 0;
-    return module_table.module[cur];
-}
-
 void show_seconds(UiWindow dlg)
 {
     char text[16];

@@ -77,7 +77,9 @@ for mapping in ${coms[@]+"${coms[@]}"}; do
         finish 2
     fi
     [ -e "$path" ] || { echo "wine_run: $path does not exist" >&2; finish 2; }
-    real="$(readlink -f "$path")"
+    # The path itself, made absolute, not what it points to now: a peer that makes its pty
+    # anew under the same name (a converter unplugged and plugged in) is found on reopen.
+    real="$(realpath -s "$path")"
     eval "exec $fd>\"\$WINEPREFIX/com$n.lock\""
     flock -w "$limit" "$fd" || { echo "wine_run: COM$n stayed busy" >&2; finish 3; }
     # Wine's mount manager rewrites dosdevices/comN from HKLM\Software\Wine\Ports (else

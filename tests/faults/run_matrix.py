@@ -46,11 +46,9 @@ def main():
     if tcp:
         cmd = [client, "tcp", address]
     elif wine:
-        # Wine's sleeps overshoot more; the tolerance is per row, over the whole schedule. A
-        # pty that vanished is not opened again under Wine (its COM port stays dead), so the
-        # Wine column leaves that row out.
+        # Wine's sleeps overshoot more; the tolerance is per row, over the whole schedule.
         cmd = [os.path.join(source, "scripts", "wine_run.sh"), "--com", "1=" + link, "--timeout", "250",
-               "--", client, "serial", "--tolerance-ms", "150", "--skip", "vanish"] + (["--echo"] if echo else [])
+               "--", client, "serial", "--tolerance-ms", "150"] + (["--echo"] if echo else [])
     else:
         cmd = [client, "serial"] + (["--echo"] if echo else [])
     print("+", " ".join(cmd), flush=True)

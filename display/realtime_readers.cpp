@@ -95,8 +95,10 @@ int run_reader(UiWindow w, Reader reader)
         int error = 0;
         if (reader == READER_B) {
             v = curve_decode_b(&RxBuffer[link_state.echo_len + 5 + 6 * i]);
-        } else if (pos < 0 || pos >= units) {
-            error = 1;  // the slot names no unit of this reply: nothing to read
+        } else if (pos < 0 || pos >= units || pos >= UNITS_PER_CHANNEL) {
+            // The slot names no unit of this reply, or one past the type table (a count byte
+            // can say up to 255 units): nothing to read.
+            error = 1;
         } else {
             const uint8_t *rec = &RxBuffer[link_state.echo_len + 5 + 4 * pos];
             int type = ItuTypeTable[channel][pos];

@@ -119,3 +119,20 @@ put("datadisplay", "itus-4560-echo", bytes([1, 7, 0x40, 0, 0b11110101]) + counts
     script(b">01\x00\x02" + bytes([1, 0x12, 0x34, 0, 1, 0x13, 0x35, 0]) + b"\r", DATA0, DATA0, DATA0, DATA0))
 put("datadisplay", "all-4563", bytes([0, 9, 0x40, 8, 0b11100100]) + counts8 + bytes([1, 0]) +
     script(IDS0, DATA0, DATA0, DATA0, DATA0, DATA0))
+
+# Curve view: flags (bit 0 echo, bit 1 temperature curves), model index, type code, channel,
+# 8 unit counts, the two channel masks, 64 unit types, 4 slots (0: empty, else position + 1),
+# scale bytes (temperature low, span; humidity low, span), script from the echo probe on.
+def curve_seed(flags, model, type_code, count, types, slots, reply, ticks=4):
+    head = bytes([flags, model, type_code, 0, count] + [0] * 7 + [0, 0])
+    unit_types = bytes(types + [0] * (64 - len(types)))
+    return head + unit_types + bytes(slots) + bytes([140, 40, 5, 90]) + script(NAME, *([reply] * ticks))
+
+
+put("curves", "4101-temperature", curve_seed(2, 1, 128, 2, [128, 129], [1, 2, 0, 0], DATA0))
+put("curves", "4101-glitch-echo", curve_seed(3, 1, 130, 2, [130, 130], [2, 1, 0, 0],
+    b">01\x00\x02" + bytes([0xFF, 0xFF, 0xFF, 0xFF, 0x55, 0x01, 0x00, 0x00]) + b"\r"))
+put("curves", "4500-humidity", curve_seed(0, 5, 0, 0, [], [1, 2, 0, 0], b">01\x00\x02025.3,060.1,\r"))
+put("curves", "4560-humidity", curve_seed(0, 7, 0x40, 2, [0, 1], [1, 2, 0, 0],
+    b">01\x00\x02" + bytes([1, 0x12, 0x34, 0, 1, 0x13, 0x35, 0]) + b"\r"))
+put("curves", "4560-silent", curve_seed(2, 7, 0x40, 2, [0, 1], [1, 0, 0, 0], None, ticks=1))

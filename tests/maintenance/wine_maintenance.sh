@@ -6,46 +6,11 @@
 # Every write is checked byte for byte in voksim's traffic log; screenshots are kept in
 # $VOK_BUILD_DIR/tests/maintenance/wine/ (look at them: Chinese texts, lamps).
 set -u
-src="${VOK_SOURCE_DIR:?}"
-build="${VOK_BUILD_DIR:?}"
-win="${VOK_WIN64_DIR:-}"
-vokmon="$win/app/vokmon.exe"
-ctl="$win/tests/ui/vokctl.exe"
-voksim="$build/sim/voksim"
+# shellcheck source=../ui/wine_session.sh
+source "${VOK_SOURCE_DIR:?}/tests/ui/wine_session.sh"
 bus="$src/sim/buses/demo.json"
-for f in "$vokmon" "$ctl" "$voksim" "$bus"; do
-    [ -e "$f" ] || { echo "missing $f (build the win64 tree and voksim first)"; exit 1; }
-done
-
-out="$build/tests/maintenance/wine"
-rm -rf "$out"
-mkdir -p "$out"
-cd "$out" || exit 1
-export VOK_BUILD_ROOT="$(dirname "$build")"
-export WINEPREFIX="$VOK_BUILD_ROOT/wineprefix-vokmon-maintenance"
-
-pids=()
-xvfb_pid=""
-cleanup() {
-    for p in "${pids[@]}"; do
-        for c in $(pgrep -P "$p" 2>/dev/null); do kill "$c" 2>/dev/null; done
-        kill "$p" 2>/dev/null
-    done
-    for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$out/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do [ -s "$out/display" ] && break; sleep 0.1; done
-[ -s "$out/display" ] || { echo "Xvfb did not start"; exit 1; }
-export DISPLAY=":$(head -n1 "$out/display" | tr -dc 0-9)"
-# shellcheck source=../../scripts/wine_env.sh
-source "$src/scripts/wine_env.sh" || exit 1
-"$VOK_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-
-fail() { echo "FAIL: $*"; exit 1; }
+[ -e "$bus" ] || fail "missing $bus"
+wine_session_start "$build/tests/maintenance/wine" vokmon-maintenance
 
 # Grid index of the first module of a model in the bus file (the search lists them by address).
 index_of() {
@@ -62,13 +27,9 @@ i4501=$(index_of 4501)
 i4201=$(index_of 4201)
 i4562=$(index_of 4562)
 
-"$voksim" "$bus" --no-stdin --log --tcp 127.0.0.1:0 --control 127.0.0.1:0 --restart-scale 0.2 \
-    >"$out/voksim.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 1 100); do grep -q '^ready' "$out/voksim.log" && break; sleep 0.1; done
-grep -q '^ready' "$out/voksim.log" || { cat "$out/voksim.log"; fail "voksim did not start"; }
-port=$(sed -n 's/^listening .*:\([0-9]*\)$/\1/p' "$out/voksim.log" | head -n1)
-cport=$(sed -n 's/^control .*:\([0-9]*\)$/\1/p' "$out/voksim.log" | head -n1)
+start_voksim "$bus" --no-stdin --log --tcp 127.0.0.1:0 --control 127.0.0.1:0 --restart-scale 0.2
+port=$(voksim_port listening)
+cport=$(voksim_port control)
 [ -n "$port" ] && [ -n "$cport" ] || fail "no ports in voksim's output"
 
 # One control command to voksim; prints its answer line.
@@ -84,23 +45,11 @@ PY
 heard() { tail -n +"$mark" "$out/voksim.log" | grep -c -- "$1"; }
 set_mark() { mark=$(($(wc -l <"$out/voksim.log") + 1)); }
 
-python3 - "$port" <<'PY'
-import struct, sys
-open("vokcfg.cfg", "wb").write(struct.pack("<BBBB4sHBBhH", 1, 2, 4, 0, bytes([127, 0, 0, 1]), int(sys.argv[1]), 2, 0, 50, 0))
-PY
+write_cfg 4 "$port"
 
 bash "$src/scripts/wine_run.sh" --timeout 280 -- "$vokmon" >"$out/vokmon.log" 2>&1 &
 pids+=($!)
 
-vokctl() {
-    last=$(timeout 200 "$VOK_WINE" "$ctl" "$@" 2>/dev/null)
-    local rc=$?
-    last=$(printf '%s\n' "$last" | tr -d '\r')
-    printf '%s\n' "$last" | tee -a "$out/ctl.log"
-    return $rc
-}
-shot() { import -window root "$out/$1.png" || fail "screenshot $1"; }
-has() { printf '%s\n' "$last" | grep -qxF -- "$1"; }
 cell() { echo "$((20 + 82 * ($1 % 8) + 16)) $((20 + 82 * ($1 / 8) + 16))"; }
 
 vokctl "wait-main 60000" "no-box 1500" || fail "vokmon did not come up cleanly"
@@ -110,9 +59,9 @@ vokctl "wait-main" "dialog 300 20000" "click 300" "gone 300 150000" "sleep 500" 
 # Terminal: a name request, then an address where no module answers.
 vokctl "wait-main" "command 106" "dialog 222 10000" "set-text 222 \$01M" "click 221" "sleep 1500" \
     "get-text 223" || fail "terminal"
-has 'text 223 !01VOK4201' || fail "terminal answer"
+has 'text 223 !01VOK4201' "terminal answer"
 vokctl "wait-main" "dialog 222" "set-text 222 \$77M" "click 221" "sleep 6000" "get-text 223" || fail "terminal 2"
-has 'text 223 No response!' || fail "terminal silence"
+has 'text 223 No response!' "terminal silence"
 vokctl "wait-main" "dialog 222" "set-text 222 \$01M" "click 221" "sleep 1500" || fail "terminal 3"
 shot terminal-1010
 vokctl "wait-main" "dialog 222" "click 220" "gone 222 5000" || fail "terminal exit"
@@ -123,8 +72,8 @@ vokctl "wait-main" "click-xy $(cell "$i4500")" "sleep 300" "command 109" "dialog
 set_mark
 vokctl "wait-main" "dialog 1090" "check 1092 1092 1099" "click 1090" "sleep 1500" "get-text 1101" "get-text 1103" \
     || fail "digital IO refresh"
-has 'text 1101 FE' || fail "output byte"
-has 'text 1103 F0' || fail "input byte"
+has 'text 1101 FE' "output byte"
+has 'text 1103 F0' "input byte"
 [ "$(heard '2F 30 34 FE 0D')" -ge 1 ] || fail "write /04 FE not heard"
 [ "$(heard '23 30 34 30 0D')" -ge 1 ] || fail "read #040 not heard"
 shot digital-io-117
@@ -146,18 +95,18 @@ vokctl "wait-main" "dialog 146" "click 145" "gone 146 5000" || fail "IO test exi
 # output dialog (output 0 on -> /0830101).
 vokctl "wait-main" "click-xy $(cell "$i4562")" "sleep 300" "command 103" "dialog 1020 10000" "click 1026" \
     "sleep 2500" "list-dblclk 1020 0" "dialog 606 10000" "get-text 603" "get-text 605" || fail "dialog 165"
-has 'text 603 01' || fail "ITU address field"
-has 'text 605 +3' || fail "ITU offset field"
+has 'text 603 01' "ITU address field"
+has 'text 605 +3' "ITU offset field"
 set_mark
 vokctl "wait-main" "dialog 606" "vscroll 606 up" "sleep 300" "get-text 605" || fail "offset scroll"
-has 'text 605 +4' || fail "offset after the arrow"
+has 'text 605 +4' "offset after the arrow"
 shot itu-settings-165
 vokctl "wait-main" "dialog 606" "click 600" "box 20000" || fail "ITU settings confirm"
 printf '%s\n' "$last" | grep -q '下载成功' || fail "offset download"
 [ "$(heard '40 30 38 32 30 31 32 41 34 0D')" -ge 1 ] || fail "offset @082012A4 not heard"
 vokctl "wait-main" "dialog 1020" "click 1027" "sleep 2500" "list-dblclk 1020 0" "dialog 1422 10000" \
     "check 1423 1423 1430" "click 1420" "sleep 1500" "get-text 1422" || fail "dialog 158"
-has 'text 1422 01' || fail "ITU output value"
+has 'text 1422 01' "ITU output value"
 [ "$(heard '2F 30 38 33 30 31 30 31 0D')" -ge 1 ] || fail "output /0830101 not heard"
 shot itu-output-158
 vokctl "wait-main" "dialog 1422" "click 1421" "gone 1422 5000" "sleep 3000" "dialog 1020" "click 1023" \

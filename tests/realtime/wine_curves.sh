@@ -5,69 +5,24 @@
 # (its frame compared pixel for pixel with the headless rendering). Screenshots of the view
 # and both dialogs are kept in $VOK_BUILD_DIR/tests/realtime/wine/ (look at them).
 set -u
-src="${VOK_SOURCE_DIR:?}"
-build="${VOK_BUILD_DIR:?}"
-win="${VOK_WIN64_DIR:-}"
-vokmon="$win/app/vokmon.exe"
-ctl="$win/tests/ui/vokctl.exe"
-voksim="$build/sim/voksim"
+# shellcheck source=../ui/wine_session.sh
+source "${VOK_SOURCE_DIR:?}/tests/ui/wine_session.sh"
 reference="$build/tests/realtime/frame_reference"
 bus="$src/tests/realtime/curves_bus.json"
-for f in "$vokmon" "$ctl" "$voksim" "$reference" "$bus"; do
-    [ -e "$f" ] || { echo "missing $f (build the win64 tree and the native tests first)"; exit 1; }
+for f in "$reference" "$bus"; do
+    [ -e "$f" ] || fail "missing $f (build the native tests first)"
 done
 sweep_ms="${VOK_CURVE_SWEEP_MS:-15000}"
+wine_session_start "$build/tests/realtime/wine" vokmon-curves
 
-out="$build/tests/realtime/wine"
-rm -rf "$out"
-mkdir -p "$out"
-cd "$out" || exit 1
-export VOK_BUILD_ROOT="$(dirname "$build")"
-export WINEPREFIX="$VOK_BUILD_ROOT/wineprefix-vokmon-curves"
-
-pids=()
-xvfb_pid=""
-cleanup() {
-    for p in "${pids[@]}"; do
-        for c in $(pgrep -P "$p" 2>/dev/null); do kill "$c" 2>/dev/null; done
-        kill "$p" 2>/dev/null
-    done
-    for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$out/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do [ -s "$out/display" ] && break; sleep 0.1; done
-[ -s "$out/display" ] || { echo "Xvfb did not start"; exit 1; }
-export DISPLAY=":$(head -n1 "$out/display" | tr -dc 0-9)"
-# shellcheck source=../../scripts/wine_env.sh
-source "$src/scripts/wine_env.sh" || exit 1
-"$VOK_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-
-"$voksim" "$bus" --no-stdin --tcp 127.0.0.1:0 --log >"$out/voksim.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 1 100); do grep -q '^ready' "$out/voksim.log" && break; sleep 0.1; done
-port=$(sed -n 's/^listening .*:\([0-9]*\)$/\1/p' "$out/voksim.log" | head -n1)
-[ -n "$port" ] || { echo "voksim did not start"; cat "$out/voksim.log"; exit 1; }
-python3 - "$port" <<'PY'
-import struct, sys
-open("vokcfg.cfg", "wb").write(struct.pack("<BBBB4sHBBhH", 1, 2, 4, 0, bytes([127, 0, 0, 1]), int(sys.argv[1]), 2, 0, 50, 0))
-PY
+start_voksim "$bus" --no-stdin --tcp 127.0.0.1:0 --log
+port=$(voksim_port listening)
+[ -n "$port" ] || fail "no TCP port in voksim's output"
+write_cfg 4 "$port"
 
 bash "$src/scripts/wine_run.sh" --timeout 280 -- "$vokmon" >"$out/vokmon.log" 2>&1 &
 pids+=($!)
 
-fail() { echo "FAIL: $*"; exit 1; }
-vokctl() {
-    last=$(timeout 200 "$VOK_WINE" "$ctl" "$@" 2>/dev/null)
-    local rc=$?
-    last=$(printf '%s\n' "$last" | tr -d '\r')
-    printf '%s\n' "$last" | tee -a "$out/ctl.log"
-    return $rc
-}
-shot() { import -window root "$out/$1.png" || fail "screenshot $1"; }
 # Colours (RRGGBB) of the pixels in the plot of 3900wave.bmp saved under the given name.
 plot_colours() {
     python3 - "$1" <<'PY'

@@ -1,10 +1,13 @@
 # Shared set-up of a vokmon Wine case, sourced by its script (bash, `set -u`): an Xvfb of
 # its own, a Wine prefix of its own, voksim, the vokctl wrapper and screenshots.
-#   wine_session_start OUT PREFIX   out dir (made empty, the current directory), prefix name
+#   wine_session_start [--keep] OUT PREFIX
+#                                   out dir (the current directory; made empty unless --keep),
+#                                   prefix name
 #   start_voksim ARGS...            voksim with the bus and face options; waits for "ready"
+#   voksim_port WORD                port on voksim's "listening" or "control" line
 #   vokctl STEP...                  one vokctl.exe run; output in $last and appended to ctl.log
 #   write_cfg TYPE PORT             vokcfg.cfg for converter TYPE (TCP PORT for type 4)
-#   has LINE / fail TEXT / shot NAME
+#   has LINE [WHY] / fail TEXT / shot NAME
 # Needs VOK_SOURCE_DIR, VOK_BUILD_DIR and VOK_WIN64_DIR (set by ctest).
 src="${VOK_SOURCE_DIR:?}"
 build="${VOK_BUILD_DIR:?}"
@@ -29,16 +32,20 @@ wine_session_cleanup() {
 fail() { echo "FAIL: $*"; exit 1; }
 
 wine_session_start() {
+    local keep=""
+    if [ "$1" = --keep ]; then keep=1; shift; fi
     out="$1"
     for f in "$vokmon" "$ctl" "$voksim"; do
         [ -e "$f" ] || fail "missing $f (build the win64 tree and voksim first)"
     done
-    rm -rf "$out"
+    [ -n "$keep" ] || rm -rf "$out"
     mkdir -p "$out"
     cd "$out" || exit 1
     export VOK_BUILD_ROOT="$(dirname "$build")"
     export WINEPREFIX="$VOK_BUILD_ROOT/wineprefix-$2"
     trap wine_session_cleanup EXIT
+    # Always an X server of our own: the screenshots show only vokmon, and nothing pops up on
+    # the user's screen.
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$out/display" >/dev/null 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 1 100); do [ -s "$out/display" ] && break; sleep 0.1; done
@@ -58,6 +65,8 @@ start_voksim() {
     fail "voksim did not start"
 }
 
+voksim_port() { sed -n "s/^$1 .*:\([0-9]*\)\$/\1/p" "$out/voksim.log" | head -n1; }
+
 vokctl() {
     last=$(timeout 200 "$VOK_WINE" "$ctl" "$@" 2>/dev/null)
     local rc=$?
@@ -66,7 +75,7 @@ vokctl() {
     return $rc
 }
 
-has() { printf '%s\n' "$last" | grep -qxF "$1" || fail "expected '$1'"; }
+has() { printf '%s\n' "$last" | grep -qxF -- "$1" || fail "${2:+$2: }expected '$1'"; }
 shot() { import -window root "$out/$1.png" || fail "screenshot $1"; }
 
 # vokcfg.cfg: COM1, 9600 baud, converter type, 127.0.0.1, port, converter speed 9600, 50 ms.

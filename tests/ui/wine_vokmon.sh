@@ -7,86 +7,32 @@
 # $VOK_BUILD_DIR/tests/ui/wine-<mode>/ (look at them: the Chinese texts must render).
 set -u
 mode="${1:?usage: wine_vokmon.sh net|com}"
-src="${VOK_SOURCE_DIR:?}"
-build="${VOK_BUILD_DIR:?}"
-win="${VOK_WIN64_DIR:-}"
+# shellcheck source=./wine_session.sh
+source "${VOK_SOURCE_DIR:?}/tests/ui/wine_session.sh"
 # VOKMON_EXE: a vokmon.exe from elsewhere (an unpacked release), run in its own folder.
-vokmon="${VOKMON_EXE:-$win/app/vokmon.exe}"
-ctl="$win/tests/ui/vokctl.exe"
-voksim="$build/sim/voksim"
+vokmon="${VOKMON_EXE:-$vokmon}"
 bus="$src/sim/buses/demo.json"
 [ -f "$bus" ] || bus="$src/sim/buses/two_ends.json"
-for f in "$vokmon" "$ctl" "$voksim" "$bus"; do
-    [ -e "$f" ] || { echo "missing $f (build the win64 tree and voksim first)"; exit 1; }
-done
-
-if [ -n "${VOKMON_EXE:-}" ]; then
-    out="$(cd "$(dirname "$vokmon")" && pwd)"
-else
-    out="$build/tests/ui/wine-$mode"
-    rm -rf "$out"
-    mkdir -p "$out"
-fi
-cd "$out" || exit 1
-
-# vokmon gets a prefix of its own in which Wine draws the window frames itself, so the
-# title bar shows on a display without a window manager.
-export VOK_BUILD_ROOT="$(dirname "$build")"
+[ -e "$bus" ] || fail "missing $bus"
 # One prefix per mode: the two cases may run side by side, each with its own wineserver.
-export WINEPREFIX="$VOK_BUILD_ROOT/wineprefix-vokmon-${VOK_PREFIX_TAG:-$mode}"
-
-pids=()
-xvfb_pid=""
-cleanup() {
-    # Children first (wine_run's time-out process, which ends vokmon), then our own jobs.
-    for p in "${pids[@]}"; do
-        for c in $(pgrep -P "$p" 2>/dev/null); do kill "$c" 2>/dev/null; done
-        kill "$p" 2>/dev/null
-    done
-    for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-}
-trap cleanup EXIT
-
-# Always an X server of our own: the screenshots show only vokmon, and nothing pops up on
-# the user's screen.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$out/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do [ -s "$out/display" ] && break; sleep 0.1; done
-[ -s "$out/display" ] || { echo "Xvfb did not start"; exit 1; }
-export DISPLAY=":$(head -n1 "$out/display" | tr -dc 0-9)"
-# shellcheck source=../../scripts/wine_env.sh
-source "$src/scripts/wine_env.sh" || exit 1
-"$VOK_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+prefix="vokmon-${VOK_PREFIX_TAG:-$mode}"
+if [ -n "${VOKMON_EXE:-}" ]; then
+    wine_session_start --keep "$(cd "$(dirname "$vokmon")" && pwd)" "$prefix"
+else
+    wine_session_start "$build/tests/ui/wine-$mode" "$prefix"
+fi
 
 modules=$(python3 -c 'import json,sys; print(len(json.load(open(sys.argv[1]))["modules"]))' "$bus")
 
-# Starts voksim with the given face options; waits for its "ready" line.
-start_voksim() {
-    "$voksim" "$bus" --no-stdin "$@" >"$out/voksim.log" 2>&1 &
-    pids+=($!)
-    for _ in $(seq 1 100); do grep -q '^ready' "$out/voksim.log" && return 0; sleep 0.1; done
-    echo "voksim did not start:"; cat "$out/voksim.log"; exit 1
-}
-
-# vokcfg.cfg: COM1, 9600 baud, converter type, 127.0.0.1, port, converter speed 9600, 50 ms.
-write_cfg() {
-    python3 - "$1" "$2" <<'PY'
-import struct, sys
-t, port = int(sys.argv[1]), int(sys.argv[2])
-open("vokcfg.cfg", "wb").write(struct.pack("<BBBB4sHBBhH", 1, 2, t, 0, bytes([127, 0, 0, 1]), port, 2, 0, 50, 0))
-PY
-}
-
 com_args=()
 if [ "$mode" = net ]; then
-    start_voksim --tcp 127.0.0.1:0
-    port=$(sed -n 's/^listening .*:\([0-9]*\)$/\1/p' "$out/voksim.log" | head -n1)
-    [ -n "$port" ] || { echo "no TCP port in voksim's output"; cat "$out/voksim.log"; exit 1; }
+    start_voksim "$bus" --no-stdin --tcp 127.0.0.1:0
+    port=$(voksim_port listening)
+    [ -n "$port" ] || { cat "$out/voksim.log"; fail "no TCP port in voksim's output"; }
     write_cfg 4 "$port"
     suffix="  NET-RW,Baud9600 [VOK4450NET]"
 else
-    start_voksim --pty "$out/ttyVOK" --echo
+    start_voksim "$bus" --no-stdin --pty "$out/ttyVOK" --echo
     write_cfg 0 10001
     com_args=(--com "1=$out/ttyVOK")
     suffix="  COM1,Baud9600 [VOK4420]"
@@ -94,17 +40,6 @@ fi
 
 bash "$src/scripts/wine_run.sh" "${com_args[@]}" --timeout 240 -- "$vokmon" >"$out/vokmon.log" 2>&1 &
 pids+=($!)
-
-fail() { echo "FAIL: $*"; exit 1; }
-# One vokctl run; its output is appended to ctl.log and kept in $last.
-vokctl() {
-    last=$(timeout 200 "$VOK_WINE" "$ctl" "$@" 2>/dev/null)
-    local rc=$?
-    last=$(printf '%s\n' "$last" | tr -d '\r')
-    printf '%s\n' "$last" | tee -a "$out/ctl.log"
-    return $rc
-}
-shot() { import -window root "$out/$1.png" || fail "screenshot $1"; }
 
 vokctl "wait-main 60000" "no-box 1500" "title" || fail "vokmon did not come up cleanly"
 printf '%s\n' "$last" | grep -qx "title VOK3900 WIN9x/XP  V2.95  2016.11.25" || fail "title before opening"

@@ -69,9 +69,7 @@ if(TARGET voksim)
 endif()
 if(TARGET vokcli)
   install(TARGETS vokcli RUNTIME DESTINATION bin COMPONENT deb EXCLUDE_FROM_ALL)
-  if(EXISTS ${_pkg}/vokcli.1)
-    install(FILES ${_pkg}/vokcli.1 DESTINATION share/man/man1 COMPONENT deb EXCLUDE_FROM_ALL)
-  endif()
+  install(FILES ${_pkg}/vokcli.1 DESTINATION share/man/man1 COMPONENT deb EXCLUDE_FROM_ALL)
 endif()
 
 # Debian's documentation files: copyright as it stands, the changelog gzipped with no name

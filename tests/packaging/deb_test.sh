@@ -33,7 +33,7 @@ libdir="$root/usr/lib/$arch"
 for f in usr/include/vok3900d.h "usr/lib/$arch/libvok3900d.so" "usr/lib/$arch/libvok3900d.so.${version%%.*}" \
          "usr/lib/$arch/pkgconfig/vok3900d.pc" "usr/lib/$arch/cmake/vok3900d/vok3900d-config.cmake" \
          usr/bin/voksim usr/bin/vokcli usr/share/vok3900d/buses/demo.json usr/share/man/man1/voksim.1.gz \
-         usr/share/doc/libvok3900d/copyright; do
+         usr/share/man/man1/vokcli.1.gz usr/share/doc/libvok3900d/copyright; do
     [ -e "$root/$f" ] || fail "package lacks /$f"
 done
 soname=$(objdump -p "$libdir/libvok3900d.so" | awk '/SONAME/ {print $2}')
@@ -44,6 +44,11 @@ for prog in voksim vokcli; do
 done
 man -l "$root/usr/share/man/man1/voksim.1.gz" 2>/dev/null | grep -q -- '--pty' || \
     zcat "$root/usr/share/man/man1/voksim.1.gz" | grep -q 'pty' || fail "man page"
+# vokcli's page renders, and has an entry for every command.
+vokcli_man=$(man -l "$root/usr/share/man/man1/vokcli.1.gz" 2>&1) || fail "man -l vokcli.1.gz: $vokcli_man"
+for cmd in search read watch ids export raw discover; do
+    grep -Eq "^ +$cmd( |\$)" <<<"$vokcli_man" || fail "vokcli's man page has no entry for $cmd"
+done
 
 # 1. pkg-config: the .pc file finds its own root, wherever it lies.
 export PKG_CONFIG_PATH="$libdir/pkgconfig"

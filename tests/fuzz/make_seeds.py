@@ -136,3 +136,22 @@ put("curves", "4500-humidity", curve_seed(0, 5, 0, 0, [], [1, 2, 0, 0], b">01\x0
 put("curves", "4560-humidity", curve_seed(0, 7, 0x40, 2, [0, 1], [1, 2, 0, 0],
     b">01\x00\x02" + bytes([1, 0x12, 0x34, 0, 1, 0x13, 0x35, 0]) + b"\r"))
 put("curves", "4560-silent", curve_seed(2, 7, 0x40, 2, [0, 1], [1, 0, 0, 0], None, ticks=1))
+
+# Maintenance: flags (bit 0 echo), model index, type code, channel, two step bytes (four
+# actions, a nibble each, low first), value, 8 unit counts, sort-valid, script from the echo
+# probe on. Actions: 0 IO test IDs, 1 states, 2 output switch, 3 digital IO refresh, 4 patrol,
+# 5 ITU output write, 6 ITU output set, 7 ITU settings, 8 mode switch, 9 reset, 10 module
+# parameters, 11 channel ID list, 12 sort number download.
+def maint_seed(flags, model, type_code, steps, value, count, *replies):
+    head = bytes([flags, model, type_code, 0, steps & 0xFF, steps >> 8, value, count] + [0] * 7 + [1])
+    return head + script(NAME, *replies)
+
+
+ACK = b"!01\r"
+ID4 = b">01\x00\x04" + bytes([0x04, 0x10, 0, 0, 0, 0, 0, 0]) * 4 + b"\r"
+STATES4 = b">01\x00\x04" + bytes([0, 1, 1, 1, 0, 0, 1, 0]) + b"\r"
+put("maintenance", "4501-io-test", maint_seed(0, 6, 0x40, 0x1210, 2, 4, ID4, STATES4, b"!01\x02\r", STATES4))
+put("maintenance", "4500-digital-io-echo", maint_seed(1, 5, 0x40, 0x0043, 0x5A, 0, b">01\xF0\r", b">01\x5A\r",
+    b">01\xF0\r", b">01\xF0\r"))
+put("maintenance", "4560-writes", maint_seed(0, 7, 0x40, 0xA985, 7, 2, ACK, ACK, ACK, ACK))
+put("maintenance", "4101-ids-numbers", maint_seed(0, 1, 0x80, 0x00CB, 0, 2, IDS0, ACK, ACK, None))

@@ -1,6 +1,9 @@
 #!/usr/bin/env python3
 """Writes the seed inputs of the fuzz targets into corpus/<target>/ (run once; the files are
-checked in). Replies are shaped as the modules send them; scripts as fuzz_input.h reads them."""
+checked in). Replies are shaped as the modules send them; scripts as fuzz_input.h reads them.
+The directories also hold inputs long `make fuzz` runs kept (named by their SHA-1), added with
+`fuzz_<target> -merge=1 corpus/<target> build/fuzz/fuzz-corpus/<target>`: only inputs that
+reach code the others do not."""
 import os
 import struct
 

@@ -2,14 +2,8 @@
 // backend, for any model, type code, unit types and counts, curve slots and scales the curve
 // dialogs allow, with or without echo, over a few samples of a sweep. Every record read must
 // lie inside the reply buffer and every plotted row inside the plot.
-#include "app/settings.h"
-#include "app/state.h"
 #include "display/realtime.h"
-#include "link/exchange.h"
-#include "link/serial_port.h"
-#include "platform/fake/fake_platform.h"
-#include "tests/fuzz/fuzz_input.h"
-#include "tests/fuzz/fuzz_windows.h"
+#include "tests/fuzz/fuzz_bus.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -36,11 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     line.echo = flags & 1;
     line.script = fuzz::read_script(in);
 
-    fake::set_logging(false);  // nothing here reads the logs
-    fake::reset();
-    state_reset();
-    UiWindow w = fuzz::window(0);
-    main_window.hwnd = w;
+    fuzz::open_scripted_com1(line);
+    UiWindow w = main_window.hwnd;
     static const bool drawn = [] {
         realtime_create_drawing();
         const UiRect client = {0, 0, 1000, 700};
@@ -48,21 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return true;
     }();
     (void)drawn;
-    fake::attach_serial("COM1", &line);
-    link_settings.converter_type = 0;
-    link_settings.baud_index = 2;
-    FUZZ_ASSERT(port_open() == 1);
-    probe_echo();
-
-    module_table.count = 1;
-    module_table.current = 0;
-    Module &m = module_table.module[0];
-    m = setup;
-    m.address = 1;
-    m.model = model;
-    m.type_code = type_code;
+    fuzz::install_module(setup, model, type_code, channel);
     for (int i = 0; i < UNITS_PER_CHANNEL; ++i) ItuTypeTable[channel][i] = types[i];
-    update_channel_kinds();
     real_time.active = 1;
     real_time.channel = channel;
     real_time.show_temperature = (flags >> 1) & 1;

@@ -4,15 +4,9 @@
 // their capacities whatever the count bytes and records say.
 #include <cstdlib>
 
-#include "app/settings.h"
-#include "app/state.h"
 #include "display/channel_read.h"
 #include "display/data_display.h"
-#include "link/exchange.h"
-#include "link/serial_port.h"
-#include "platform/fake/fake_platform.h"
-#include "tests/fuzz/fuzz_input.h"
-#include "tests/fuzz/fuzz_windows.h"
+#include "tests/fuzz/fuzz_bus.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -30,27 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     fuzz::ScriptedLine line;
     line.echo = flags & 1;
     line.script = fuzz::read_script(in);
-    fake::set_logging(false);  // nothing here reads the logs
-    fake::reset();
-    state_reset();
+    fuzz::open_scripted_com1(line);
     data_display_reset();
-    main_window.hwnd = fuzz::window(0);
     UiWindow dlg = fuzz::window(2);
-    fake::attach_serial("COM1", &line);
-    link_settings.converter_type = 0;
-    link_settings.baud_index = 2;
-    FUZZ_ASSERT(port_open() == 1);
-    probe_echo();
-    module_table.count = 1;
-    module_table.current = 0;
-    Module &m = module_table.module[0];
-    m = setup;
-    m.address = 1;
-    m.model = model;
-    m.type_code = type_code;
-    for (int c = 0; c < CHANNEL_COUNT; ++c) m.itu_total += m.itu_count[c];
-    update_channel_kinds();
-    channel_kind.current_channel = channel;
+    Module &m = fuzz::install_module(setup, model, type_code, channel);
     // Up to four reader calls, in the order the steps byte picks.
     for (int k = 0; k < 4; ++k) {
         switch ((steps >> (2 * k)) & 3) {

@@ -3,12 +3,8 @@
 // the digital IO refresh and patrol, the ITU output and settings writes, the mode switch,
 // the reset, the module parameter write, a channel's ID list and the sort number download,
 // in the order the input picks, for any model and unit counts, with or without echo.
-#include "app/settings.h"
-#include "app/state.h"
 #include "display/numbering.h"
 #include "display/sensor_list_file.h"
-#include "link/exchange.h"
-#include "link/serial_port.h"
 #include "maintenance/digital_io.h"
 #include "maintenance/io_test.h"
 #include "maintenance/itu_output.h"
@@ -16,11 +12,9 @@
 #include "maintenance/module_params.h"
 #include "maintenance/port_mode.h"
 #include "maintenance/reset.h"
-#include "platform/fake/fake_platform.h"
 #include "platform/headless/ui_headless.h"
 #include "resources/resource_ids.h"
-#include "tests/fuzz/fuzz_input.h"
-#include "tests/fuzz/fuzz_windows.h"
+#include "tests/fuzz/fuzz_bus.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -39,26 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     line.echo = flags & 1;
     line.script = fuzz::read_script(in);
 
-    fake::set_logging(false);  // nothing here reads the logs
-    fake::reset();
-    state_reset();
-    main_window.hwnd = fuzz::window(0);
+    fuzz::open_scripted_com1(line);
     UiWindow dlg = fuzz::window(1);
-    fake::attach_serial("COM1", &line);
-    link_settings.converter_type = 0;
-    link_settings.baud_index = 2;
-    FUZZ_ASSERT(port_open() == 1);
-    probe_echo();
-    module_table.count = 1;
-    module_table.current = 0;
-    Module &m = module_table.module[0];
-    m = setup;
-    m.address = 1;
-    m.model = model;
-    m.type_code = type_code;
-    for (int c = 0; c < CHANNEL_COUNT; ++c) m.itu_total += m.itu_count[c];
-    update_channel_kinds();
-    channel_kind.current_channel = channel;
+    fuzz::install_module(setup, model, type_code, channel);
     io_test.selected = value % UNITS_PER_CHANNEL;
 
     for (int k = 0; k < 4; ++k) {

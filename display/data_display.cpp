@@ -116,6 +116,22 @@ void read_ids_and_values(UiWindow dlg, int c)
     read_sensor_values(dlg, c);
 }
 
+// Start's fresh lists: IDs, then readings only when the IDs came, so that one failure shows
+// one message. 0 when both were read, else the failing reader's result.
+int read_fresh_lists(UiWindow dlg, const Module &m, int c)
+{
+    int r = 0;
+    if (numbered_family(m)) {
+        r = read_sensor_ids(dlg, c);
+        return r != 0 ? r : read_sensor_values(dlg, c);
+    }
+    if (is_itu_model(m.model)) {
+        r = list_itus(dlg, c);
+        return r != 0 ? r : read_itu_values(dlg);
+    }
+    return is_456x(m.model) ? show_channel_fresh(dlg) : 0;
+}
+
 void run_hook(UiWindow dlg, void (*hook)(UiWindow))
 {
     if (hook) hook(dlg);
@@ -299,13 +315,13 @@ void data_display_on_start(UiWindow dlg)
     if (auto_sort.enabled == 1) memset(numbering.changed, 0, sizeof numbering.changed);
 
     // Fresh lists, read before the refresh runs, so that each tick rewrites them in place.
-    if (numbered_family(m)) {
-        read_ids_and_values(dlg, c);
-    } else if (is_itu_model(m.model)) {
-        list_itus(dlg, c);
-        read_itu_values(dlg);
-    } else if (is_456x(m.model)) {
-        show_channel(dlg, 1);
+    // When they fail the refresh never starts: the reader's message was the only one, and
+    // the Stop a reader posts may already have run inside that message's box.
+    if (read_fresh_lists(dlg, m, c) != 0) {
+        enable_periods(dlg, 1, 0);
+        stop_refresh(dlg);
+        ui_invalidate(dlg);
+        return;
     }
     data_display.refreshing = 1;
     ui_set_timer(dlg, TIMER_DATA_DISPLAY, DataDisplayPeriodTable[data_display.period_index]);

@@ -75,6 +75,9 @@ void data_display_on_exit(UiWindow dlg);
 void update_numbering_controls(UiWindow dlg);
 // Models 4562/4563: the reader the shown channel needs (IDs first when with_ids is 1).
 void show_channel(UiWindow dlg, int with_ids);
+// show_channel with IDs, the readings only when the IDs came. 0 when both were read, else
+// the failing reader's result (its message or line already shown).
+int show_channel_fresh(UiWindow dlg);
 
 // The module the dialog shows: ModuleTable.current (entry 0 when out of range).
 Module &displayed_module(void);

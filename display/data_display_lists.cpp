@@ -128,24 +128,39 @@ int read_sensor_values(UiWindow dlg, int channel) { return show_readings(dlg, VA
 int read_itu_values(UiWindow dlg) { return show_readings(dlg, VALUE_READER_ITUS, channel_kind.current_channel); }
 int read_all_values(UiWindow dlg) { return show_readings(dlg, VALUE_READER_ALL, CHANNEL_COUNT); }
 
-void show_channel(UiWindow dlg, int with_ids)
+namespace {
+// Models 4562/4563 by the kind of the shown channel. With `fresh`, IDs are read and the
+// readings only after the IDs came: one failure, one message. Returns 0, or the result of
+// the reader that failed (1 for a channel of neither kind).
+int read_mixed_channel(UiWindow dlg, int with_ids, int fresh)
 {
     const int c = channel_kind.current_channel;
+    int r = 0;
     if (c == CHANNEL_COUNT) {
-        if (with_ids) list_all_units(dlg);
-        read_all_values(dlg);
-    } else if (c >= 0 && c < CHANNEL_COUNT && channel_kind.a[c] == 1) {
-        if (with_ids) read_sensor_ids(dlg, c);
-        read_sensor_values(dlg, c);
-    } else if (c >= 0 && c < CHANNEL_COUNT && channel_kind.b[c] == 1) {
-        if (with_ids) list_itus(dlg, c);
-        read_itu_values(dlg);
-    } else {
-        check_channel_button(dlg, c);
-        ui_list_reset(dlg, IDC_DD_ID_LIST);
-        ui_list_reset(dlg, IDC_DD_READINGS);
-        ui_list_add(dlg, IDC_DD_ID_LIST, NoSensor);
-        ui_list_add(dlg, IDC_DD_READINGS, NoSensor);
-        ui_beep(UI_BEEP_WARNING);
+        if (with_ids) r = list_all_units(dlg);
+        if (fresh && r != 0) return r;
+        return read_all_values(dlg);
     }
+    if (c >= 0 && c < CHANNEL_COUNT && channel_kind.a[c] == 1) {
+        if (with_ids) r = read_sensor_ids(dlg, c);
+        if (fresh && r != 0) return r;
+        return read_sensor_values(dlg, c);
+    }
+    if (c >= 0 && c < CHANNEL_COUNT && channel_kind.b[c] == 1) {
+        if (with_ids) r = list_itus(dlg, c);
+        if (fresh && r != 0) return r;
+        return read_itu_values(dlg);
+    }
+    check_channel_button(dlg, c);
+    ui_list_reset(dlg, IDC_DD_ID_LIST);
+    ui_list_reset(dlg, IDC_DD_READINGS);
+    ui_list_add(dlg, IDC_DD_ID_LIST, NoSensor);
+    ui_list_add(dlg, IDC_DD_READINGS, NoSensor);
+    ui_beep(UI_BEEP_WARNING);
+    return 1;
 }
+}  // namespace
+
+void show_channel(UiWindow dlg, int with_ids) { read_mixed_channel(dlg, with_ids, 0); }
+
+int show_channel_fresh(UiWindow dlg) { return read_mixed_channel(dlg, 1, 1); }

@@ -26,6 +26,13 @@ int g_cursor_waits = 0;
 bool g_cursor_wait = false;
 std::vector<int> g_beeps;
 std::vector<int> g_quits;
+std::set<int> g_pending_sessions;
+std::deque<UiWindow> g_post_order;  // the window of each posted command, thread-wide order
+int g_box_dwell_ms = 0;
+int g_loop_depth = 0;
+// Nested modal loops (a box inside a tick inside a box...) end somewhere on Windows too;
+// past this depth a loop runs nothing more, so a test cannot recurse without bound.
+constexpr int MaxLoopDepth = 8;
 
 std::string num(int v) { return std::to_string(v); }
 
@@ -65,6 +72,10 @@ void reset()
     g_cursor_wait = false;
     g_beeps.clear();
     g_quits.clear();
+    g_pending_sessions.clear();
+    g_post_order.clear();
+    g_box_dwell_ms = 0;
+    g_loop_depth = 0;
 }
 
 std::vector<MessageBox> &boxes() { return g_boxes; }
@@ -72,8 +83,91 @@ void answer_next(int ui_id) { g_answers.push_back(ui_id); }
 void on_box(std::function<void(const MessageBox &)> fn) { g_on_box = std::move(fn); }
 void on_dialog(int resource_id, std::function<void(UiWindow)> session)
 {
+    if (session) g_pending_sessions.insert(resource_id);
+    else g_pending_sessions.erase(resource_id);
     g_sessions[resource_id] = std::move(session);
 }
+std::vector<int> pending_sessions() { return {g_pending_sessions.begin(), g_pending_sessions.end()}; }
+void set_box_dwell_ms(int ms) { g_box_dwell_ms = ms > 0 ? ms : 0; }
+
+namespace {
+// A dialog takes messages until it ends; a plain window only when the test dispatches them.
+bool takes_commands(const Window &w)
+{
+    return w.handlers ? !w.ended && w.handlers->on_command : static_cast<bool>(w.on_command);
+}
+bool takes_ticks(const Window &w)
+{
+    return w.handlers ? !w.ended && w.handlers->on_timer : static_cast<bool>(w.on_timer);
+}
+
+// Posted commands in the order they were posted; those of windows nobody dispatches for
+// stay queued where the test reads them.
+void run_posted()
+{
+    for (;;) {
+        auto it = g_post_order.begin();
+        while (it != g_post_order.end()) {
+            Window &w = window(*it);
+            if (w.posted.empty() || (w.handlers && (w.ended || !w.handlers->on_command))) {
+                it = g_post_order.erase(it);  // cleared by the test, or its dialog is gone
+                continue;
+            }
+            if (takes_commands(w)) break;
+            ++it;
+        }
+        if (it == g_post_order.end()) return;
+        UiWindow target = *it;
+        g_post_order.erase(it);
+        Window &w = window(target);
+        const int id = w.posted.front();
+        w.posted.pop_front();
+        if (w.handlers) w.handlers->on_command(target, id, UI_CLICKED);
+        else w.on_command(id);
+    }
+}
+
+// Ticks of every window whose timers are due by `until`, earliest first, each followed by
+// the commands it posted.
+void run_due_timers(uint32_t until)
+{
+    for (int guard = 0; guard < 100000; ++guard) {
+        UiWindow target = nullptr;
+        int id = 0;
+        uint32_t due = 0;
+        for (auto &p : g_windows) {
+            if (!takes_ticks(*p)) continue;
+            for (auto &[tid, t] : p->timers) {
+                if (static_cast<int32_t>(t.due - until) > 0) continue;
+                if (!target || static_cast<int32_t>(t.due - due) < 0) {
+                    target = reinterpret_cast<UiWindow>(p.get());
+                    id = tid;
+                    due = t.due;
+                }
+            }
+        }
+        if (!target) return;
+        const int32_t wait = static_cast<int32_t>(due - now_ms());
+        if (wait > 0) sleep_ms(wait);
+        Window &w = window(target);
+        w.timers[id].due = now_ms() + static_cast<uint32_t>(w.timers[id].period);
+        if (w.handlers) w.handlers->on_timer(target, id);
+        else w.on_timer(id);
+        run_posted();
+    }
+}
+
+void run_loop(uint32_t until)
+{
+    if (g_loop_depth >= MaxLoopDepth) return;
+    ++g_loop_depth;
+    run_posted();
+    run_due_timers(until);
+    --g_loop_depth;
+}
+}  // namespace
+
+void run_pending() { run_loop(now_ms()); }
 std::vector<int> &dialogs_run() { return g_dialogs_run; }
 UiWindow last_dialog() { return g_last_dialog; }
 
@@ -82,6 +176,7 @@ void click(UiWindow dlg, int id)
     auto &d = window(dlg);
     d.calls.push_back("click:" + num(id));
     if (!d.ended && d.handlers && d.handlers->on_command) d.handlers->on_command(dlg, id, UI_CLICKED);
+    run_pending();
 }
 
 void type_text(UiWindow dlg, int id, const std::string &text)
@@ -91,6 +186,7 @@ void type_text(UiWindow dlg, int id, const std::string &text)
     d.calls.push_back("type:" + num(id) + "=" + text);
     if (!d.ended && d.handlers && d.handlers->on_command)
         d.handlers->on_command(dlg, id, UI_EDIT_CHANGE);
+    run_pending();
 }
 
 void select_combo(UiWindow dlg, int id, int index)
@@ -100,6 +196,7 @@ void select_combo(UiWindow dlg, int id, int index)
     d.calls.push_back("pick:" + num(id) + "=" + num(index));
     if (!d.ended && d.handlers && d.handlers->on_command)
         d.handlers->on_command(dlg, id, UI_SELCHANGE);
+    run_pending();
 }
 
 void scroll(UiWindow dlg, int id, int notify)
@@ -109,6 +206,7 @@ void scroll(UiWindow dlg, int id, int notify)
     // A disabled bar sends nothing, as on the screen.
     if (!d.ended && d.ctl(id).enabled && d.handlers && d.handlers->on_command)
         d.handlers->on_command(dlg, id, notify);
+    run_pending();
 }
 
 void close(UiWindow dlg)
@@ -120,6 +218,7 @@ void close(UiWindow dlg)
         d.handlers->on_close(dlg);
     else
         ui_end_dialog(dlg, UI_ID_CANCEL);
+    run_pending();
 }
 
 int run_timers(UiWindow w, int max_ticks)
@@ -142,6 +241,7 @@ int run_timers(UiWindow w, int max_ticks)
             win.on_timer(id);
         else
             break;
+        run_pending();
     }
     return ticks;
 }
@@ -190,6 +290,11 @@ int ui_message_box(UiWindow owner, const char *text, const char *caption, int fl
     }
     if (headless::g_on_box) headless::g_on_box(box);
     headless::g_boxes.push_back(box);
+    // The box's own message loop: posted commands and due ticks run before it is answered.
+    const uint32_t until = now_ms() + static_cast<uint32_t>(headless::g_box_dwell_ms);
+    headless::run_loop(until);
+    const int32_t rest = static_cast<int32_t>(until - now_ms());
+    if (rest > 0) sleep_ms(rest);
     return box.answer;
 }
 
@@ -225,6 +330,7 @@ void ui_update_now(UiWindow w) { window(w).calls.push_back("update"); }
 void ui_post_command(UiWindow w, int command_id)
 {
     window(w).posted.push_back(command_id);
+    headless::g_post_order.push_back(w);
     window(w).calls.push_back("post:" + std::to_string(command_id));
 }
 
@@ -448,8 +554,14 @@ int ui_dialog_run(UiWindow owner, int resource_id, const UiDialogHandlers *handl
     headless::g_dialogs_run.push_back(resource_id);
     headless::g_last_dialog = dlg;
     if (handlers && handlers->on_init) handlers->on_init(dlg);
+    headless::run_pending();  // the dialog's loop starts with what on_init posted
     auto it = headless::g_sessions.find(resource_id);
-    if (!d.ended && it != headless::g_sessions.end() && it->second) it->second(dlg);
+    if (it != headless::g_sessions.end() && it->second) {
+        if (!d.ended) {
+            headless::g_pending_sessions.erase(resource_id);
+            it->second(dlg);
+        }
+    }
     if (!d.ended) headless::close(dlg);
     if (!d.ended) {  // a dialog that refuses to close would hang Windows; fail the run loudly
         d.calls.push_back("stuck-open");

@@ -1,6 +1,8 @@
 // Headless ui and gfx backend for tests: every window and dialog is a recorded node with a
 // control tree and an RGB canvas; message box answers and dialog sessions are scripted by
 // the test; timers fire when the test pumps them, on the clock seam (virtual time in tests).
+// Like USER32, every modal loop (a message box, a dialog and each event a test sends into
+// it) runs the commands posted to the thread's windows and the timer ticks that are due.
 #ifndef VOK_PLATFORM_UI_HEADLESS_H
 #define VOK_PLATFORM_UI_HEADLESS_H
 
@@ -77,6 +79,9 @@ struct Window {
     UiRect client_rect{0, 0, 784, 541};
     const UiDialogHandlers *handlers = nullptr;
     std::function<void(int)> on_timer;  // plain windows: the test's timer dispatch
+    // Plain windows: the test's command dispatch; without it posted commands stay queued
+    // in `posted` for the test to read.
+    std::function<void(int)> on_command;
     Canvas canvas;
     Control &ctl(int id) { return controls[id]; }
 };
@@ -101,8 +106,12 @@ void on_box(std::function<void(const MessageBox &)> fn);
 
 // Modal dialogs: the session function runs inside ui_dialog_run after on_init; it drives the
 // dialog (click, type, fire timers) and returns. A dialog still open afterwards is closed by
-// its frame (on_close). Without a session the dialog is closed at once.
+// its frame (on_close). Without a session the dialog is closed at once. A session stays
+// pending until its dialog opens; a null session withdraws one.
 void on_dialog(int resource_id, std::function<void(UiWindow dlg)> session);
+// Resource ids of the sessions registered that never ran: assertions inside them never
+// stood. The test programs fail every test that leaves one (tests/ui/session_check.cpp).
+std::vector<int> pending_sessions();
 std::vector<int> &dialogs_run();  // resource ids, in order
 UiWindow last_dialog();           // the most recent dialog node (kept after it ends)
 
@@ -115,6 +124,13 @@ void scroll(UiWindow dlg, int id, int notify);            // scroll bar arrow (U
 // Fires the dialog's (or window's) timers in due order until it ends, has no timer left,
 // or `max_ticks` ticks ran; sleeps on the clock seam up to each due time. Returns the ticks.
 int run_timers(UiWindow w, int max_ticks = 1000000);
+// One turn of the thread's message loop: commands posted to live dialogs and to windows
+// with a command dispatch, then timers already due, until nothing is left. Every modal
+// loop runs it; a test calls it where the program would return to its own loop.
+void run_pending();
+// How long each message box stays open on the clock seam before it is answered (start 0):
+// timers coming due meanwhile tick inside the box, as they do while a user reads it.
+void set_box_dwell_ms(int ms);
 
 // Settings of the simulated desktop.
 void set_screen_width(int px);

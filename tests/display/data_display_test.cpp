@@ -12,9 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "display/data_display.h"
-#include "display/search.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/display/data_display_fixture.h"
 
 namespace {
 
@@ -25,48 +23,8 @@ sim::Unit sensor(uint32_t serial, double celsius, uint8_t sort, uint8_t family =
     return u;
 }
 
-class DataDisplayScenario : public UiFixture {
+class DataDisplayScenario : public DataDisplayFixture {
 protected:
-    void SetUp() override
-    {
-        UiFixture::SetUp();
-        data_display_reset();
-        data_display_hooks = DataDisplayHooks{};
-        main_window_features.data_display = &data_display_handlers;
-    }
-
-    // Finds the modules as the search does and selects the first.
-    void find_modules()
-    {
-        for (const auto &m : bus.modules) probe_address(m.address);
-        for (int i = 0; i < module_table.count; ++i) ASSERT_EQ(read_module_parameters(i), 0);
-        module_table.ready = 1;
-        module_table.current = 0;
-        requests.clear();
-        fake::clear_serial_log("COM1");
-    }
-
-    // Opens the data display from the menu; `session` drives it, then it is closed.
-    UiWindow open(std::function<void(UiWindow)> session = nullptr)
-    {
-        headless::on_dialog(IDD_DATA_DISPLAY, [session](UiWindow d) {
-            if (session) session(d);
-        });
-        main_window_on_command(window, IDM_DATA);
-        return headless::last_dialog();
-    }
-
-    // Runs the commands the dialog posted to itself, as its message loop would.
-    static void pump(UiWindow d)
-    {
-        auto &w = win(d);
-        while (!w.posted.empty()) {
-            int id = w.posted.front();
-            w.posted.pop_front();
-            w.handlers->on_command(d, id, UI_CLICKED);
-        }
-    }
-
     static void notify_list(UiWindow d, int list, int line, int code)
     {
         win(d).ctl(list).sel = line;
@@ -79,37 +37,6 @@ protected:
         add_module(0x01, 4301, 0x80).channels[0].units = {sensor(1, 20.0, 0), sensor(2, 21.0, 1)};
         open_serial(0, 2);
         find_modules();
-    }
-
-    // Idle: no timer, Start can be pressed, Stop not.
-    static void expect_idle(UiWindow d)
-    {
-        auto &w = win(d);
-        EXPECT_EQ(data_display.refreshing, 0);
-        EXPECT_TRUE(w.timers.empty());
-        EXPECT_TRUE(w.ctl(IDC_DD_START).enabled);
-        EXPECT_FALSE(w.ctl(IDC_DD_STOP).enabled);
-    }
-
-    static std::vector<std::string> lines(UiWindow d, int id) { return win(d).ctl(id).items; }
-
-    int boxes_saying(const std::string &text) const
-    {
-        int n = 0;
-        for (const auto &b : headless::boxes()) n += b.text == text;
-        return n;
-    }
-
-    // The read size asked for after the request `frame`: the expected reply length + 1.
-    int read_size_after(const std::string &frame) const
-    {
-        const auto &log = fake::serial_log("COM1");
-        bool sent = false;
-        for (const auto &e : log) {
-            if (e.kind == fake::SerialEvent::Write) sent = std::string(e.bytes.begin(), e.bytes.end()) == frame + "\r";
-            if (sent && e.kind == fake::SerialEvent::Read) return e.value;
-        }
-        return -1;
     }
 };
 
@@ -238,12 +165,66 @@ TEST_F(SensorChannel, FailedOrCutShortReadoutWhileRefreshingShowsOneMessageAndLe
             headless::run_timers(d, 5);
             // The failed readout ended the refresh: its tick does not start the timer again.
             EXPECT_TRUE(win(d).timers.empty());
-            pump(d);
             headless::run_timers(d, 5);
             EXPECT_EQ(boxes_saying(NoReply), ++boxes);
             expect_idle(d);
             // The lines of the last good readout stay.
             EXPECT_EQ(lines(d, IDC_DD_READINGS).size(), 2u);
+        });
+    }
+}
+
+// A Start whose fresh readout fails never starts the refresh. The Stop a failing reader
+// posts runs inside its message box (as under Windows), before Start would go on: Start
+// itself must notice the failure, or the next tick shows a second box.
+TEST_F(SensorChannel, StartWhoseFirstReadoutFailsShowsOneMessageAndStaysIdle)
+{
+    struct Case {
+        const char *what;
+        int model;
+        uint8_t type;
+        bool out_of_tolerance;  // else the module is silent
+        int dwell_ms;           // how long the user leaves the box open
+        const char *message;
+    };
+    const char *const NoIds = "模块未应答，请重试一次!";
+    const char *const Calibration = "此CH存在校准参数超差传感器! 超差次数：3";
+    const Case cases[] = {
+        {"1-Wire, silent", 4301, 0x80, false, 0, NoIds},
+        {"1-Wire, silent, box read slowly", 4301, 0x80, false, 5000, NoIds},
+        {"ITU, silent", 4560, 0x40, false, 0, NoIds},
+        {"mixed, silent", 4563, 0x40, false, 5000, NoIds},
+        {"mixed, calibration out of tolerance", 4563, 0x40, true, 5000, Calibration},
+    };
+    for (const Case &c : cases) {
+        SetUp();
+        sim::Module &m = add_module(0x05, c.model, c.type);
+        m.firmware = "V2.31";
+        m.kind_mask_a = 0x01;
+        m.channels[0].units = {sensor(1, 20.0, 0), sensor(2, 21.0, 1)};
+        if (c.model == 4560) m.channels[0].units = {sim::make_itu(1, 0x51, 0x02, 21.5)};
+        open_serial(0, 2);
+        find_modules();
+        open([&](UiWindow d) {
+            headless::set_box_dwell_ms(c.dwell_ms);
+            if (c.out_of_tolerance) {
+                bus.modules[0].channels[0].units[0].calibration = 0xC3;
+                bus.modules[0].channels[0].units[1].calibration = 0xCC;
+            } else {
+                bus.modules[0].faults.silent = true;
+            }
+            headless::click(d, IDC_DD_START);
+            expect_idle(d);
+            EXPECT_TRUE(win(d).ctl(IDC_DD_P15).enabled) << c.what;
+            EXPECT_EQ(headless::run_timers(d, 3), 0) << c.what;
+            EXPECT_EQ(box_texts(), std::vector<std::string>{c.message}) << c.what;
+            // Start is usable again: a module back on the line refreshes.
+            bus.modules[0].faults.silent = false;
+            if (c.out_of_tolerance) return;
+            headless::click(d, IDC_DD_START);
+            EXPECT_EQ(data_display.refreshing, 1) << c.what;
+            EXPECT_EQ(headless::run_timers(d, 2), 2) << c.what;
+            EXPECT_EQ(headless::boxes().size(), 1u) << c.what;
         });
     }
 }
@@ -340,7 +321,6 @@ TEST_F(SensorChannel, CalibrationOutOfToleranceStopsTheRefresh)
         EXPECT_EQ(headless::boxes()[0].caption, "错误提示");
         EXPECT_EQ(data_display.refreshing, 0);
         EXPECT_TRUE(win(d).timers.empty());
-        pump(d);
         expect_idle(d);
     });
 }

@@ -6,13 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "display/data_display.h"
 #include "display/numbering.h"
-#include "display/search.h"
 #include "display/sort_params.h"
 #include "maintenance/reset.h"
 #include "sim/warm.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/display/data_display_fixture.h"
 
 namespace {
 
@@ -22,18 +20,15 @@ const char *const Downloaded = "下载成功!,新编码须复位后才可生效!
 const char *const DownloadFailed = "下载失败!,请重新下载!";
 const char *const InputError = " 字符输入错误!";
 
-class Numbering : public UiFixture {
+class Numbering : public DataDisplayFixture {
 protected:
     std::vector<int> echo_at_write;  // link_state.echo_len as each sort write left
 
     void SetUp() override
     {
-        UiFixture::SetUp();
+        DataDisplayFixture::SetUp();
         echo_at_write.clear();
-        data_display_reset();
-        data_display_hooks = DataDisplayHooks{};
         numbering_install();
-        main_window_features.data_display = &data_display_handlers;
         auto keep = bus.on_traffic;
         bus.on_traffic = [this, keep](int64_t t, bool request, const std::vector<uint8_t> &b) {
             keep(t, request, b);
@@ -60,46 +55,6 @@ protected:
         find_modules();
     }
 
-    void find_modules()
-    {
-        module_table.count = 0;
-        for (const auto &m : bus.modules) probe_address(m.address);
-        for (int i = 0; i < module_table.count; ++i) ASSERT_EQ(read_module_parameters(i), 0);
-        module_table.ready = 1;
-        module_table.current = 0;
-        requests.clear();
-        fake::clear_serial_log("COM1");
-    }
-
-    UiWindow open(std::function<void(UiWindow)> session)
-    {
-        headless::on_dialog(IDD_DATA_DISPLAY, std::move(session));
-        main_window_on_command(window, IDM_DATA);
-        return headless::last_dialog();
-    }
-
-    // Runs the commands the dialog posted to itself, as its message loop would.
-    static void pump(UiWindow d)
-    {
-        auto &w = win(d);
-        while (!w.posted.empty() && !w.ended) {
-            const int id = w.posted.front();
-            w.posted.pop_front();
-            w.handlers->on_command(d, id, UI_CLICKED);
-        }
-    }
-
-    // Lets the refresh run tick by tick until it stops; returns the ticks.
-    static int refresh_until_stopped(UiWindow d, int max_ticks)
-    {
-        int ticks = 0;
-        while (ticks < max_ticks && data_display.refreshing == 1) {
-            ticks += headless::run_timers(d, 1);
-            pump(d);
-        }
-        return ticks;
-    }
-
     static void select_unit(UiWindow d, int i)
     {
         win(d).ctl(IDC_DD_ID_LIST).sel = i;
@@ -115,29 +70,12 @@ protected:
 
     static std::string id_line(UiWindow d, int i) { return win(d).ctl(IDC_DD_ID_LIST).items.at(static_cast<size_t>(i)); }
 
-    std::vector<std::string> box_texts() const
-    {
-        std::vector<std::string> out;
-        for (const auto &b : headless::boxes()) out.push_back(b.text);
-        return out;
-    }
-
     std::vector<std::string> sort_writes() const
     {
         std::vector<std::string> out;
         for (const auto &r : requests)
             if (r[0] == '/' || r[0] == '^') out.push_back(r);
         return out;
-    }
-
-    int read_size_after(const std::string &frame) const
-    {
-        bool sent = false;
-        for (const auto &e : fake::serial_log("COM1")) {
-            if (e.kind == fake::SerialEvent::Write) sent = std::string(e.bytes.begin(), e.bytes.end()) == frame + "\r";
-            if (sent && e.kind == fake::SerialEvent::Read) return e.value;
-        }
-        return -1;
     }
 
     static bool reset_posted() { return std::count(win(main_window.hwnd).posted.begin(), win(main_window.hwnd).posted.end(), IDM_RESET) > 0; }
@@ -538,9 +476,9 @@ TEST_F(AutoSortScenario, UnitsTriggeringInTheStoppingReadoutStillGetNumbers)
         EXPECT_EQ(numbering.changed[0] + numbering.changed[1] + numbering.changed[2], 0);
         // All three warm at once: one readout numbers them all, past the end number.
         for (auto &u : bus.modules[0].channels[0].units) u.temp = sim::Reading::constant(33.0);
+        win(d).calls.clear();
         headless::run_timers(d, 1);
-        EXPECT_EQ(std::count(win(d).posted.begin(), win(d).posted.end(), IDC_DD_STOP), 2);
-        pump(d);
+        EXPECT_EQ(std::count(win(d).calls.begin(), win(d).calls.end(), "post:" + std::to_string(IDC_DD_STOP)), 2);
         EXPECT_EQ(data_display.refreshing, 0);
         EXPECT_EQ(numbering.new_number[0], 0);
         EXPECT_EQ(numbering.new_number[1], 1);

@@ -1,5 +1,6 @@
 // Fake net backend: sockets on virtual time, wired to simulated network converters
-// (TCP raw frames, UDP 30718 datagrams); every other endpoint is refused or unheard.
+// (TCP raw frames, UDP 30718 datagrams) and, for datagrams on loopback, to one another;
+// every other endpoint is refused or unheard.
 #include <algorithm>
 #include <cstring>
 #include <deque>
@@ -108,6 +109,22 @@ void queue_datagram(Sock *k, Datagram d)
     auto at = std::upper_bound(k->rx.begin(), k->rx.end(), d.t_us,
                                [](int64_t t, const Datagram &x) { return t < x.t_us; });
     k->rx.insert(at, std::move(d));
+}
+
+bool is_loopback(uint32_t net_ip) { return (host_order(net_ip) >> 24) == 127; }
+
+// A datagram to a loopback address reaches the fake sockets bound to its port (on that
+// address or on any), at once; the sender's port is the one it is bound to, or one the
+// system picks at its first send, as a real stack does.
+void deliver_loopback(Sock *from, const std::vector<uint8_t> &bytes, uint32_t ip, uint16_t port)
+{
+    static uint16_t next_ephemeral = 49152;
+    if (from->bound_port == 0) from->bound_port = next_ephemeral++;
+    for (auto &kv : g_socks) {
+        Sock &to = kv.second;
+        if (to.tcp || to.bound_port != port || (to.bound_ip != 0 && to.bound_ip != ip)) continue;
+        queue_datagram(&to, Datagram{g_now_us, bytes, ip, from->bound_port});
+    }
 }
 
 }  // namespace
@@ -370,6 +387,8 @@ int sock_sendto(SockHandle s, const void *buf, int len, uint32_t ip, uint16_t po
     if (k == nullptr || k->tcp || len < 0 || take_failure(Fail::Send) ||
         (is_broadcast && !k->broadcast)) {
         rc = -1;
+    } else if (is_loopback(ip)) {
+        deliver_loopback(k, bytes, ip, port);
     } else if (port == 30718) {
         for (sim::NetConverter *c : g_udp) {
             const uint32_t cip = c->source_ip(g_now_us);

@@ -113,6 +113,9 @@ int sock_recvfrom(SockHandle s, void *buf, int len, uint32_t *ip, uint16_t *port
     int alen = sizeof a;
     memset(&a, 0, sizeof a);
     int n = recvfrom((SOCKET)s, (char *)buf, len, 0, (struct sockaddr *)&a, &alen);
+    // Winsock fails a datagram longer than the buffer, yet fills the buffer with its start
+    // and drops the rest; every other backend returns the cut datagram, and so does this.
+    if (n == SOCKET_ERROR && WSAGetLastError() == WSAEMSGSIZE) n = len;
     if (n == SOCKET_ERROR) return -1;
     if (ip) *ip = a.sin_addr.s_addr;
     if (port) *port = ntohs(a.sin_port);

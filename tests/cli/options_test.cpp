@@ -2,6 +2,7 @@
 // command, and the values each subcommand ends up with.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -10,8 +11,13 @@
 
 namespace {
 
-CliOptions parse(std::vector<std::string> args, int *rc = nullptr, std::string *error = nullptr)
+CliOptions parse(std::vector<std::string> given, int *rc = nullptr, std::string *error = nullptr)
 {
+    // The options point into argv, as in the program: its strings must outlive them, so
+    // every call's arguments are kept to the end of the run.
+    static std::deque<std::vector<std::string>> kept;
+    kept.push_back(std::move(given));
+    std::vector<std::string> &args = kept.back();
     args.insert(args.begin(), "vokcli");
     std::vector<char *> argv;
     for (auto &a : args) argv.push_back(a.data());

@@ -90,17 +90,20 @@ def hex_frames_of_sim_log(path, since=0):
     return frames
 
 
-def hex_frames_of_trace(path, echo=0):
+def hex_frames_of_trace(path, echo=0, quiet=False):
     """(direction, hex) of every frame in a traffic log; the echo in front of a reply is
-    left out (voksim logs the reply alone), unanswered probes are skipped."""
+    left out (voksim logs the reply alone), unanswered probes are skipped. Quiet: no checks
+    of the log's form (while waiting for the simulator to catch up)."""
     frames = []
     last_tx = []
-    lines = open(path).read().splitlines()
-    check(lines and lines[0].startswith("# traffic log opened "), "trace log has its header line")
+    lines = open(path).read().splitlines() if os.path.exists(path) else []
+    if not quiet:
+        check(lines and lines[0].startswith("# traffic log opened "), "trace log has its header line")
     for line in lines[1:]:
         m = re.match(r"^\s*([\d.]+) (TX|RX) (.*?) \| (.+)$", line)
         if not m:
-            check(False, "trace line has time, direction, bytes and meaning: " + line)
+            if not quiet:
+                check(False, "trace line has time, direction, bytes and meaning: " + line)
             continue
         direction, data = m.group(2), m.group(3)
         if data == "--":
@@ -123,7 +126,12 @@ def hex_frames_of_trace(path, echo=0):
 def compare_trace(trace, sim_log, since, echo=0, what="trace"):
     """The requests in the same order, and the same replies. A reply read after the next
     request went out (the fast scan's late replies) is logged there, while voksim logged it
-    when it sent it: replies are compared as a set."""
+    when it sent it: replies are compared as a set. voksim writes its log on its own time:
+    first wait (5 s at most) until it holds as many frames as the trace."""
+    deadline = time.time() + 5
+    while time.time() < deadline and \
+            len(hex_frames_of_sim_log(sim_log, since)) < len(hex_frames_of_trace(trace, echo, quiet=True)):
+        time.sleep(0.02)
     got = hex_frames_of_trace(trace, echo)
     want = hex_frames_of_sim_log(sim_log, since)
     tx = lambda frames: [f for d, f in frames if d == "TX"]
@@ -159,7 +167,6 @@ def bus_session(port, sim_log, tmp, echo=0):
                                                                        doc.get("scan_s", 0), r.seconds))
     # Real time on a shared machine: the aim is 5 s; allow for a loaded host.
     check(0 < doc.get("scan_s", 99) < 8.0, "fast scan of 256 addresses in %.2f s" % doc.get("scan_s", 99))
-    time.sleep(0.3)
     compare_trace(trace, sim_log, since, echo, "search trace")
 
     trace = os.path.join(tmp, "raw.log")
@@ -170,7 +177,6 @@ def bus_session(port, sim_log, tmp, echo=0):
                                         'meaning  !01 from module 01: name "VOK4201"',
                                         "answer   !01VOK4201"],
           "raw shows the reply raw, decoded and as the terminal answers")
-    time.sleep(0.3)
     compare_trace(trace, sim_log, since, echo, "raw trace")
     r = cli(["raw", "$7EM", "--port", port])
     check(r.returncode == 1 and r.stderr.startswith("vokcli: no reply from module 0x7E on "), "raw to a silent address exits 1")
@@ -201,7 +207,6 @@ def bus_session(port, sim_log, tmp, echo=0):
     check(steps and all(abs(s - 1.0) < 0.05 for s in steps), "watch readouts 1 s apart (%s)" %
           ", ".join("%.3f" % s for s in steps))
     check(all(x["value"] and -60 < float(x["value"]) < 200 for x in rows), "watch rows carry temperatures")
-    time.sleep(0.3)
     compare_trace(trace, sim_log, since, echo, "watch trace")
 
 
@@ -238,7 +243,6 @@ def mode_library():
                            capture_output=True, text=True, env=env, timeout=120)
         print(r.stdout + r.stderr, end="")
         check(r.returncode == 0, "read_temps.py through the library exits 0")
-        time.sleep(0.3)
         compare_trace(trace, sim_log, since, 0, "library trace")
         text = open(trace).read()
         check("| #011  read data, module 01, CH1" in text, "library trace names the data request")
@@ -265,8 +269,17 @@ def mode_discover():
                             'while [ ! -f "$0" ]; do sleep 0.05; done; exec "$@"', go,
                             voksim, demo_bus, "--no-stdin", "--udp", "10.77.0.2/24", "--tcp", "10.77.0.2:10001"],
                            stdout=open(sim_log, "w"), stderr=subprocess.STDOUT)
-    time.sleep(0.3)
+    # Its namespace exists once the shell has left ours: only then can the cable go in.
     pid = str(far.pid)
+    own = os.readlink("/proc/self/ns/net")
+    deadline = time.time() + 10
+    while time.time() < deadline and far.poll() is None:
+        try:
+            if os.readlink("/proc/%s/ns/net" % pid) != own:
+                break
+        except OSError:
+            pass
+        time.sleep(0.01)
     for cmd in (["ip", "link", "set", "lo", "up"], ["ip", "link", "add", "vokva", "type", "veth", "peer", "name", "vokvb"],
                 ["ip", "link", "set", "vokvb", "netns", pid], ["ip", "addr", "add", "10.77.0.1/24", "dev", "vokva"],
                 ["ip", "link", "set", "vokva", "up"],
@@ -320,7 +333,6 @@ def mode_wine():
         doc = json.loads(r.stdout) if r.returncode == 0 else {"modules": []}
         check([m["address"] for m in doc["modules"]] == bus_addresses(), "vokcli.exe finds the bus file's modules")
         print("  fast scan under Wine: %.2f s" % doc.get("scan_s", 0))
-        time.sleep(0.3)
         compare_trace(trace, sim_log, since, 0, "VOK_TRACE of vokcli.exe")
         r = subprocess.run(wine + ["read", "01", "--channel", "0", "--port", addr, "--csv"], capture_output=True,
                            text=True, encoding="utf-8", env=env, timeout=280)

@@ -15,12 +15,12 @@ wine_session_start "$build/tests/display/wine-dd-$mode" "dd-$mode"
 
 com_args=()
 if [ "$mode" = net ]; then
-    start_voksim "$bus" --no-stdin --tcp 127.0.0.1:0
+    start_voksim "$bus" --no-stdin --tcp 127.0.0.1:0 --control 127.0.0.1:0
     port=$(sed -n 's/^listening .*:\([0-9]*\)$/\1/p' "$out/voksim.log" | head -n1)
     [ -n "$port" ] || { echo "no TCP port in voksim's output"; exit 1; }
     write_cfg 4 "$port"
 else
-    start_voksim "$bus" --no-stdin --pty "$out/ttyVOK" --echo
+    start_voksim "$bus" --no-stdin --pty "$out/ttyVOK" --echo --control 127.0.0.1:0
     write_cfg 0 10001
     com_args=(--com "1=$out/ttyVOK")
 fi
@@ -49,7 +49,7 @@ vokctl "wait-main" "gone 300 150000" "sleep 1000" || fail "search did not end"
 vokctl "wait-main" "dblclick-xy $(cell 0)" "dialog 1043 20000" "sleep 500" "list 1020" "list 1021" \
     || fail "double click did not open the data display"
 same_counts "opening"
-vokctl "wait-main" "dialog 1043" "click 1026" "sleep 3000" "checked 1026" "list 1020" "list 1021" \
+vokctl "wait-main" "dialog 1043" "click-wait 1026 20000" "checked 1026" "list 1020" "list 1021" \
     || fail "channel 2"
 contains "checked 1026 1" || fail "CH2 not checked"
 same_counts "CH2"
@@ -58,16 +58,27 @@ contains "00(" || fail "ID line prefix"
 contains "℃" || fail "no temperature in the readings"
 shot dd-1wire
 
-vokctl "wait-main" "dialog 1043" "click 1043" "sleep 4500" "enabled 1043" "enabled 1044" "list 1021" \
+# Start reads fresh lists before it returns; then one refresh period is watched go by.
+vokctl "wait-main" "dialog 1043" "click-wait 1043 20000" "sleep 1600" "enabled 1043" "enabled 1044" "list 1021" \
     || fail "start refresh"
 contains "enabled 1043 0" || fail "Start still enabled while refreshing"
 contains "list 1021 count $units" || fail "refresh changed the number of reading lines"
-vokctl "wait-main" "dialog 1043" "no-box 500" "click 1044" "sleep 1500" "enabled 1043" "enabled 1044" \
+vokctl "wait-main" "dialog 1043" "no-box 500" "click-wait 1044 10000" "enabled 1043" "enabled 1044" \
     || fail "stop refresh"
 contains "enabled 1043 1" || fail "Start not enabled after Stop"
 contains "enabled 1044 0" || fail "Stop still enabled after Stop"
 
-vokctl "wait-main" "dialog 1043" "click 1330" "sleep 6000" "no-box 500" "click 1023" "gone 1043 10000" \
+# Start on a module gone silent: one message, then idle; no refresh runs on to show another
+# (two refresh periods are watched for a second box).
+simctl "fault 01 silent on" | grep -q '^ok' || fail "silent fault"
+vokctl "wait-main" "dialog 1043" "click 1043" "box 20000" "no-box 3500" "enabled 1043" "enabled 1044" \
+    || fail "start on a silent module: $last"
+contains "box [系统提示] 模块未应答，请重试一次!" || fail "start on a silent module: no message"
+contains "enabled 1043 1" || fail "Start not enabled after a failed start"
+contains "enabled 1044 0" || fail "Stop enabled after a failed start"
+simctl "fault 01 silent off" | grep -q '^ok' || fail "silent fault off"
+
+vokctl "wait-main" "dialog 1043" "click-wait 1330 30000" "no-box 500" "click 1023" "gone 1043 10000" \
     || fail "save and exit"
 [ -f model01.txt ] || fail "model01.txt not written"
 xxd model01.txt >"$out/model01.xxd"
@@ -93,7 +104,7 @@ vokctl "wait-main" "dialog 1043" "click 1023" "gone 1043 10000" || fail "exit IT
 
 # Module 0x08 (model 4562): all channels.
 vokctl "wait-main" "click-xy $(cell 7)" "sleep 300" "command 103" "dialog 1043 20000" "sleep 500" \
-    "click 1032" "sleep 3000" "checked 1032" "list 1020" "list 1021" || fail "ALL"
+    "click-wait 1032 20000" "checked 1032" "list 1020" "list 1021" || fail "ALL"
 contains "checked 1032 1" || fail "ALL not checked"
 same_counts "ALL"
 shot dd-all

@@ -211,8 +211,9 @@ bool step(const std::string &line)
         std::printf("box [%s] %s\n", utf8(text_of(h)).c_str(), one_line(utf8(text)).c_str());
         int answer = a.size() > 2 && a[2] == "no" ? IDNO : (GetDlgItem(h, IDYES) ? IDYES : IDOK);
         PostMessageW(h, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(h, answer)));
-        Sleep(200);
-        return true;
+        // Answered when the box is gone (5 s at most).
+        for (int t = 0; t < 5000 && IsWindow(h); t += 20) Sleep(20);
+        return !IsWindow(h);
     }
     if (verb == "no-box") {  // succeeds when no message box shows up within the time
         HWND h = wait_for(0, num(a, 1, 1000));
@@ -312,6 +313,26 @@ bool step(const std::string &line)
         PostMessageW(c, WM_LBUTTONDOWN, MK_LBUTTON, p);
         PostMessageW(c, WM_LBUTTONUP, 0, p);
         return c != nullptr;
+    }
+    if (verb == "click-wait") {  // press a button and wait until its handler has returned
+        int id = num(a, 1, 0);
+        DWORD_PTR res = 0;
+        const LRESULT done = SendMessageTimeoutW(g_dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                                                 reinterpret_cast<LPARAM>(GetDlgItem(g_dialog, id)), SMTO_NORMAL,
+                                                 static_cast<UINT>(num(a, 2, 10000)), &res);
+        if (!done) std::printf("click %d still running after %d ms\n", id, num(a, 2, 10000));
+        return done != 0;
+    }
+    if (verb == "wait-enabled") {  // poll a control until it is enabled (1) or disabled (0)
+        const int id = num(a, 1, 0), want = num(a, 2, 1), limit = num(a, 3, 10000);
+        int state = -1;
+        for (int t = 0; t <= limit; t += 50) {
+            state = IsWindowEnabled(GetDlgItem(g_dialog, id)) ? 1 : 0;
+            if (state == want) break;
+            Sleep(50);
+        }
+        std::printf("enabled %d %d\n", id, state);
+        return state == want;
     }
     if (verb == "enabled") {
         std::printf("enabled %d %d\n", num(a, 1, 0), IsWindowEnabled(GetDlgItem(g_dialog, num(a, 1, 0))) ? 1 : 0);

@@ -5,6 +5,7 @@
 #                                   prefix name
 #   start_voksim ARGS...            voksim with the bus and face options; waits for "ready"
 #   voksim_port WORD                port on voksim's "listening" or "control" line
+#   simctl LINE                     one line to voksim's control socket (--control); prints the answer
 #   vokctl STEP...                  one vokctl.exe run; output in $last and appended to ctl.log
 #   write_cfg TYPE PORT             vokcfg.cfg for converter TYPE (TCP PORT for type 4)
 #   has LINE [WHY] / fail TEXT / shot NAME
@@ -66,6 +67,15 @@ start_voksim() {
 }
 
 voksim_port() { sed -n "s/^$1 .*:\([0-9]*\)\$/\1/p" "$out/voksim.log" | head -n1; }
+
+simctl() {
+    python3 - "$(voksim_port control)" "$1" <<'PY' | tee -a "$out/ctl.log"
+import socket, sys
+s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=5)
+s.sendall(sys.argv[2].encode() + b"\n")
+print(s.makefile().readline().strip())
+PY
+}
 
 vokctl() {
     last=$(timeout 200 "$VOK_WINE" "$ctl" "$@" 2>/dev/null)

@@ -7,7 +7,7 @@ JOBS    ?= $(shell nproc)
 GEN     := -G Ninja
 CTEST_ARGS ?=
 
-.PHONY: all setup build native win64 win32 asan test test-native test-asan demo package clean fuzz soak bench-curves
+.PHONY: all setup build native win64 win32 asan test test-native test-asan demo package clean fuzz soak bench-curves check-faults
 
 all: build
 
@@ -99,3 +99,10 @@ bench-refresh: win64 native
 .PHONY: bench-search
 bench-search: native
 	bash tests/cli/bench_search.sh $(abspath $(BUILD))/native
+
+# Plants each known fault of scripts/fault_plants.txt in a scratch copy of the committed
+# tree and shows the tests that catch it (not part of make test). CHECK_FAULTS=NAME: only
+# the plants whose name contains NAME.
+CHECK_FAULTS ?=
+check-faults: setup
+	bash scripts/check_faults.sh $(abspath $(BUILD)) "$(CHECK_FAULTS)"

@@ -11,7 +11,21 @@
 
 namespace {
 
-using CliSearch = CliFixture;
+class CliSearch : public CliFixture {
+protected:
+    // A file of `bytes` under the test's temporary name; its path.
+    std::string temp_file(const std::string &name, const std::string &bytes) const
+    {
+        const std::string path = temp_path(name);
+        FILE *f = fopen(path.c_str(), "wb");
+        EXPECT_TRUE(f) << path;
+        if (f) {
+            fwrite(bytes.data(), 1, bytes.size(), f);
+            fclose(f);
+        }
+        return path;
+    }
+};
 
 std::vector<std::string> json_addresses(const std::string &json)
 {
@@ -144,23 +158,35 @@ TEST_F(CliSearch, ProgressLineOnATerminalAndCtrlCStopsTheScan)
     EXPECT_NE(r.err.find(", stopped by Ctrl-C\n"), std::string::npos) << r.err;
 }
 
-TEST_F(CliSearch, EmptyBusEndsWithOneErrorLineAndExitOne)
+// A search that finds nothing: one line that names the link, exit 1, an empty document.
+TEST_F(CliSearch, NoModuleFoundEndsWithOneErrorLineAndExitOne)
 {
-    bus.modules.clear();
-    const CliRun r = run({"search", "--port", "COM1", "--fast", "--quiet"});
-    EXPECT_EQ(r.rc, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "vokcli: no module answered on COM1 at 9600 baud: check the converter type, the speed and the wiring\n");
-    const CliRun j = run({"search", "--port", "COM1", "--fast", "--json", "--quiet"});
-    EXPECT_EQ(j.rc, 1);
-    EXPECT_NE(j.out.find("\"modules\": []}"), std::string::npos) << j.out;
-}
-
-TEST_F(CliSearch, ModulesAtAnotherSpeedStaySilent)
-{
-    const CliRun r = run({"search", "--port", "COM1", "--baud", "19200", "--fast", "--quiet"});
-    EXPECT_EQ(r.rc, 1);
-    EXPECT_NE(r.err.find("on COM1 at 19200 baud"), std::string::npos);
+    struct Case {
+        const char *what;
+        bool empty_bus;
+        std::vector<std::string> speed;
+        std::string err;
+    };
+    const Case cases[] = {
+        {"empty bus", true, {},
+         "vokcli: no module answered on COM1 at 9600 baud: check the converter type, the speed and the wiring\n"},
+        {"modules at another speed stay silent", false, {"--baud", "19200"},
+         "vokcli: no module answered on COM1 at 19200 baud: check the converter type, the speed and the wiring\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.empty_bus) bus.modules.clear();
+        std::vector<std::string> args = {"search", "--port", "COM1", "--fast", "--quiet"};
+        args.insert(args.end(), c.speed.begin(), c.speed.end());
+        const CliRun r = run(args);
+        EXPECT_EQ(r.rc, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, c.err);
+        args.push_back("--json");
+        const CliRun j = run(args);
+        EXPECT_EQ(j.rc, 1);
+        EXPECT_NE(j.out.find("\"modules\": []}"), std::string::npos) << j.out;
+    }
 }
 
 TEST_F(CliSearch, LinkComesFromTheSettingsFileAndOptionsOverrideIt)
@@ -173,11 +199,7 @@ TEST_F(CliSearch, LinkComesFromTheSettingsFileAndOptionsOverrideIt)
     link_settings.net_port = 10001;
     uint8_t bytes[SETTINGS_FILE_SIZE];
     settings_encode(bytes);
-    const std::string cfg = temp_path("vokcfg.cfg");
-    FILE *f = fopen(cfg.c_str(), "wb");
-    ASSERT_TRUE(f);
-    fwrite(bytes, 1, sizeof bytes, f);
-    fclose(f);
+    const std::string cfg = temp_file("vokcfg.cfg", std::string(bytes, bytes + sizeof bytes));
     CliRun r = run({"search", "--config", cfg, "--fast", "--json"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_NE(r.out.find("\"link\": \"127.0.0.1:10001 at 9600 baud\""), std::string::npos) << r.out;
@@ -191,10 +213,7 @@ TEST_F(CliSearch, LinkComesFromTheSettingsFileAndOptionsOverrideIt)
 // the exit code that tells the kind of mistake, and no hang.
 TEST_F(CliSearch, BadOptionsAndUnreachableLinksGiveOneLineAndTheirExitCode)
 {
-    const std::string short_cfg = temp_path("short.cfg");
-    FILE *f = fopen(short_cfg.c_str(), "wb");
-    fputs("abc", f);
-    fclose(f);
+    const std::string short_cfg = temp_file("short.cfg", "abc");
     struct Case {
         std::vector<std::string> args;
         int rc;

@@ -1,6 +1,7 @@
 // Driver calls against the simulated bus: frames, waits, decoding, partial fills on
 // failure, status mapping, echo offsets and the model-specific reads.
 #include <cstring>
+#include <functional>
 
 #include "tests/driver/driver_fixture.h"
 
@@ -22,9 +23,20 @@ std::vector<std::string> strings(std::initializer_list<const char *> l)
 
 }  // namespace
 
+using FaultFn = std::function<void(sim::Faults &)>;
+
 class DriverCalls : public DriverTest {
 protected:
     sim::Module *module = nullptr;
+
+    // The module answers well, except for the fault `f` from the `frame` on (none: at once).
+    void only_fault(const FaultFn &f, const char *frame = nullptr)
+    {
+        module->faults = sim::Faults{};
+        if (frame) on_request(frame, 1, [f](sim::Module &m) { f(m.faults); });
+        else f(module->faults);
+    }
+
     void SetUp() override
     {
         DriverTest::SetUp();
@@ -63,55 +75,59 @@ TEST_F(DriverCalls, ReadConfigReadsFourRepliesWithTheirWaits)
 TEST_F(DriverCalls, ReadConfigKeepsWhatItFilledBeforeAFailure)
 {
     open();
-    // Silent from the name request on: configuration filled, name untouched.
-    on_request("$01M\r", 1, [](sim::Module &m) { m.faults.silent = true; });
-    vok_module_info info = blank_info();
-    EXPECT_EQ(vok_read_config(1, 1, &info), VOK_E_SEND);
-    EXPECT_EQ(info.address, 1);
-    EXPECT_EQ(info.type_code, 0x40);
-    EXPECT_EQ(info.data_format, 0x12);
-    EXPECT_EQ((uint8_t)info.name[0], SENTINEL);
-
-    // A short name reply.
-    module->faults = sim::Faults{};
-    on_request("$01M\r", 1, [](sim::Module &m) { m.faults.short_by = 1; });
-    info = blank_info();
-    EXPECT_EQ(vok_read_config(1, 1, &info), VOK_E_SHORT);
-    EXPECT_EQ(info.baud_index, 3);
-    EXPECT_EQ((uint8_t)info.name[0], SENTINEL);
-
-    // No firmware answer: version "None".
-    module->faults = sim::Faults{};
-    on_request("$01F\r", 1, [](sim::Module &m) { m.faults.silent = true; });
-    info = blank_info();
-    EXPECT_EQ(vok_read_config(1, 1, &info), VOK_E_SEND);
-    EXPECT_EQ(std::string(info.name, 7), "VOK4560");
-    EXPECT_EQ(std::memcmp(info.version, "None", 5), 0);
-    EXPECT_EQ(info.channel_state, SENTINEL);
-
-    // No count answer: state and counts zeroed, the total left alone.
-    module->faults = sim::Faults{};
-    on_request("$016\r", 1, [](sim::Module &m) { m.faults.silent = true; });
-    info = blank_info();
-    EXPECT_EQ(vok_read_config(1, 1, &info), VOK_E_SEND);
-    EXPECT_STREQ(info.version, "V2.10");
-    EXPECT_EQ(info.channel_state, 0);
-    EXPECT_EQ(std::memcmp(info.itu_count, "\0\0\0\0\0\0\0\0", 8), 0);
-    EXPECT_EQ((uint32_t)info.itu_total, 0xA5A5A5A5u);
-
-    // Wrong address or lead in a reply.
-    module->faults = sim::Faults{};
-    on_request("$012\r", 1, [](sim::Module &m) { m.faults.wrong_address = true; });
-    info = blank_info();
-    EXPECT_EQ(vok_read_config(1, 1, &info), VOK_E_REPLY);
-    EXPECT_EQ(info.new_address, 1);
-    EXPECT_EQ(info.type_code, SENTINEL);
-    module->faults = sim::Faults{};
-    on_request("$016\r", 1, [](sim::Module &m) { m.faults.wrong_lead = true; });
-    info = blank_info();
-    EXPECT_EQ(vok_read_config(1, 1, &info), VOK_E_REPLY);
-    EXPECT_STREQ(info.version, "V2.10");
-    EXPECT_EQ(info.channel_state, SENTINEL);
+    struct Case {
+        const char *what, *frame;
+        FaultFn fault;
+        int rc;
+        std::function<void(const vok_module_info &)> kept;
+    };
+    const Case cases[] = {
+        {"silent from the name request on: configuration filled, name untouched", "$01M\r",
+         [](sim::Faults &f) { f.silent = true; }, VOK_E_SEND,
+         [](const vok_module_info &i) {
+             EXPECT_EQ(i.address, 1);
+             EXPECT_EQ(i.type_code, 0x40);
+             EXPECT_EQ(i.data_format, 0x12);
+             EXPECT_EQ((uint8_t)i.name[0], SENTINEL);
+         }},
+        {"a short name reply", "$01M\r", [](sim::Faults &f) { f.short_by = 1; }, VOK_E_SHORT,
+         [](const vok_module_info &i) {
+             EXPECT_EQ(i.baud_index, 3);
+             EXPECT_EQ((uint8_t)i.name[0], SENTINEL);
+         }},
+        {"no firmware answer: version None", "$01F\r", [](sim::Faults &f) { f.silent = true; }, VOK_E_SEND,
+         [](const vok_module_info &i) {
+             EXPECT_EQ(std::string(i.name, 7), "VOK4560");
+             EXPECT_EQ(std::memcmp(i.version, "None", 5), 0);
+             EXPECT_EQ(i.channel_state, SENTINEL);
+         }},
+        {"no count answer: state and counts zeroed, the total left alone", "$016\r",
+         [](sim::Faults &f) { f.silent = true; }, VOK_E_SEND,
+         [](const vok_module_info &i) {
+             EXPECT_STREQ(i.version, "V2.10");
+             EXPECT_EQ(i.channel_state, 0);
+             EXPECT_EQ(std::memcmp(i.itu_count, "\0\0\0\0\0\0\0\0", 8), 0);
+             EXPECT_EQ((uint32_t)i.itu_total, 0xA5A5A5A5u);
+         }},
+        {"wrong address in the configuration reply", "$012\r", [](sim::Faults &f) { f.wrong_address = true; },
+         VOK_E_REPLY,
+         [](const vok_module_info &i) {
+             EXPECT_EQ(i.new_address, 1);
+             EXPECT_EQ(i.type_code, SENTINEL);
+         }},
+        {"wrong lead in the count reply", "$016\r", [](sim::Faults &f) { f.wrong_lead = true; }, VOK_E_REPLY,
+         [](const vok_module_info &i) {
+             EXPECT_STREQ(i.version, "V2.10");
+             EXPECT_EQ(i.channel_state, SENTINEL);
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        only_fault(c.fault, c.frame);
+        vok_module_info info = blank_info();
+        EXPECT_EQ(vok_read_config(1, 1, &info), c.rc);
+        c.kept(info);
+    }
 }
 
 TEST_F(DriverCalls, ReadTempCopiesTheRecordsOfTheChannel)
@@ -196,20 +212,29 @@ TEST_F(DriverCalls, BadDataRepliesCopyNothing)
     open();
     unsigned char buffer[32];
     std::memset(buffer, SENTINEL, sizeof buffer);
-    on_request("#010\r", 1, [](sim::Module &m) { m.faults.short_by = 2; });
-    EXPECT_EQ(vok_read_temp(1, 1, 0, buffer), VOK_E_SHORT);
-    module->faults = sim::Faults{};
-    on_request("&010\r", 1, [](sim::Module &m) { m.faults.wrong_lead = true; });
-    EXPECT_EQ(vok_read_id(1, 1, 0, buffer), VOK_E_REPLY);
-    module->faults = sim::Faults{};
-    on_request("*010\r", 1, [](sim::Module &m) { m.faults.wrong_address = true; });
-    EXPECT_EQ(vok_read_sortnum(1, 1, 0, buffer), VOK_E_REPLY);
-    EXPECT_EQ(buffer[0], SENTINEL);
+    struct Case {
+        const char *frame;
+        FaultFn fault;
+        std::function<int(unsigned char *)> call;
+        int rc;
+    };
+    const Case cases[] = {
+        {"#010\r", [](sim::Faults &f) { f.short_by = 2; }, [](unsigned char *b) { return vok_read_temp(1, 1, 0, b); },
+         VOK_E_SHORT},
+        {"&010\r", [](sim::Faults &f) { f.wrong_lead = true; }, [](unsigned char *b) { return vok_read_id(1, 1, 0, b); },
+         VOK_E_REPLY},
+        {"*010\r", [](sim::Faults &f) { f.wrong_address = true; },
+         [](unsigned char *b) { return vok_read_sortnum(1, 1, 0, b); }, VOK_E_REPLY},
+    };
+    for (const Case &c : cases) {
+        only_fault(c.fault, c.frame);
+        EXPECT_EQ(c.call(buffer), c.rc) << c.frame;
+        EXPECT_EQ(buffer[0], SENTINEL) << c.frame;
+    }
     // A bad count reply stops before the data request.
     fake::clear_serial_log("COM1");
-    module->faults = sim::Faults{};
-    module->faults.short_by = 1;
     bus.on_traffic = nullptr;
+    only_fault([](sim::Faults &f) { f.short_by = 1; });
     EXPECT_EQ(vok_read_temp(1, 1, 0, buffer), VOK_E_SHORT);
     EXPECT_EQ(writes(), strings({"$016\r"}));
 }
@@ -372,23 +397,22 @@ TEST_F(DriverCalls, ErrReportPacksTheThreeFields)
     EXPECT_EQ(sleeps(), (std::vector<int>{25, 30}));
     EXPECT_EQ(read_counts(), std::vector<int>{11});
 
-    module->faults.wrong_lead = true;
-    status = -1;
-    EXPECT_EQ(vok_err_report(1, 1, &status), VOK_OK);
-    EXPECT_EQ(status, 0);
-
-    // A '!' reply cut before its fields carries no status.
-    module->faults = sim::Faults{};
-    module->faults.short_by = 3;
-    status = -1;
-    EXPECT_EQ(vok_err_report(1, 1, &status), VOK_OK);
-    EXPECT_EQ(status, 0);
-
-    module->faults = sim::Faults{};
-    module->faults.silent = true;
-    status = 1234;
-    EXPECT_EQ(vok_err_report(1, 1, &status), VOK_E_SEND);
-    EXPECT_EQ(status, 1234);
+    struct Case {
+        const char *what;
+        FaultFn fault;
+        int rc, status;  // status -1: left as it was
+    };
+    const Case cases[] = {
+        {"wrong lead", [](sim::Faults &f) { f.wrong_lead = true; }, VOK_OK, 0},
+        {"a '!' reply cut before its fields carries no status", [](sim::Faults &f) { f.short_by = 3; }, VOK_OK, 0},
+        {"silent", [](sim::Faults &f) { f.silent = true; }, VOK_E_SEND, -1},
+    };
+    for (const Case &c : cases) {
+        only_fault(c.fault);
+        status = 1234;
+        EXPECT_EQ(vok_err_report(1, 1, &status), c.rc) << c.what;
+        EXPECT_EQ(status, c.status < 0 ? 1234 : c.status) << c.what;
+    }
 }
 
 TEST_F(DriverCalls, WriteDoChecksTheValueNotTheAddress)
@@ -398,18 +422,22 @@ TEST_F(DriverCalls, WriteDoChecksTheValueNotTheAddress)
     EXPECT_EQ(writes(), strings({"/015\r"}));
     EXPECT_EQ(sleeps(), (std::vector<int>{25, 80}));
     EXPECT_EQ(read_counts(), std::vector<int>{6});
-    module->faults.wrong_address = true;
-    EXPECT_EQ(vok_write_do(1, 1, '7'), VOK_OK);
-    module->faults = sim::Faults{};
-    module->faults.wrong_lead = true;
-    EXPECT_EQ(vok_write_do(1, 1, '7'), VOK_E_REPLY);
-    module->faults = sim::Faults{};
-    module->faults.short_by = 1;
-    EXPECT_EQ(vok_write_do(1, 1, '7'), VOK_E_SHORT);
-    // A reply that repeats another value character (scripted ahead of the module's own).
-    module->faults = sim::Faults{};
-    module->faults.garbage = {'!', '0', '1', '6', 0x0D};
-    EXPECT_EQ(vok_write_do(1, 1, '7'), VOK_E_REPLY);
+    struct Case {
+        const char *what;
+        FaultFn fault;
+        int rc;
+    };
+    const Case cases[] = {
+        {"wrong address", [](sim::Faults &f) { f.wrong_address = true; }, VOK_OK},
+        {"wrong lead", [](sim::Faults &f) { f.wrong_lead = true; }, VOK_E_REPLY},
+        {"short", [](sim::Faults &f) { f.short_by = 1; }, VOK_E_SHORT},
+        // A reply that repeats another value character (scripted ahead of the module's own).
+        {"another value", [](sim::Faults &f) { f.garbage = {'!', '0', '1', '6', 0x0D}; }, VOK_E_REPLY},
+    };
+    for (const Case &c : cases) {
+        only_fault(c.fault);
+        EXPECT_EQ(vok_write_do(1, 1, '7'), c.rc) << c.what;
+    }
 }
 
 TEST_F(DriverCalls, ItuDoSendsChannelIndexAndValue)

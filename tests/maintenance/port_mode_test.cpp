@@ -1,5 +1,6 @@
 // Storage and search mode dialog and its countdown on virtual time: the requests, the
 // countdown length and ticks, the new search that finds the module in its new mode.
+#include <algorithm>
 #include <numeric>
 
 #include "display/search.h"
@@ -30,12 +31,16 @@ protected:
     }
 
     // Parameters dialog -> `opener` button -> dialog 169 -> `button`; the countdown runs out.
-    void switch_mode(int opener, int button)
+    // Opens the module parameters with `opener`, presses `button` in the port mode dialog;
+    // the countdown, when one is to come, runs out.
+    void switch_mode(int opener, int button, bool countdown_comes = true)
     {
-        headless::on_dialog(IDD_MODE_COUNTDOWN, [this](UiWindow d) {
-            countdown = d;
-            headless::run_timers(d);
-        });
+        headless::on_dialog(IDD_MODE_COUNTDOWN, nullptr);
+        if (countdown_comes)
+            headless::on_dialog(IDD_MODE_COUNTDOWN, [this](UiWindow d) {
+                countdown = d;
+                headless::run_timers(d);
+            });
         headless::on_dialog(IDD_PORT_MODE, [this, button](UiWindow d) {
             mode_dlg = d;
             headless::click(d, button);
@@ -143,13 +148,14 @@ TEST_F(PortMode, NoSwitchWithoutAnAcknowledge)
         countdown = nullptr;
         sm.faults.silent = r.silent;
         sm.faults.refuse_writes = r.refused;
-        switch_mode(IDC_MP_MORE, r.button);
+        headless::dialogs_run().clear();
+        switch_mode(IDC_MP_MORE, r.button, false);
+        EXPECT_EQ(std::count(headless::dialogs_run().begin(), headless::dialogs_run().end(), IDD_MODE_COUNTDOWN), 0);
         EXPECT_TRUE(mode_open_after);
         EXPECT_TRUE(params_open_after);
         ASSERT_EQ(headless::boxes().size(), 1u);
         EXPECT_EQ(headless::boxes()[0].text, r.text);
         EXPECT_EQ(distinct_requests().size(), r.frames);
-        EXPECT_EQ(countdown, nullptr);
         EXPECT_EQ(win(mode_dlg).result, 0);
         EXPECT_TRUE(win(window).posted.empty());
     }

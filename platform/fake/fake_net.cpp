@@ -387,16 +387,19 @@ int sock_sendto(SockHandle s, const void *buf, int len, uint32_t ip, uint16_t po
     if (k == nullptr || k->tcp || len < 0 || take_failure(Fail::Send) ||
         (is_broadcast && !k->broadcast)) {
         rc = -1;
-    } else if (is_loopback(ip)) {
-        deliver_loopback(k, bytes, ip, port);
-    } else if (port == 30718) {
+    } else {
+        bool heard = false;
         for (sim::NetConverter *c : g_udp) {
             const uint32_t cip = c->source_ip(g_now_us);
-            if (!reaches(ip, cip, c->config))
+            if (port != 30718 || !reaches(ip, cip, c->config))
                 continue;
+            heard = true;
             for (auto &reply : c->udp_datagram(g_now_us, p, (size_t)len))
                 queue_datagram(k, Datagram{g_now_us + g_udp_latency_us, std::move(reply), cip, 30718});
         }
+        // Simulated converters sit on loopback addresses too: only what none of them hears
+        // goes to the fake sockets, and never a broadcast (the product's own would loop back).
+        if (!heard && !is_broadcast && is_loopback(ip)) deliver_loopback(k, bytes, ip, port);
     }
     log(NetEvent::SendTo, rc, std::move(bytes), ip, port);
     return rc;

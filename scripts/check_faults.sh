@@ -17,6 +17,8 @@ list="$src/scripts/fault_plants.txt"
 copy="$root/src"
 build="$root/native"
 mkdir -p "$root"
+# Paths under the scratch root hash alike from run to run: the compiler cache serves reruns.
+export CCACHE_BASEDIR="$root"
 
 rm -rf "$copy"
 git clone -q --shared "$src" "$copy" && git -C "$copy" checkout -q "$(git -C "$src" rev-parse HEAD)" \

@@ -47,12 +47,14 @@ nice -n 5 cmake --build "$build" --target $all_targets >"$root/build-clean.log" 
 run_tests() {  # regex -> ctest output in $root/ctest.log; returns ctest's status
     (cd "$build" && ctest --output-on-failure --no-tests=error -R "$1" >"$root/ctest.log" 2>&1)
 }
-failed_names() { sed -n 's/^ *[0-9]* - \(.*\) (\(Failed\|Subprocess aborted\|SEGFAULT\|Timeout\|Exception\).*$/\1/p' "$root/ctest.log" | tr '\n' ' '; }
+failed_names() { sed -nE 's/^[[:space:]]*[0-9]+ - (.*) \((Failed|Subprocess aborted|SEGFAULT|Timeout|Exception|Child aborted).*$/\1/p' "$root/ctest.log" | tr '\n' ' '; }
 
 caught=0 missed=0 unplanted=0
 for i in "${!names[@]}"; do
     n="${names[$i]}" f="${files[$i]}" e="${exprs[$i]}" t="${targets[$i]}" r="${regexes[$i]}"
     echo "== $n"
+    # shellcheck disable=SC2086
+    nice -n 5 cmake --build "$build" --target $t >"$root/build-clean.log" 2>&1
     if ! run_tests "$r"; then
         echo "   BROKEN BEFORE PLANTING: $(failed_names)"
         missed=$((missed + 1))

@@ -10,6 +10,7 @@
 #include "link/net_link.h"
 #include "link/serial_port.h"
 #include "netsetup/comm_settings.h"
+#include "protocol/model_caps.h"
 #include "resources/resource_ids.h"
 
 MainWindowFeatures main_window_features;
@@ -173,9 +174,9 @@ void main_window_on_command(UiWindow w, int id)
         ui_send_close(w);
         break;
     case IDM_IO:
-        if (current_module().model == 4500)
+        if (model_caps(current_module().model)->io_dialog == IO_DIGITAL_4500)
             run_dialog(w, IDD_DIGITAL_IO, main_window_features.digital_io);
-        else if (current_module().model == 4501)
+        else if (model_caps(current_module().model)->io_dialog == IO_TEST_4501)
             run_dialog(w, IDD_IO_TEST, main_window_features.io_test);
         break;
     case IDC_RT_START:

@@ -10,9 +10,9 @@
 #include "link/net_link.h"
 #include "link/serial_port.h"
 #include "link/timing.h"
-#include "link/trace.h"
 #include "platform/clock.h"
 #include "platform/net.h"
+#include "platform/trace.h"
 #include "protocol/protocol.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <string.h>
 
-#include "app/state.h"
+#include "link/link_state.h"
 #include "link/net_link.h"
 #include "link/serial_port.h"
 #include "link/timing.h"

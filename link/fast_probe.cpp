@@ -5,8 +5,8 @@
 
 #include <string.h>
 
-#include "app/state.h"
 #include "link/exchange.h"
+#include "link/link_state.h"
 #include "link/net_link.h"
 #include "link/serial_port.h"
 #include "link/timing.h"

@@ -1,5 +1,5 @@
-// The ui calls that the features' non-dialog functions can reach, for vokcli: a beep does
-// nothing, a message box is recorded and answered OK / No.
+// The one ui call that the features' non-dialog functions can reach, for vokcli: a message
+// box is recorded and answered OK / No.
 #include "cli/ui_console.h"
 
 #include <stdio.h>
@@ -14,7 +14,6 @@ void ui_console_clear(void)
     memset(&ui_console_message, 0, sizeof ui_console_message);
 }
 
-void ui_beep(int) {}
 
 int ui_message_box(UiWindow, const char *text, const char *caption, int buttons)
 {

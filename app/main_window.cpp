@@ -7,6 +7,7 @@
 #include "app/title_menu.h"
 #include "display/module_grid.h"
 #include "display/search.h"
+#include "link/link_state.h"
 #include "link/net_link.h"
 #include "link/serial_port.h"
 #include "netsetup/comm_settings.h"
@@ -65,6 +66,7 @@ int main_window_on_create(UiWindow w)
         return -1;
     }
     main_window.hwnd = w;
+    link_set_change_handler(title_menu_link_changed);
     ui_current_directory(main_window.start_dir, START_DIR_MAX + 1);
     if (settings_load() != SETTINGS_OK) {
         ui_message_box(w, "通讯配置读取错误，调用缺省配置!", CaptionNotice, UI_MB_OK);

@@ -7,8 +7,8 @@
 #include "cli/output.h"
 #include "link/request.h"
 #include "link/serial_port.h"
-#include "link/trace.h"
 #include "maintenance/terminal_reply.h"
+#include "platform/trace.h"
 #include "protocol/protocol.h"
 
 namespace {

@@ -5,15 +5,15 @@
 
 #include <string.h>
 
-#include "app/state.h"
 #include "link/exchange.h"
+#include "link/link_state.h"
 #include "link/net_link.h"
 #include "link/request.h"
 #include "link/serial_port.h"
 #include "link/timing.h"
-#include "link/trace.h"
 #include "platform/clock.h"
 #include "platform/net.h"
+#include "platform/trace.h"
 #include "protocol/protocol.h"
 
 namespace {

@@ -7,7 +7,7 @@
 set -u
 # shellcheck source=../ui/wine_session.sh
 source "${VOK_SOURCE_DIR:?}/tests/ui/wine_session.sh"
-bus="$src/sim/buses/two_ends.json"  # readings that do not move
+bus="$src/tests/resources/manifest_bus.json"
 wine_session_start "$build/tests/resources/wine-manifest" vokmon-manifest
 
 /usr/bin/python3 - "$vokmon" vokmon_plain.exe <<'PY' || fail "copy without the manifest"
@@ -42,7 +42,17 @@ session() {
     shot "$name-comm"
     vokctl "wait-main" "dialog 214" "click 214" "box 20000" "dialog 300 20000" "sleep 500" || fail "$name: link"
     shot "$name-search"
-    vokctl "wait-main" "dialog 300" "click 300" "gone 300 150000" "sleep 800" || fail "$name: search"
+    # Both modules sit at the first addresses: the search is stopped once it found them.
+    vokctl "wait-main" "dialog 300" "click 300" || fail "$name: search start"
+    local found=""
+    for _ in $(seq 1 60); do
+        vokctl "wait-main" "dialog 300" "get-text 303" >/dev/null || break
+        found=$(printf '%s\n' "$last" | sed -n 's/^text 303 *//p')  # " 02"
+        [ "$found" = 02 ] && break
+        sleep 0.5
+    done
+    [ "$found" = 02 ] || fail "$name: the search did not find both modules"
+    vokctl "wait-main" "dialog 300" "click 301" "gone 300 20000" "sleep 800" || fail "$name: search stop"
     shot "$name-grid"
     vokctl "wait-main" "dblclick-xy 36 36" "dialog 1043 20000" "sleep 1500" || fail "$name: data display"
     shot "$name-data"

@@ -26,80 +26,54 @@ def check(ok, what):
         failures.append(what)
 
 
-def version_strings(pe):
-    """{(lang_codepage, key): value} of every StringFileInfo table, and the Translation pairs."""
-    strings, translations = {}, []
+def version_block(pe):
+    """({key: value} of the string table, [its lang+codepage], [the Translation pairs])."""
+    strings, tables, translations = {}, [], []
     for info in getattr(pe, "FileInfo", []):
         for block in info:
-            if block.Key == b"StringFileInfo":
-                for table in block.StringTable:
-                    for k, v in table.entries.items():
-                        strings[(table.LangID.decode().upper(), k.decode())] = v.decode("utf-8")
-            elif block.Key == b"VarFileInfo":
-                for var in block.Var:
-                    t = var.entry.get(b"Translation")
-                    if t:
-                        lang, cp = t.split()
-                        translations.append("%04X%04X" % (int(lang, 16), int(cp, 16)))
-    return strings, translations
+            for table in getattr(block, "StringTable", []):
+                tables.append(table.LangID.decode().upper())
+                strings.update((k.decode(), v.decode("utf-8")) for k, v in table.entries.items())
+            for var in getattr(block, "Var", []):
+                lang, cp = var.entry.get(b"Translation", b"0 0").split()
+                translations.append("%04X%04X" % (int(lang, 16), int(cp, 16)))
+    return strings, tables, translations
 
 
-def resource_data(pe, type_id):
-    """The data of every resource of one type, as bytes."""
-    out = []
-    res = getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
-    for t in res.entries if res else []:
-        if t.struct.Id != type_id:
-            continue
-        for name in t.directory.entries:
-            for lang in name.directory.entries:
-                d = lang.data.struct
-                out.append((name.struct.Id, pe.get_data(d.OffsetToData, d.Size)))
-    return out
-
-
-def check_binary(path, version, machine):
+def check_binary(path, version):
     name = os.path.basename(path)
-    if not os.path.exists(path):
-        check(False, "%s is built" % path)
-        return None
     pe = pefile.PE(path)
-    check(pe.FILE_HEADER.Machine == machine, "%s is for machine 0x%X" % (path, machine))
     fixed = pe.VS_FIXEDFILEINFO[0] if getattr(pe, "VS_FIXEDFILEINFO", None) else None
-    check(fixed is not None, "%s has a version resource" % name)
+    check(fixed is not None, "%s has a version resource" % path)
     if fixed is None:
         return None
     major, minor, patch = (int(x) for x in version.split("."))
-    want_ms, want_ls = (major << 16) | minor, patch << 16
-    check((fixed.FileVersionMS, fixed.FileVersionLS) == (want_ms, want_ls),
-          "%s file version %d.%d.%d.%d" % (name, fixed.FileVersionMS >> 16, fixed.FileVersionMS & 0xFFFF,
-                                           fixed.FileVersionLS >> 16, fixed.FileVersionLS & 0xFFFF))
-    check((fixed.ProductVersionMS, fixed.ProductVersionLS) == (want_ms, want_ls), "%s product version" % name)
+    want = ((major << 16) | minor, patch << 16)
+    check((fixed.FileVersionMS, fixed.FileVersionLS) == want and (fixed.ProductVersionMS, fixed.ProductVersionLS) == want,
+          "%s file and product version %d.%d.%d.%d" % (name, fixed.FileVersionMS >> 16, fixed.FileVersionMS & 0xFFFF,
+                                                       fixed.FileVersionLS >> 16, fixed.FileVersionLS & 0xFFFF))
     is_dll = pe.FILE_HEADER.Characteristics & 0x2000 != 0
-    check(fixed.FileType == (2 if is_dll else 1), "%s file type %d fits a %s" % (name, fixed.FileType,
-                                                                                  "DLL" if is_dll else "program"))
-    strings, translations = version_strings(pe)
-    tables = sorted({lc for lc, _ in strings})
+    check(fixed.FileType == (2 if is_dll else 1), "%s file type %d" % (name, fixed.FileType))
+    s, tables, translations = version_block(pe)
     # Explorer and the version API find the strings through the Translation pairs.
-    check(len(tables) == 1 and translations == tables, "%s: Translation %s names its string table %s"
+    check(len(tables) == 1 and translations == tables, "%s: Translation %s names its table %s"
           % (name, translations, tables))
-    s = {k: v for (_, k), v in strings.items()}
-    for key in ("FileVersion", "ProductVersion"):
-        check(s.get(key) == version, "%s %s %r" % (name, key, s.get(key)))
+    check(s.get("FileVersion") == version and s.get("ProductVersion") == version, "%s version texts %s"
+          % (name, [s.get("FileVersion"), s.get("ProductVersion")]))
     check(s.get("OriginalFilename") == name, "%s OriginalFilename %r" % (name, s.get("OriginalFilename")))
-    check(s.get("InternalName") == os.path.splitext(name)[0], "%s InternalName %r" % (name, s.get("InternalName")))
-    for key in ("FileDescription", "ProductName", "CompanyName"):
-        check(bool(s.get(key, "").strip()), "%s has a %s: %r" % (name, key, s.get(key)))
+    check(all(s.get(k, "").strip() for k in ("FileDescription", "ProductName", "CompanyName")),
+          "%s description, product and company: %s" % (name, [s.get("FileDescription"), s.get("ProductName")]))
     return pe, s
 
 
 def check_manifest(pe, version):
-    manifests = resource_data(pe, 24)
-    check([i for i, _ in manifests] == [1], "vokmon.exe has one program manifest (ID 1): %s"
-          % [i for i, _ in manifests])
-    if not manifests:
+    res = getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
+    found = [(n.struct.Id, lang.data.struct) for t in (res.entries if res else []) if t.struct.Id == 24
+             for n in t.directory.entries for lang in n.directory.entries]
+    check([i for i, _ in found] == [1], "vokmon.exe has one program manifest (ID 1): %s" % [i for i, _ in found])
+    if not found:
         return
-    root = ET.fromstring(manifests[0][1])
+    root = ET.fromstring(pe.get_data(found[0][1].OffsetToData, found[0][1].Size))
     v1, v3 = "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}"
     ident = root.find(v1 + "assemblyIdentity")
     check(ident is not None and ident.get("version") == version + ".0", "manifest assembly version %s.0" % version)
@@ -109,19 +83,18 @@ def check_manifest(pe, version):
                           ("10 and 11", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a")):
         check("{%s}" % guid in supported, "manifest supports Windows %s" % os_name)
 
-    def setting(ns, tag):
-        e = root.find("%sapplication/%swindowsSettings/{%s}%s" % (v3, v3, ns, tag))
+    def setting(year, tag):
+        e = root.find("%sapplication/%swindowsSettings/{http://schemas.microsoft.com/SMI/%d/WindowsSettings}%s"
+                      % (v3, v3, year, tag))
         return None if e is None else (e.text or "").strip().lower()
 
-    aware = setting("http://schemas.microsoft.com/SMI/2005/WindowsSettings", "dpiAware")
-    awareness = setting("http://schemas.microsoft.com/SMI/2016/WindowsSettings", "dpiAwareness")
-    check(aware in (None, "false"), "manifest dpiAware %r: the program is not DPI-aware" % aware)
-    check(awareness == "unaware", "manifest dpiAwareness %r" % awareness)
-    check(setting("http://schemas.microsoft.com/SMI/2017/WindowsSettings", "gdiScaling") == "true",
-          "manifest asks for GDI scaling")
+    check(setting(2005, "dpiAware") in (None, "false") and setting(2016, "dpiAwareness") == "unaware",
+          "manifest: DPI-unaware (dpiAware %r, dpiAwareness %r)" % (setting(2005, "dpiAware"),
+                                                                    setting(2016, "dpiAwareness")))
+    check(setting(2017, "gdiScaling") == "true", "manifest asks for GDI scaling")
     deps = [e.get("name") for e in root.iter(v1 + "assemblyIdentity") if e is not ident]
     check("Microsoft.Windows.Common-Controls" not in deps, "manifest keeps the classic control look: %s" % deps)
-    level = root.find(".//{urn:schemas-microsoft-com:asm.v3}requestedExecutionLevel")
+    level = root.find(".//%srequestedExecutionLevel" % v3)
     check(level is not None and level.get("level") == "asInvoker", "manifest runs the program as its user")
 
 
@@ -130,30 +103,19 @@ def main():
         sys.exit(__doc__)
     version, dist = sys.argv[1:3]
     native = sys.argv[3] if len(sys.argv) > 3 else ""
-    machines = {"win64": 0x8664, "win32": 0x14C}
-    binaries = sorted((os.path.join(root, f), machines[arch]) for arch in machines
+    binaries = sorted(os.path.relpath(os.path.join(root, f), dist) for arch in ("win64", "win32")
                       for root, _, files in os.walk(os.path.join(dist, arch))
                       for f in files if f.lower().endswith((".exe", ".dll")))
     if not binaries:
         print("no Windows build in %s" % dist)
         return 77
-    rel = sorted(os.path.relpath(p, dist) for p, _ in binaries)
     check({"win64/vokmon.exe", "win64/vokcli.exe", "win64/voksim.exe", "win64/vok3900d.dll",
-           "win32/vok3900d.dll"} <= set(rel), "every shipped binary is there: %s" % rel)
-    found = {}
-    for path, machine in binaries:
-        r = check_binary(path, version, machine)
-        if r:
-            found[os.path.relpath(path, dist)] = r
-    descriptions = [s["FileDescription"] for _, s in found.values()]
+           "win32/vok3900d.dll"} <= set(binaries), "every shipped binary is there: %s" % binaries)
+    found = {b: check_binary(os.path.join(dist, b), version) for b in binaries}
+    descriptions = [r[1]["FileDescription"] for r in found.values() if r]
     check(len(set(descriptions)) == len(descriptions), "every binary describes itself: %s" % descriptions)
-    check(len({s["ProductName"] for _, s in found.values()}) == 1, "one product name for all")
-    for name, (pe, _) in found.items():
-        if name == "win64/vokmon.exe":
-            check_manifest(pe, version)
-        else:
-            # Only vokmon has windows; the tools and the library carry no manifest of their own.
-            check(resource_data(pe, 24) == [], "%s carries no manifest" % name)
+    if found.get("win64/vokmon.exe"):
+        check_manifest(found["win64/vokmon.exe"][0], version)
     for prog in ("cli/vokcli", "sim/voksim") if native else ():
         out = subprocess.run([os.path.join(native, prog), "--version"], capture_output=True, text=True).stdout
         check(out == "%s %s\n" % (os.path.basename(prog), version), "%s --version: %r" % (prog, out))

@@ -126,7 +126,11 @@ static void relay_switch(Relay *r)
         if (moved) _dup2(r->console_fd, r->fd);
         CloseHandle(r->pipe_read);
         _close(r->console_fd);
+        return;
     }
+    // A pipe would make the C library buffer the stream whole; on a console each write shows
+    // at once, in the order stdout and stderr were written.
+    setvbuf(r->stream, NULL, _IONBF, 0);
 }
 
 void console_utf8(void)

@@ -37,8 +37,10 @@ def on_console(workdir, code_page, command):
         shlex.quote(wine_run), shlex.quote("chcp %d >nul & %s" % (code_page, command)))
     r = subprocess.run(["script", "-qefc", inner, "/dev/null"], cwd=workdir, capture_output=True,
                        stdin=subprocess.DEVNULL, timeout=200)
-    # The pty gets the console's cursor and line escapes around the text; CR LF as LF.
-    text = re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"", r.stdout).replace(b"\r", b"")
+    # The pty gets the console's cursor and line escapes around the text, blanks as cursor
+    # moves to the right when the text comes in small pieces; CR LF as LF.
+    text = re.sub(rb"\x1b\[(\d*)C", lambda m: b" " * int(m.group(1) or 1), r.stdout)
+    text = re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"", text).replace(b"\r", b"")
     return r.returncode, text.decode("utf-8", "replace")
 
 

@@ -2,7 +2,7 @@
 // feature of vokmon and for vokcli.
 #include "link/request.h"
 
-#include "app/state.h"
+#include "link/link_state.h"
 #include "link/exchange.h"
 #include "protocol/protocol.h"
 

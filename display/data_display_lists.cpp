@@ -4,6 +4,7 @@
 
 #include "app/state.h"
 #include "display/channel_read.h"
+#include "display/channel_reader.h"
 #include "display/data_display.h"
 #include "display/sensor_ids.h"
 #include "resources/resource_ids.h"
@@ -135,21 +136,11 @@ namespace {
 int read_mixed_channel(UiWindow dlg, int with_ids, int fresh)
 {
     const int c = channel_kind.current_channel;
-    int r = 0;
-    if (c == CHANNEL_COUNT) {
-        if (with_ids) r = list_all_units(dlg);
+    ChannelReaders rd;
+    if (channel_readers(&displayed_module(), c, &rd) == 0) {
+        const int r = with_ids ? show_ids(dlg, rd.ids, rd.channel) : 0;
         if (fresh && r != 0) return r;
-        return read_all_values(dlg);
-    }
-    if (c >= 0 && c < CHANNEL_COUNT && channel_kind.a[c] == 1) {
-        if (with_ids) r = read_sensor_ids(dlg, c);
-        if (fresh && r != 0) return r;
-        return read_sensor_values(dlg, c);
-    }
-    if (c >= 0 && c < CHANNEL_COUNT && channel_kind.b[c] == 1) {
-        if (with_ids) r = list_itus(dlg, c);
-        if (fresh && r != 0) return r;
-        return read_itu_values(dlg);
+        return show_readings(dlg, rd.values, rd.channel);
     }
     check_channel_button(dlg, c);
     ui_list_reset(dlg, IDC_DD_ID_LIST);

@@ -44,9 +44,12 @@ asan: setup
 # screen and no test depends on what a desktop session does to its windows.
 # Four at a time: the Wine and real-I/O cases mostly wait on real time, and every case whose
 # timing is measured is RUN_SERIAL (runs alone). Two at a time took over 20 minutes.
-# The sanitizer build's unit, scenario and fuzz-replay tests run first (a few minutes); the
-# whole native suite runs even when they fail, and its summary closes the output.
-test: build package asan
+# The sanitizer build's unit, scenario and fuzz-replay tests (only their programs are built)
+# run first; the whole native suite runs even when they fail, and its summary closes the
+# output.
+test: build package
+	cmake -S . -B $(BUILD)/asan $(GEN) -DCMAKE_BUILD_TYPE=Debug -DVOK_SANITIZE=ON
+	cmake --build $(BUILD)/asan -j $(JOBS) --target sanitize_tests
 	@rc=0; \
 	(cd $(BUILD)/asan && ctest --output-on-failure --no-tests=error -j 2 -L sanitize $(CTEST_ARGS)) || rc=1; \
 	(cd $(BUILD)/native && env -u DISPLAY ctest --output-on-failure --no-tests=error -j 4 $(CTEST_ARGS)) || rc=1; \

@@ -43,7 +43,7 @@ void esc(std::string &out, const char *s)
 void line(std::string &out, const char *name, const std::string &labels, double v)
 {
     char num[48];
-    snprintf(num, sizeof num, "%.17g", v);
+    snprintf(num, sizeof num, "%.15g", v);
     out += name;
     if (!labels.empty()) out += "{" + labels + "}";
     out += " ";

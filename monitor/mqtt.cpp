@@ -189,7 +189,7 @@ const char *mqtt_news(void)
     const time_t now = time(nullptr);
     if (c != Q.reported_connected || (d != Q.reported_dropped && now - Q.reported_at >= 10)) {
         Q.reported_at = now;
-        snprintf(Q.news, sizeof Q.news, "mqtt: %s; %lld published, %lld acknowledged, %lld dropped (buffer of %d full)",
+        snprintf(Q.news, sizeof Q.news, "mqtt: %s; %lld published, %lld acknowledged, %lld dropped while %d were waiting",
                  c ? "connected" : "broker away", (long long)Q.published, (long long)Q.acked, (long long)d, MQTT_PENDING_MAX);
         Q.reported_connected = c;
         Q.reported_dropped = d;

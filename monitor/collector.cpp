@@ -87,8 +87,11 @@ void logf(const char *fmt, ...)
 
 int alarm_sink(const StoreAlarm *a, void *)
 {
-    logf("alarm %s %s: link %s module %02X ch %d pos %d %s: %s", a->kind, a->raised ? "raised" : "cleared", a->link,
-         a->module & 0xFF, a->channel, a->position, a->unit_id ? a->unit_id : "", a->text);
+    char where[64] = "";
+    if (a->module >= 0) snprintf(where, sizeof where, " module %02X", a->module);
+    if (a->channel >= 0) snprintf(where + strlen(where), sizeof where - strlen(where), " CH%d unit %d %s", a->channel,
+                                  a->position, a->unit_id ? a->unit_id : "");
+    logf("alarm %s %s: link %s%s: %s", a->kind, a->raised ? "raised" : "cleared", a->link, where, a->text);
     export_alarm(a);
     return store_write_alarm(a, C.store_error, sizeof C.store_error);
 }

@@ -54,7 +54,9 @@ void publish(const std::string &topic, const std::string &payload, int retain)
         return;
     }
     const int rc = mosquitto_publish(Q.m, nullptr, topic.c_str(), (int)payload.size(), payload.data(), 1, retain != 0);
-    if (rc == MOSQ_ERR_SUCCESS) Q.published++;
+    // Without a connection the library keeps a QoS 1 message queued and sends it after the
+    // reconnect; it only says it could not send it yet.
+    if (rc == MOSQ_ERR_SUCCESS || rc == MOSQ_ERR_NO_CONN) Q.published++;
     else Q.dropped++;
 }
 

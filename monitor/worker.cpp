@@ -156,10 +156,12 @@ int worker_run(const Plant *plant, int link, int fd)
             W.state.rounds++;
             silent_rounds = answered > 0 ? 0 : silent_rounds + 1;
             if (answered > 0) backoff = WORKER_BACKOFF_FIRST_MS;
-            // The next slot still ahead; slots passed over while a round ran long are late.
-            const uint32_t due = (now_ms() - start) / period + 1;
-            if (due > k + 1) W.state.late_rounds += due - (k + 1);
-            k = due;
+            // As a periodic timer does: a round that ran past its period is followed at once by
+            // the next (one tick waits, the ones beyond it are lost and counted late); then the
+            // rounds keep to the grid of the start again.
+            const uint32_t passed = (now_ms() - start) / period;
+            if (passed > k + 1) W.state.late_rounds += passed - (k + 1);
+            k = passed > k ? passed : k + 1;
             // Nothing answered twice over: the converter or the whole bus is gone; open anew.
             if (silent_rounds >= 2 || (silent_rounds >= 1 && bus_module_count() == 0)) break;
             send_link(1, "");

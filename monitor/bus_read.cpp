@@ -2,6 +2,7 @@
 // parameters and search as the search dialog, IDs and readouts as the data display.
 #include "monitor/bus_read.h"
 
+#include <stddef.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -169,7 +170,7 @@ int bus_read_ids(int index, int channel)
         const uint8_t *ids = &RxBuffer[link_state.echo_len + DATA_HEADER];
         cc.count = Ids.count < UNITS_PER_CHANNEL ? Ids.count : UNITS_PER_CHANNEL;
         for (int i = 0; i < cc.count; ++i)
-            for (int k = 0; k < 8; ++k) snprintf(cc.id[i] + 2 * k, 3, "%02X", ids[8 * i + k]);
+            for (int k = 0; k < 8; ++k) snprintf(cc.id[i] + (ptrdiff_t)2 * k, 3, "%02X", ids[(ptrdiff_t)8 * i + k]);
     }
     memcpy(cc.types, ItuTypeTable[rd.channel], sizeof cc.types);
     cc.known = 1;
@@ -200,7 +201,7 @@ int bus_read_channel(int index, int channel, StoreReading *out, int max, int *co
         StoreReading &u = out[i];
         u.position = i;
         snprintf(u.unit_id, sizeof u.unit_id, "%s", i < cc.count ? cc.id[i] : "");
-        memcpy(u.raw, records + 4 * i, 4);
+        memcpy(u.raw, records + (ptrdiff_t)4 * i, 4);
         u.has_value = Values.unit[i].has_value;
         u.value = Values.unit[i].value;
         const char *text = Values.unit[i].text;

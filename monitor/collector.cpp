@@ -244,7 +244,7 @@ int collector_parse(int argc, char **argv, CollectorOptions *o, char *error, int
             o->help = 1;
             continue;
         }
-        if (strcmp(a, "--plant") && strcmp(a, "--listen") && strcmp(a, "--mqtt")) {
+        if (strcmp(a, "--plant") != 0 && strcmp(a, "--listen") != 0 && strcmp(a, "--mqtt") != 0) {
             snprintf(error, (size_t)cap, "unknown argument '%s' (vokcli monitor --help)", a);
             return COLLECT_USAGE;
         }

@@ -275,10 +275,7 @@ int same_port(const char *a, const char *b)
 
 int plant_parse(const char *text, const char *name, Plant *plant, char *error, int error_cap)
 {
-    static Ctx c;  // the parsed document is large; one plant file is read at a time
-    c.name = name;
-    c.error = error;
-    c.cap = error_cap;
+    Ctx c{JsonLines{}, name, error, error_cap};
     memset(plant, 0, sizeof *plant);
     int line = 0;
     std::string fault;

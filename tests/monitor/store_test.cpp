@@ -49,7 +49,7 @@ struct StoreTest : ::testing::Test {
             StoreReading &r = u[(size_t)k];
             r = StoreReading{};
             r.position = k;
-            if (k != 2) snprintf(r.unit_id, sizeof r.unit_id, "28FF00000000%02X%02X", module, k);
+            if (k != 2) snprintf(r.unit_id, sizeof r.unit_id, "28FF00000000%02X%02X", module & 0xFF, k & 0xFF);
             r.raw[0] = (uint8_t)k;
             r.raw[3] = 0xA5;
             r.has_value = k != 1;

@@ -135,6 +135,9 @@ void alarms_begin(AlarmState *s, const Plant *plant, int64_t now_ms)
     s->plant = plant;
     s->start_ms = now_ms;
     for (int l = 0; l < PLANT_LINKS_MAX; ++l) s->link_ok_ms[l] = now_ms;
+    // Listed modules are followed from the start, so one that never answers falls silent too.
+    for (int l = 0; l < plant->link_count; ++l)
+        for (int m = 0; m < plant->link[l].module_count; ++m) find(s, l, plant->link[l].module[m].address, -1, -1);
 }
 
 int alarms_on_readout(AlarmState *s, int link, const StoreReadout *r, AlarmSink sink, void *ctx)

@@ -142,6 +142,28 @@ def query(db, sql, args=()):
         c.close()
 
 
+def startup_faults(tmp):
+    """Faults found before any link opens: each one line on stderr and its exit code."""
+    busy = socket.socket()
+    busy.bind(("127.0.0.1", 0))
+    busy.listen(1)
+    rows = [
+        ('{"database": "x.db",\n "links": [{"name": "a", "port": "/dev/null", "period_s": 0}]}', [],
+         2, "bad.json:2: links[0].period_s: 0 is not valid: give the period in seconds, 0.5 to 86400"),
+        ('{"database": "%s/no/such/dir/x.db", "links": [{"name": "a", "port": "/dev/null", "period_s": 1, '
+         '"modules": "search"}]}' % tmp, [], 5, "cannot open the database"),
+        ('{"database": "ok.db", "links": [{"name": "a", "port": "/dev/null", "period_s": 1, "modules": "search"}]}',
+         ["--listen", "127.0.0.1:%d" % busy.getsockname()[1]], 3, "cannot listen there"),
+    ]
+    for text, extra, code, line in rows:
+        open("bad.json", "w").write(text)
+        r = subprocess.run([vokcli, "monitor", "--plant", "bad.json"] + extra, capture_output=True, text=True,
+                           timeout=30)
+        check(r.returncode == code and line in r.stderr and r.stderr.count("\n") == 1,
+              "start-up fault, exit %d: %s" % (r.returncode, r.stderr.strip()))
+    busy.close()
+
+
 def main():
     for program in ("mosquitto", "mosquitto_sub", "prometheus"):
         if not shutil.which(program) and not os.path.exists("/usr/sbin/" + program):
@@ -149,6 +171,7 @@ def main():
             return 77
     tmp = tempfile.mkdtemp(prefix="vok-monitor-")
     os.chdir(tmp)
+    startup_faults(tmp)
     sims = {}
     for name, args in (("pty1", ["--pty", os.path.join(tmp, "tty1")]), ("pty2", ["--pty", os.path.join(tmp, "tty2")]),
                        ("tcp1", ["--tcp", "127.0.0.1:0"])):

@@ -9,7 +9,8 @@ replies voksim logged, reply for reply; Prometheus scrapes the collector and its
 returns every link's series; every reading reaches the broker, also across a broker restart;
 `kill -9` of the collector and a restart lose at most the readout each link had in flight and
 leave a sound database; one simulator stopped raises that link's alarm while the other links
-keep their cadence; SIGTERM ends the collector with exit code 0.
+keep their cadence; SIGTERM ends the collector with exit code 0; a full disk (a small tmpfs in a
+mount namespace of the test's own) stops it with one line and exit code 5, whole readouts kept.
 Environment: VOK_BUILD_DIR (native build tree), VOK_SOURCE_DIR. Exit 77 when a server
 program is missing.
 """
@@ -164,6 +165,34 @@ def startup_faults(tmp):
     busy.close()
 
 
+def disk_full(tmp):
+    """A database on a full disk: the collector stops with one line and exit code 5, and what it
+    stored is whole. Runs in a mount namespace of its own with a small tmpfs for the database."""
+    sim, _, address = start_voksim(tmp, "full", ["--tcp", "127.0.0.1:0"])
+    mnt = os.path.join(tmp, "small")
+    os.mkdir(mnt)
+    json.dump({"database": os.path.join(mnt, "plant.db"), "links": [
+        {"name": "f", "port": address, "period_s": 0.5, "modules": [{"address": "01"}]}]}, open("full.json", "w"))
+    script = ("mount -t tmpfs -o size=256k tmpfs %s || exit 77\n"
+              "timeout 120 %s monitor --plant full.json 2>full-monitor.log; echo \"rc=$?\"\n"
+              "python3 -c \"import sqlite3; c = sqlite3.connect('%s/plant.db'); "
+              "print('integrity', c.execute('PRAGMA integrity_check').fetchone()[0]); "
+              "print('partial', c.execute('SELECT count(*) FROM readout r WHERE units != "
+              "(SELECT count(*) FROM reading WHERE readout = r.id)').fetchone()[0]); "
+              "print('readouts', c.execute('SELECT count(*) FROM readout').fetchone()[0])\"\n") % (mnt, vokcli, mnt)
+    r = subprocess.run(["unshare", "-m", "sh", "-c", script], capture_output=True, text=True, timeout=180)
+    stop(sim)
+    if r.returncode == 77 or "rc=" not in r.stdout:
+        print("skip disk full: no private mount namespace here (%s)" % r.stderr.strip())
+        return
+    log = open("full-monitor.log").read()
+    full = [l for l in log.splitlines() if l.startswith("vokcli:")]
+    check("rc=5" in r.stdout and len(full) == 1 and "is full" in full[0],
+          "disk full: %s %s" % (r.stdout.split()[0], full[0] if full else log[-200:]))
+    check("integrity ok" in r.stdout and "partial 0" in r.stdout and "readouts 0" not in r.stdout,
+          "disk full: stored readouts whole, database sound: " + " ".join(r.stdout.split()[1:]))
+
+
 def main():
     for program in ("mosquitto", "mosquitto_sub", "prometheus"):
         if not shutil.which(program) and not os.path.exists("/usr/sbin/" + program):
@@ -238,6 +267,7 @@ def main():
                       int(s["metric"]["position"]), s["metric"]["id"], float(s["value"][1])))
         check(len(series) == 3 * 7 and rows[0][0] >= 1,
               "Prometheus: %d series of vok_reading; a sampled value is a stored reading" % len(series))
+    disk_full(tmp)
     wait_for("steady run", lambda: time.time() >= run_until, RUN_S + 5)
 
     # One simulator gone: its alarm is raised, the others keep their cadence.

@@ -101,6 +101,7 @@ int start_worker(int l)
     int fds[2];
     if (pipe(fds) != 0) return -1;
     fflush(nullptr);
+    const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid < 0) {
         close(fds[0]);
@@ -110,7 +111,9 @@ int start_worker(int l)
     if (pid == 0) {
         // The worker: its own pipe only, and gone with the collector.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) _exit(0);  // the collector died before the line above
         close(fds[0]);
+        export_close_in_worker();
         for (int k = 0; k < C.plant.link_count; ++k)
             if (C.link[k].fd >= 0) close(C.link[k].fd);
         _exit(worker_run(&C.plant, l, fds[1]));
@@ -180,6 +183,8 @@ void worker_ended(int l, int stopping)
     close(k.fd);
     k.fd = -1;
     int status = 0;
+    // At the end of its pipe a worker is ending anyway; one that wrote garbage is ended here.
+    kill(k.pid, SIGKILL);
     waitpid(k.pid, &status, 0);
     k.pid = 0;
     if (stopping) return;

@@ -25,6 +25,10 @@ int export_start(const Plant *plant, const AlarmState *alarms, const char *liste
                  int error_cap);
 void export_stop(void);
 
+// In a worker just forked: closes the inherited listening and broker sockets, so a collector
+// started again finds its port free even while the old workers finish their last exchange.
+void export_close_in_worker(void);
+
 // Events of the collector's loop.
 void export_link(int link, const WireLink *state);
 void export_readout(int link, const StoreReadout *r);

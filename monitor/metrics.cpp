@@ -7,6 +7,7 @@
 #include <netdb.h>
 #include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 
 #include <mutex>
 #include <string>
@@ -208,6 +209,15 @@ void export_stop(void)
     if (M.http) MHD_stop_daemon(M.http);
     M.http = nullptr;
     mqtt_stop();
+}
+
+void export_close_in_worker(void)
+{
+    if (M.http) {
+        const union MHD_DaemonInfo *info = MHD_get_daemon_info(M.http, MHD_DAEMON_INFO_LISTEN_FD);
+        if (info) close(info->listen_fd);
+    }
+    mqtt_close_in_worker();
 }
 
 void export_link(int link, const WireLink *state)

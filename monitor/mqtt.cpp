@@ -138,6 +138,11 @@ void mqtt_stop(void)
     mosquitto_lib_cleanup();
 }
 
+void mqtt_close_in_worker(void)
+{
+    if (Q.m && mosquitto_socket(Q.m) >= 0) close(mosquitto_socket(Q.m));
+}
+
 int mqtt_running(void)
 {
     return Q.m != nullptr;

@@ -10,6 +10,8 @@
 int mqtt_start(const char *host_port, char *error, int error_cap);
 void mqtt_stop(void);
 int mqtt_running(void);
+// In a forked worker: closes the inherited broker connection's socket (nothing else).
+void mqtt_close_in_worker(void);
 
 void mqtt_publish_readout(const char *link, const StoreReadout *r);
 void mqtt_publish_alarm(const StoreAlarm *a);

@@ -167,10 +167,9 @@ int bus_read_ids(int index, int channel)
         if (r == IDS_NO_UNITS) return BUS_NO_UNITS;
         if (r == IDS_NO_REPLY) return BUS_NO_REPLY;
         if (r == IDS_WRONG_REPLY) return BUS_BAD_REPLY;
-        const uint8_t *ids = &RxBuffer[link_state.echo_len + DATA_HEADER];
         cc.count = Ids.count < UNITS_PER_CHANNEL ? Ids.count : UNITS_PER_CHANNEL;
         for (int i = 0; i < cc.count; ++i)
-            for (int k = 0; k < 8; ++k) snprintf(cc.id[i] + (ptrdiff_t)2 * k, 3, "%02X", ids[(ptrdiff_t)8 * i + k]);
+            for (int k = 0; k < 8; ++k) snprintf(cc.id[i] + (ptrdiff_t)2 * k, 3, "%02X", Ids.id[i][k]);
     }
     memcpy(cc.types, ItuTypeTable[rd.channel], sizeof cc.types);
     cc.known = 1;
@@ -196,6 +195,8 @@ int bus_read_channel(int index, int channel, StoreReading *out, int max, int *co
     if (r == READ_NO_UNITS || r == READ_MODEL_NO_UNITS) return BUS_NO_UNITS;
     if (r == READ_NO_REPLY) return BUS_NO_REPLY;
     if (r != READ_OK) return BUS_BAD_REPLY;
+    // The readout keeps decoded lines only; its reply still lies in the receive buffer past
+    // the echo, records after the data header.
     const uint8_t *records = &RxBuffer[link_state.echo_len + DATA_HEADER];
     for (int i = 0; i < Values.count && i < max; ++i) {
         StoreReading &u = out[i];

@@ -195,14 +195,11 @@ int bus_read_channel(int index, int channel, StoreReading *out, int max, int *co
     if (r == READ_NO_UNITS || r == READ_MODEL_NO_UNITS) return BUS_NO_UNITS;
     if (r == READ_NO_REPLY) return BUS_NO_REPLY;
     if (r != READ_OK) return BUS_BAD_REPLY;
-    // The readout keeps decoded lines only; its reply still lies in the receive buffer past
-    // the echo, records after the data header.
-    const uint8_t *records = &RxBuffer[link_state.echo_len + DATA_HEADER];
     for (int i = 0; i < Values.count && i < max; ++i) {
         StoreReading &u = out[i];
         u.position = i;
         snprintf(u.unit_id, sizeof u.unit_id, "%s", i < cc.count ? cc.id[i] : "");
-        memcpy(u.raw, records + (ptrdiff_t)4 * i, 4);
+        memcpy(u.raw, Values.record[i], 4);
         u.has_value = Values.unit[i].has_value;
         u.value = Values.unit[i].value;
         const char *text = Values.unit[i].text;

@@ -1,8 +1,15 @@
 // Link settings of vokcli: vokcfg.cfg first (as vokmon stored them), then the options given.
 #include "cli/link_open.h"
 
+#include <errno.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include <filesystem>
+#include <system_error>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "app/settings.h"
 #include "app/state.h"
@@ -33,7 +40,11 @@ int load_config(const char *path, char *error, int cap)
     const size_t n = fread(bytes, 1, sizeof bytes, f);
     fclose(f);
     if (n != SETTINGS_FILE_SIZE) {
-        snprintf(error, (size_t)cap, "%s is no settings file: vokcfg.cfg has 16 bytes, this one %zu", path, n);
+        // The whole size, not the bytes read: a long file would read as 17.
+        std::error_code ec;
+        const uintmax_t size = std::filesystem::file_size(std::filesystem::path(path), ec);
+        snprintf(error, (size_t)cap, "%s is no settings file: vokcfg.cfg has %d bytes, this one %llu", path,
+                 (int)SETTINGS_FILE_SIZE, (unsigned long long)(ec ? n : size));
         return EXIT_USAGE;
     }
     settings_decode(bytes);
@@ -63,6 +74,26 @@ int split_host_port(const char *port, char *error, int cap)
     net_state.host_text[host_len] = 0;
     net_state.port_entered = (uint16_t)p;
     return EXIT_OK;
+}
+
+// Why the last system call failed, in the system's words; on Linux a permission error on a
+// serial device is nearly always the missing dialout group.
+void system_reason(char *out, int cap)
+{
+#ifdef _WIN32
+    const DWORD code = GetLastError();
+    char text[160] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, sizeof text, nullptr);
+    text[strcspn(text, "\r\n")] = 0;
+    snprintf(out, (size_t)cap, "%s", code ? text : "");
+#else
+    const int code = errno;
+    if (code == EACCES || code == EPERM)
+        snprintf(out, (size_t)cap, "%s; is your user in the dialout group? sudo usermod -aG dialout $USER, then log in again",
+                 strerror(code));
+    else
+        snprintf(out, (size_t)cap, "%s", code ? strerror(code) : "");
+#endif
 }
 
 }  // namespace
@@ -125,9 +156,16 @@ int cli_open_link(const CliOptions *o, FILE *err)
         }
         return EXIT_OK;
     }
+    errno = 0;
+#ifdef _WIN32
+    SetLastError(0);
+#endif
     if (!port_open()) {
-        fprintf(err, "vokcli: cannot open serial port %s: check the name and that no other program uses it\n",
-                o->port[0] ? o->port : LinkText);
+        char reason[200], said[208] = "";
+        system_reason(reason, sizeof reason);
+        if (reason[0]) snprintf(said, sizeof said, " (%s)", reason);
+        fprintf(err, "vokcli: cannot open serial port %s%s: check the name and that no other program uses it\n",
+                o->port[0] ? o->port : LinkText, said);
         return EXIT_LINK;
     }
     probe_echo();
@@ -148,7 +186,7 @@ const char *cli_link_text(void)
 
 int cli_no_reply(FILE *err, int address)
 {
-    fprintf(err, "vokcli: no reply from module 0x%02X on %s: check the address and the converter type\n", address & 0xFF,
+    fprintf(err, "vokcli: no reply from module 0x%02X on %s: check the address, the converter type and the baud rate\n", address & 0xFF,
             LinkText);
     return EXIT_NO_REPLY;
 }

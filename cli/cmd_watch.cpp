@@ -104,11 +104,18 @@ void write_readout(Watch &w, const Module &m, const char *stamp, double elapsed)
     }
 }
 
-// Opens the link and reads the module again; on a failure the next try waits twice as long.
-void try_reopen(Watch &w)
+// Opens the link and reads the module again; on a failure the next try waits twice as long
+// (counted from the slot's time, so the pauses stay on the grid).
+void try_reopen(Watch &w, uint32_t due)
 {
     cli_close_link();
-    const int rc = cli_open_module(w.o, w.err);
+    int rc = cli_open_module(w.o, w.err);
+    // The readings are decoded by the unit types the ID read finds: read them anew too.
+    if (rc == EXIT_OK) {
+        Rows.count = 0;
+        rc = read_channel_ids_rows(&module_table.module[0], w.channel, &Rows, w.err);
+        if (rc != EXIT_OK) cli_close_link();
+    }
     if (rc == EXIT_OK) {
         w.link_up = 1;
         w.reconnects++;
@@ -117,7 +124,7 @@ void try_reopen(Watch &w)
         return;
     }
     w.last_rc = rc;
-    w.next_try = now_ms() + w.backoff_ms;
+    w.next_try = due + w.backoff_ms;
     fprintf(w.err, "vokcli: watch: next try to open %s in %u s\n", cli_link_text(), (unsigned)(w.backoff_ms / 1000));
     w.backoff_ms = w.backoff_ms * 2 > (uint32_t)BACKOFF_MAX_MS ? (uint32_t)BACKOFF_MAX_MS : w.backoff_ms * 2;
 }
@@ -130,10 +137,10 @@ void slot(Watch &w, uint32_t due, uint32_t start, uint32_t period)
     const double elapsed = (double)(now_ms() - start) / 1000.0;
     // A reopen that took longer than a period: that slot passed without a readout.
     if ((int32_t)(now_ms() - due) >= (int32_t)period) {
-        gap(w, stamp, elapsed, "missed");
+        gap(w, stamp, (double)(due - start) / 1000.0, "missed");
         return;
     }
-    if (!w.link_up && (int32_t)(now_ms() - w.next_try) >= 0) try_reopen(w);
+    if (!w.link_up && (int32_t)(due - w.next_try) >= 0) try_reopen(w, due);
     if (!w.link_up) {
         gap(w, stamp, elapsed, "link down");
         return;
@@ -151,7 +158,7 @@ void slot(Watch &w, uint32_t due, uint32_t start, uint32_t period)
     // next slot.
     cli_close_link();
     w.link_up = 0;
-    w.next_try = now_ms();
+    w.next_try = due;
     fprintf(w.err, "vokcli: watch: reopening %s for the next readout\n", cli_link_text());
 }
 

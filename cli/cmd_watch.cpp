@@ -7,6 +7,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <filesystem>
+#include <system_error>
+
 #include "app/state.h"
 #include "cli/commands.h"
 #include "cli/link_open.h"
@@ -16,6 +19,7 @@
 #include "cli/watch_csv.h"
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "platform/net.h"
 
 namespace {
 
@@ -129,6 +133,26 @@ void try_reopen(Watch &w, uint32_t due)
     w.backoff_ms = w.backoff_ms * 2 > (uint32_t)BACKOFF_MAX_MS ? (uint32_t)BACKOFF_MAX_MS : w.backoff_ms * 2;
 }
 
+// What became of the link after a failed readout, in words: a connection the converter
+// closed, a serial device that is gone; "" when the link looks as it was.
+const char *link_lost_reason(const CliOptions *o)
+{
+    if (link_settings.converter_type == CONVERTER_NET) {
+        uint8_t b[64];
+        // A closed connection reads as readable with nothing (after any late bytes).
+        for (int k = 0; k < 8 && net_state.tcp != SOCK_INVALID && sock_wait_readable(net_state.tcp, 0) > 0; ++k) {
+            const int got = sock_recv(net_state.tcp, b, (int)sizeof b);
+            if (got == 0) return "the network converter closed the connection";
+            if (got < 0) return "the connection to the network converter failed";
+        }
+        return "";
+    }
+    std::error_code ec;
+    if (o->port[0] && strchr(o->port, '/') && !std::filesystem::exists(std::filesystem::path(o->port), ec))
+        return "the serial device is gone";
+    return "";
+}
+
 // One slot of the grid: a readout, or the row that says why there is none.
 void slot(Watch &w, uint32_t due, uint32_t start, uint32_t period)
 {
@@ -156,10 +180,11 @@ void slot(Watch &w, uint32_t due, uint32_t start, uint32_t period)
     gap(w, stamp, elapsed, rc == EXIT_BAD_REPLY ? "bad reply" : "no reply");
     // The link may be gone (a closed connection, a device unplugged): open it anew for the
     // next slot.
+    const char *reason = link_lost_reason(w.o);
     cli_close_link();
     w.link_up = 0;
     w.next_try = due;
-    fprintf(w.err, "vokcli: watch: reopening %s for the next readout\n", cli_link_text());
+    fprintf(w.err, "vokcli: watch: %s%sreopening %s for the next readout\n", reason, reason[0] ? ": " : "", cli_link_text());
 }
 
 void summary(const Watch &w, int gave_up)

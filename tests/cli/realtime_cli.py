@@ -403,6 +403,8 @@ def mode_field():
         m = re.search(r"(\d+) reconnects?\n", err)
         check(m is not None and int(m.group(1)) >= 2, "tcp watch: the summary counts the reconnects")
         check(err.count("open again, module 0x01 answers") >= 2, "tcp watch: each reconnect is logged")
+        check("vokcli: watch: the network converter closed the connection: reopening" in err,
+              "tcp watch: the log says the converter closed the connection")
     finally:
         stop(p)
 
@@ -428,6 +430,7 @@ def mode_field():
         check(len(failed) >= 3 and len(good) >= 6, "pty watch: %d failed periods, %d with readings" % (len(failed), len(good)))
         check(good and max(good) > max(failed), "pty watch: readings again after the device came back")
         check("cannot open serial port %s (No such file or directory)" % link in err, "pty watch: the failed reopen names the system's reason")
+        check("vokcli: watch: the serial device is gone: reopening" in err, "pty watch: the log says the device is gone")
 
         # Ctrl-C during a search: within a second, exit 130, the modules found so far.
         print("+ vokcli search --port %s (Ctrl-C after 3 s)" % link, flush=True)

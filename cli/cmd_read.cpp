@@ -78,6 +78,8 @@ int read_units(const CliOptions *o, FILE *out, FILE *err, int with_values)
         int r = read_channel_ids_rows(&m, channels[k], &Rows, err);
         if (r == EXIT_OK && with_values) r = read_channel_value_rows(&m, channels[k], &Rows, err);
         if (r != EXIT_OK && first_failure == EXIT_OK) first_failure = r;
+        // A module that answers the wrong thing does so on every channel: one line says it.
+        if (r == EXIT_BAD_REPLY) break;
     }
     cli_close_link();
     if (o->format == FORMAT_TEXT) {

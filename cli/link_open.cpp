@@ -1,18 +1,15 @@
 // Link settings of vokcli: vokcfg.cfg first (as vokmon stored them), then the options given.
 #include "cli/link_open.h"
 
-#include <errno.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <filesystem>
 #include <system_error>
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 #include "app/settings.h"
 #include "app/state.h"
+#include "cli/system_reason.h"
 #include "link/exchange.h"
 #include "link/net_link.h"
 #include "link/serial_port.h"
@@ -76,26 +73,6 @@ int split_host_port(const char *port, char *error, int cap)
     return EXIT_OK;
 }
 
-// Why the last system call failed, in the system's words; on Linux a permission error on a
-// serial device is nearly always the missing dialout group.
-void system_reason(char *out, int cap)
-{
-#ifdef _WIN32
-    const DWORD code = GetLastError();
-    char text[160] = "";
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, sizeof text, nullptr);
-    text[strcspn(text, "\r\n")] = 0;
-    snprintf(out, (size_t)cap, "%s", code ? text : "");
-#else
-    const int code = errno;
-    if (code == EACCES || code == EPERM)
-        snprintf(out, (size_t)cap, "%s; is your user in the dialout group? sudo usermod -aG dialout $USER, then log in again",
-                 strerror(code));
-    else
-        snprintf(out, (size_t)cap, "%s", code ? strerror(code) : "");
-#endif
-}
-
 }  // namespace
 
 int cli_link_settings(const CliOptions *o, char *error, int cap)
@@ -144,22 +121,23 @@ int cli_open_link(const CliOptions *o, FILE *err)
         return rc;
     }
     if (link_settings.converter_type == CONVERTER_NET) {
+        system_reason_clear();
         const int r = net_open();
         if (r == NET_OPEN_NO_HOST) {
             fprintf(err, "vokcli: cannot resolve '%s': check the converter's host name or give its IP address\n", net_state.host_text);
             return EXIT_LINK;
         }
         if (r != 0) {
-            fprintf(err, "vokcli: no connection to the network converter %s:%u: check the address, the port and that it is switched on\n",
-                    net_state.host_text, (unsigned)net_state.port_entered);
+            char reason[200], said[208] = "";
+            system_reason(reason, sizeof reason);
+            if (reason[0]) snprintf(said, sizeof said, " (%s)", reason);
+            fprintf(err, "vokcli: no connection to the network converter %s:%u%s: check the address, the port and that it is switched on\n",
+                    net_state.host_text, (unsigned)net_state.port_entered, said);
             return EXIT_LINK;
         }
         return EXIT_OK;
     }
-    errno = 0;
-#ifdef _WIN32
-    SetLastError(0);
-#endif
+    system_reason_clear();
     if (!port_open()) {
         char reason[200], said[208] = "";
         system_reason(reason, sizeof reason);

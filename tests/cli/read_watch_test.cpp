@@ -95,11 +95,15 @@ TEST_F(CliRead, SilentModulesAndEmptyChannelsEndWithOneLine)
     EXPECT_EQ(r.rc, 1);
     EXPECT_EQ(r.err, "vokcli: module 0x21 (VOK4201) has no units on CH5 that vokmon shows: give another --channel\n");
 
-    // The module answers its parameters but falls silent for the readout.
+    // A module that answers with the wrong lead: one line with what came back, nothing made up.
     bus.find(0x21)->faults.wrong_lead = true;
-    r = run({"read", "21", "--port", "COM1", "--channel", "0"});
-    EXPECT_EQ(r.rc, 4);
-    EXPECT_EQ(lines(r.err).size(), 1u) << r.err;
+    for (const char *cmd : {"read", "ids", "export"}) {
+        r = run({cmd, "21", "--port", "COM1"});
+        EXPECT_EQ(r.rc, 4) << cmd;
+        EXPECT_EQ(r.out, "") << cmd;
+        EXPECT_EQ(r.err, "vokcli: module 0x21 answered its name request with \"?21VOK4201\\r\", not with its name: check the "
+                         "converter type and the baud rate\n") << cmd;
+    }
 }
 
 TEST_F(CliWatch, TenPeriodsGiveTenReadoutsAtTheirTimesAndAResumableFile)

@@ -3,9 +3,9 @@
 #include <string.h>
 
 #include "cli/commands.h"
-#include "link/trace.h"
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "platform/trace.h"
 
 int cli_main(int argc, char **argv, FILE *out, FILE *err)
 {

@@ -8,7 +8,7 @@
 #include "cli/output.h"
 #include "display/channel_reader.h"
 #include "display/search_scan.h"
-#include "link/exchange.h"
+#include "link/request.h"
 #include "link/serial_port.h"
 #include "protocol/protocol.h"
 
@@ -20,13 +20,12 @@ enum { NAME_REPLY_LEN = 11 };
 // empty address would come back as a made-up module; this answer must be "!AA...".
 int probe_module(int address, FILE *err)
 {
-    const char command = 'M';
-    uint8_t frame[REQUEST_MAX];
-    const int len = build_request('$', (uint8_t)address, &command, 1, frame, sizeof frame);
-    const int got = bus_exchange(NAME_REPLY_LEN + link_state.echo_len, len, frame);
-    const int n = got - link_state.echo_len;
+    const char command = command_row(CMD_READ_NAME)->command;
+    ModuleReply r;
+    module_request(CMD_READ_NAME, (uint8_t)address, &command, 1, 0, 0, &r);
+    const int n = r.len;
     if (n <= 0) return cli_no_reply(err, address);
-    const uint8_t *reply = &RxBuffer[link_state.echo_len];
+    const uint8_t *reply = r.bytes;
     if (n >= 3 && reply[0] == LEAD_ACK && hex_pair_value(reply + 1) == address) return EXIT_OK;
     char text[3 * NAME_REPLY_LEN + 16];
     frame_text(reply, n < NAME_REPLY_LEN ? n : NAME_REPLY_LEN, text, sizeof text);

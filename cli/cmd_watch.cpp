@@ -164,6 +164,15 @@ void slot(Watch &w, uint32_t due, uint32_t start, uint32_t period)
         gap(w, stamp, (double)(due - start) / 1000.0, "missed");
         return;
     }
+    // A connection closed or a device gone since the last readout: reopen now instead of
+    // spending the readout's retries on a dead link.
+    const char *gone = w.link_up ? link_lost_reason(w.o) : "";
+    if (gone[0]) {
+        fprintf(w.err, "vokcli: watch: %s: reopening %s\n", gone, cli_link_text());
+        cli_close_link();
+        w.link_up = 0;
+        w.next_try = due;
+    }
     if (!w.link_up && (int32_t)(due - w.next_try) >= 0) try_reopen(w, due);
     if (!w.link_up) {
         gap(w, stamp, elapsed, "link down");

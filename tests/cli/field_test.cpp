@@ -123,6 +123,19 @@ TEST_F(CliField, WatchThroughAConverterThatKeepsClosingItsConnection)
                          "baud for the next readout\n"),
               std::string::npos)
         << r.err;
+
+    // Closed right after the third readout: the next slot sees the closed connection and
+    // reopens before it reads, so no readout is lost.
+    std::remove(csv.c_str());
+    netconv->close_after_bytes = (int)(one + 2 * readout);
+    const CliRun q = run({"watch", "21", "--channel", "0", "--period", "2", "--count", "12", "--out", csv, "--port", "127.0.0.1:10001", "--quiet"});
+    EXPECT_EQ(q.rc, 0) << q.err;
+    EXPECT_EQ(slurp(csv).find(",,,,,"), std::string::npos) << slurp(csv);
+    EXPECT_NE(q.err.find("vokcli: watch: the network converter closed the connection: reopening 127.0.0.1:10001 at 9600 baud\n"),
+              std::string::npos)
+        << q.err;
+    EXPECT_NE(q.err.find("watch done: 12 readouts (0 failed), 24 rows appended to " + csv + ", 3 reconnects\n"), std::string::npos)
+        << q.err;
 }
 
 // A module gone for good: the watch ends after --give-up-after with the code of the fault.

@@ -9,6 +9,8 @@
 
 int cli_main(int argc, char **argv, FILE *out, FILE *err)
 {
+    if (argc > 1 && strcmp(argv[1], "history") == 0) return cmd_history(argc - 2, argv + 2, out, err);
+    if (argc > 1 && strcmp(argv[1], "monitor") == 0) return cmd_monitor(argc - 2, argv + 2, out, err);
     CliOptions o;
     char error[CLI_ERROR_MAX];
     if (cli_parse(argc, argv, &o, error, sizeof error) != EXIT_OK) {

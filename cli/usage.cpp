@@ -25,6 +25,8 @@ const char Overview[] =
     "  export ADDR        write the sensor list file modelNN.txt as vokmon does\n"
     "  raw REQUEST        send one request (without its CR) and show the reply\n"
     "  discover           find network converters on this host's networks\n"
+    "  monitor            poll the links of a plant file around the clock (vokcli monitor --help)\n"
+    "  history            readings stored by the plant collector (vokcli history --help)\n"
     "\n"
     "Module addresses are hex as vokmon shows them: 01, 7F (also 7FH, 0x7F).\n"
     "vokcli COMMAND --help shows a command's options; vokcli --version the version.\n"

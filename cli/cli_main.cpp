@@ -1,4 +1,5 @@
 // vokcli's entry: parse, open the traffic log, run the subcommand.
+#include <errno.h>
 #include <string.h>
 
 #include "cli/commands.h"
@@ -40,6 +41,10 @@ int cli_main(int argc, char **argv, FILE *out, FILE *err)
         break;
     }
     trace_close();
-    fflush(out);
+    // Output that did not arrive (a full disk, /dev/full) is a failure, whatever the bus said.
+    if (fflush(out) != 0 || ferror(out)) {
+        fprintf(err, "vokcli: writing the output failed (%s): check the disk or the pipe it goes to\n", strerror(errno));
+        return rc == EXIT_OK ? EXIT_FILE : rc;
+    }
     return rc;
 }

@@ -10,6 +10,7 @@
 #include "display/search_scan.h"
 #include "link/request.h"
 #include "link/serial_port.h"
+#include "protocol/model_caps.h"
 #include "protocol/protocol.h"
 
 namespace {
@@ -69,7 +70,7 @@ int cli_open_module(const CliOptions *o, FILE *err)
 int check_channel_choice(Module *m, int channel, FILE *err)
 {
     char name[8];
-    if (m->model == 4500 && channel >= 0 && channel != 3) {
+    if (is_4500(m->model) && channel >= 0 && channel != 3) {
         fprintf(err, "vokcli: module 0x%02X (%s) has its readings on CH3 only: give --channel 3 or leave it out\n",
                 m->address, clean_text(m->name, name, sizeof name));
         return EXIT_USAGE;

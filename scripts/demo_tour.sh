@@ -132,7 +132,7 @@ v "wait-main" "dialog 1043" "click 1023" "gone 1043 10000"
 # warning, so the view opens with the fault advice, answered here.
 pick 9
 v "wait-main" "command 105" "box 10000"
-need "此模块某通道有错误(或警告)!"
+need "此模块某通道有警告!"
 v "wait-main" "main-shown 1200 10000" "command 1201" "dialog 1066 20000" "vscroll 1062 down" \
     "vscroll 1062 down" "wait-text 1063 3000 0.5"
 shot 11-curve-params dialog 110 "实时(real) → 参 数" \

@@ -118,7 +118,7 @@ else
     echo "demo: the converter list step is skipped: $why" | tee "$demo/skipped.txt"
 fi
 
-export DEMO_DIR="$demo" DEMO_ROOT="$root" DEMO_VOKMON="$vokmon" DEMO_CTL="$ctl" VOK_BUILD_ROOT="$build"
+export DEMO_STARTED="$started" DEMO_MODULES="$modules" DEMO_DIR="$demo" DEMO_ROOT="$root" DEMO_VOKMON="$vokmon" DEMO_CTL="$ctl" VOK_BUILD_ROOT="$build"
 # shellcheck disable=SC2086  # $run_in is a command prefix or empty
 $run_in bash "$root/scripts/demo_tour.sh"
 python3 "$root/scripts/demo_index.py" "$demo"

@@ -11,12 +11,15 @@ demo="${DEMO_DIR:?}"
 root="${DEMO_ROOT:?}"
 ctl="${DEMO_CTL:?}"
 vokmon="${DEMO_VOKMON:?}"
+modules="${DEMO_MODULES:?}"       # how many modules the bus has
 curve_px="${DEMO_CURVE_PX:-200}"  # how far the curves run across the 600-pixel plot
 cd "$demo"
 
 xvfb_pid=""
 vok_pid=""
 finish() {
+    local rc=$?
+    set +e  # every clean-up step runs; the round's own result stands
     if [ -n "$vok_pid" ]; then
         for c in $(pgrep -P "$vok_pid" 2>/dev/null); do kill "$c" 2>/dev/null || true; done
         kill "$vok_pid" 2>/dev/null || true
@@ -24,7 +27,8 @@ finish() {
     fi
     # The prefix's server must not outlive a namespace that is about to go.
     [ -n "${VOK_WINESERVER:-}" ] && timeout 20 "$VOK_WINESERVER" -k 2>/dev/null
-    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
+    exit "$rc"
 }
 trap finish EXIT
 
@@ -57,6 +61,7 @@ v() {
     fi
 }
 need() { printf '%s\n' "$last" | grep -qF -- "$1" || { printf '%s\n' "$last"; echo "demo: expected '$1'"; exit 1; }; }
+elapsed() { printf '%4ds' $(($(date +%s) - ${DEMO_STARTED:-$(date +%s)})); }
 cell() { echo "$((20 + 82 * ($1 % 8) + 16)) $((20 + 82 * ($1 / 8) + 16))"; }
 # Selects the module at grid index $1 (the search lists modules by address).
 pick() { v "wait-main" "click-xy $(cell "$1")" "front"; }
@@ -70,7 +75,7 @@ shot() {
     caption=$(printf '%s\n' "$front" | sed 's/^front [a-z]* \[\(.*\)\] [-0-9]* [-0-9]* [-0-9]* [-0-9]*$/\1/')
     rect=$(printf '%s\n' "$front" | awk '{ print $(NF-3) " " $(NF-2) " " $(NF-1) " " $NF }')
     printf '%s.png\t%s\t%s\t%s\t%s\t%s\t%s\n' "$name" "$kind" "$id" "$caption" "$rect" "$menu" "$what" >>"$demo/record.tsv"
-    echo "  $name.png: $caption"
+    echo "  $(elapsed) $name.png: $caption"
 }
 
 echo "demo: vokmon under Xvfb $DISPLAY, driven by the automation helper"
@@ -93,10 +98,12 @@ fi
 
 v "wait-main" "dialog 214" "click 214" "box 20000"
 need "已连接"
-v "wait-main" "dialog 300 20000" "click 300" "wait-text 303 60000 3"
+v "wait-main" "dialog 300 20000" "click 300" "wait-number 303 5 60000"
 shot 04-search dialog 1009 "通讯(com) → 打开, then 开始" \
     "The module search walks the addresses 00-FF and counts the modules that answer"
-v "wait-main" "gone 300 200000"
+# As a technician who knows the bus does: once all its modules are found, 停止 ends the scan
+# (the rest of the addresses would take most of a minute); their parameters are read then.
+v "wait-main" "dialog 300" "wait-number 303 $modules 120000" "click 301" "gone 300 60000"
 shot 05-modules main main "after the search" "The modules found, one icon each, by address; a click selects one"
 
 # Module 01 (4201): 1-Wire temperatures on CH0, the refresh running, then stopped.
@@ -133,14 +140,19 @@ v "wait-main" "dialog 1043" "click 1023" "gone 1043 10000"
 pick 9
 v "wait-main" "command 105" "box 10000"
 need "此模块某通道有警告!"
-v "wait-main" "main-shown 1200 10000" "command 1201" "dialog 1066 20000" "vscroll 1062 down" \
-    "vscroll 1062 down" "wait-text 1063 3000 0.5"
+# The module reads 45-97 ℃: the axis goes to 40-100 ℃, 0.5 ℃ an arrow click, the end first
+# (the start stays below it).
+axis=()
+for _ in $(seq 1 130); do axis+=("vscroll 1059 up"); done
+for _ in $(seq 1 50); do axis+=("vscroll 1058 up"); done
+v "wait-main" "main-shown 1200 10000" "command 1201" "dialog 1066 20000" "${axis[@]}" "vscroll 1062 down" \
+    "vscroll 1062 down" "wait-text 1063 3000 0.5" "wait-text 1061 5000 +100.0" "wait-text 1060 5000 +40.0"
 shot 11-curve-params dialog 110 "实时(real) → 参 数" \
     "Curve parameters: the channel, the sensors of the four curves, the axis ranges and the sampling step"
 v "wait-main" "dialog 1066" "click 1066" "gone 1066 5000" "command 1200" \
     "wait-curve $((80 + curve_px)) 51 448 $((curve_px * 600))"
 shot 12-curve-sampling main main "实时(real) → 启 动" \
-    "The curve view sampling module 0A: one curve per sensor, the time axis in seconds"
+    "The curve view sampling module 0A: four sensors, one curve each, 40-100 ℃, the time axis in seconds"
 rm -f 3900wave.bmp
 v "wait-main" "command 1203" "no-box 2000"
 for _ in $(seq 1 100); do [ -s 3900wave.bmp ] && break; sleep 0.1; done
@@ -148,7 +160,7 @@ for _ in $(seq 1 100); do [ -s 3900wave.bmp ] && break; sleep 0.1; done
 convert 3900wave.bmp 13-curve-snapshot.png
 printf '13-curve-snapshot.png\tfile\t3900wave.bmp\t3900wave.bmp\t0 0 0 0\t%s\t%s\n' "实时(real) → 曲线存盘" \
     "The snapshot file 3900wave.bmp beside vokmon.exe, as any picture viewer shows it" >>"$demo/record.tsv"
-echo "  13-curve-snapshot.png: 3900wave.bmp"
+echo "  $(elapsed) 13-curve-snapshot.png: 3900wave.bmp"
 v "wait-main" "command 1200" "command 1202"
 
 # Module 03 (4103): module parameters, then its storage/search mode dialog.
@@ -156,7 +168,7 @@ pick 2
 v "wait-main" "command 102" "dialog 1100 10000" "wait-text 1104 10000 VOK4103" "shown 1331"
 shot 14-module-params dialog 1011 "参数(cof)" \
     "Module parameters: name, type, version, mode, address and baud rate, channel states and faults"
-v "dialog 1100" "click 1331" "dialog 1299 10000" "wait-text 1298 5000 1"
+v "dialog 1100" "click 1331" "dialog 1299 10000" "get-text 1298"
 shot 15-storage-mode dialog 169 "参数(cof) → 存储..." "Storage or search mode of the module's ports"
 v "dialog 1299" "click 1300" "gone 1299 5000" "dialog 1100" "click 1102" "gone 1100 5000"
 

@@ -451,6 +451,13 @@ bool step(const std::string &line)
         std::printf("text %d %s\n", id, utf8(now()).c_str());
         return ok;
     }
+    if (verb == "wait-number") {  // a control of the current dialog shows a decimal number >= N
+        int id = num(a, 1, 0), want = num(a, 2, 0);
+        auto now = [&] { return std::atoi(utf8(text_of(GetDlgItem(g_dialog, id))).c_str()); };
+        bool ok = poll(num(a, 3, 10000), [&] { return now() >= want; });
+        std::printf("number %d %d\n", id, now());
+        return ok;
+    }
     if (verb == "wait-enabled") {  // a control of the current dialog becomes enabled (1) or disabled (0)
         int id = num(a, 1, 0), want = num(a, 2, 1);
         bool ok = poll(num(a, 3, 10000), [&] { return (IsWindowEnabled(GetDlgItem(g_dialog, id)) ? 1 : 0) == want; });

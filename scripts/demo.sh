@@ -69,6 +69,7 @@ EOF
 # pair made inside them: the discovery broadcast stays on that wire. Sets `why` when not.
 why=""
 make_namespaces() {
+    [ "${VOK_DEMO_NETNS:-1}" != 0 ] || { why="VOK_DEMO_NETNS=0 keeps the demo on loopback"; return 1; }
     [ "$(id -u)" = 0 ] || { why="network namespaces need root"; return 1; }
     command -v ip >/dev/null || { why="no ip command (iproute2)"; return 1; }
     hostns="vokdemoh$$"

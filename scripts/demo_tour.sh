@@ -12,7 +12,7 @@ root="${DEMO_ROOT:?}"
 ctl="${DEMO_CTL:?}"
 vokmon="${DEMO_VOKMON:?}"
 modules="${DEMO_MODULES:?}"       # how many modules the bus has
-curve_px="${DEMO_CURVE_PX:-200}"  # how far the curves run across the 600-pixel plot
+curve_px="${DEMO_CURVE_PX:-170}"  # how far the curves run across the 600-pixel plot (2 a sample)
 cd "$demo"
 
 xvfb_pid=""

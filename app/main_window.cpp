@@ -7,9 +7,11 @@
 #include "app/title_menu.h"
 #include "display/module_grid.h"
 #include "display/search.h"
+#include "link/link_state.h"
 #include "link/net_link.h"
 #include "link/serial_port.h"
 #include "netsetup/comm_settings.h"
+#include "protocol/model_caps.h"
 #include "resources/resource_ids.h"
 
 MainWindowFeatures main_window_features;
@@ -64,6 +66,7 @@ int main_window_on_create(UiWindow w)
         return -1;
     }
     main_window.hwnd = w;
+    link_set_change_handler(title_menu_link_changed);
     ui_current_directory(main_window.start_dir, START_DIR_MAX + 1);
     if (settings_load() != SETTINGS_OK) {
         ui_message_box(w, "通讯配置读取错误，调用缺省配置!", CaptionNotice, UI_MB_OK);
@@ -173,9 +176,9 @@ void main_window_on_command(UiWindow w, int id)
         ui_send_close(w);
         break;
     case IDM_IO:
-        if (current_module().model == 4500)
+        if (model_caps(current_module().model)->io_dialog == IO_DIGITAL_4500)
             run_dialog(w, IDD_DIGITAL_IO, main_window_features.digital_io);
-        else if (current_module().model == 4501)
+        else if (model_caps(current_module().model)->io_dialog == IO_TEST_4501)
             run_dialog(w, IDD_IO_TEST, main_window_features.io_test);
         break;
     case IDC_RT_START:

@@ -9,6 +9,7 @@
 
 #include "app/state.h"
 #include "platform/net.h"
+#include "protocol/model_caps.h"
 
 // File layout: offsets of the stored fields; bytes 3, 11, 14 and 15 are reserved (written 0).
 enum {
@@ -96,7 +97,7 @@ void update_channel_kinds(void) {
     const int cur = module_table.current;
     if (cur < 0 || cur >= MODULE_MAX) return;
     const Module *m = &module_table.module[cur];
-    if (m->model != 4562 && m->model != 4563) return;
+    if (!is_456x(m->model)) return;
     for (int n = 0; n < CHANNEL_COUNT; ++n) {
         channel_kind.a[n] = (m->chan_mask_a >> n) & 1;
         channel_kind.b[n] = (m->chan_mask_b >> n) & 1;

@@ -3,9 +3,6 @@
 
 #include <string.h>
 
-#include <bit>
-
-const int BaudTable[BAUD_COUNT] = {2400, 4800, 9600, 19200, 38400};
 const int ConverterModelTable[CONVERTER_TYPE_COUNT] = {4420, 4440, 4450, 4430,
                                                       4450, 4491, 4492, 4400};
 const char *const ConverterTextTable[CONVERTER_TYPE_COUNT] = {
@@ -19,35 +16,7 @@ const uint8_t BitMask[16] = {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80,
                              0xFE, 0xFD, 0xFB, 0xF7, 0xEF, 0xDF, 0xBF, 0x7F};
 const char AppTitle[] = "VOK3900 WIN9x/XP  V2.95  2016.11.25";
 
-// 192.168.1.100 with its bytes in network order, whatever the host's byte order.
-static constexpr uint32_t kDefaultNetIp =
-    std::endian::native == std::endian::little ? 0x6401A8C0u : 0xC0A80164u;
-
 // Start values: constant-initialised, so they hold before any other initialiser runs.
-static constexpr LinkSettings start_link_settings() {
-    LinkSettings s{};
-    s.com_port = 1;
-    s.baud_index = 2;
-    s.converter_type = 0;
-    s.net_ip = kDefaultNetIp;
-    s.net_port = 10001;
-    s.net_baud_index = 2;
-    s.reply_wait_ms = 50;
-    s.new_baud_index = 2;
-    return s;
-}
-static constexpr LinkState start_link_state() {
-    LinkState s{};
-    s.port = SERIAL_INVALID;
-    return s;
-}
-static constexpr NetState start_net_state() {
-    NetState s{};
-    s.tcp = SOCK_INVALID;
-    s.udp = SOCK_INVALID;
-    s.port_entered = 10001;
-    return s;
-}
 static constexpr RealTime start_real_time() {
     RealTime s{};
     s.period_index = 1;
@@ -62,15 +31,8 @@ static constexpr RealTime start_real_time() {
     s.min_period_index = 1;
     return s;
 }
-static constexpr LinkSettings kLinkSettingsStart = start_link_settings();
-static constexpr LinkState kLinkStateStart = start_link_state();
-static constexpr NetState kNetStateStart = start_net_state();
 static constexpr RealTime kRealTimeStart = start_real_time();
 
-LinkSettings link_settings = kLinkSettingsStart;
-LinkState link_state = kLinkStateStart;
-NetState net_state = kNetStateStart;
-uint8_t RxBuffer[RX_BUFFER_SIZE];
 ModuleTable module_table;
 ChannelKind channel_kind;
 AlarmSettings alarm_settings;
@@ -81,13 +43,8 @@ uint8_t ItuTypeTable[CHANNEL_COUNT][UNITS_PER_CHANNEL];
 uint8_t ItuTypeTableAll[UNITS_PER_MODULE];
 uint8_t ItuStateByte[UNITS_PER_CHANNEL];
 
-uint32_t default_net_ip(void) { return kDefaultNetIp; }
-
 void state_reset(void) {
-    link_settings = kLinkSettingsStart;
-    link_state = kLinkStateStart;
-    net_state = kNetStateStart;
-    memset(RxBuffer, 0, sizeof RxBuffer);
+    link_state_reset();
     memset(&module_table, 0, sizeof module_table);
     memset(&channel_kind, 0, sizeof channel_kind);
     memset(&alarm_settings, 0, sizeof alarm_settings);

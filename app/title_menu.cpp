@@ -56,3 +56,9 @@ void update_menu(UiWindow window) {
     for (int k = 0; k < n; ++k) ui_menu_enable(window, items[k].id, items[k].enabled);
     ui_menu_redraw(window);
 }
+
+void title_menu_link_changed(int opened) {
+    if (opened) update_title();
+    update_menu(main_window.hwnd);
+    if (!opened) update_title();
+}

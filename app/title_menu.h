@@ -40,4 +40,8 @@ void update_title(void);
 // Applies menu_states for link_state.open to `window` and redraws its menu bar.
 void update_menu(UiWindow window);
 
+// The main window's handler of link_set_change_handler: on open the title, then the menu;
+// on close the menu, then the title.
+void title_menu_link_changed(int opened);
+
 #endif

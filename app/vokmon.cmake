@@ -12,5 +12,7 @@ if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
   target_link_libraries(vokmon PRIVATE vok_main_window vok_display vok_netsetup vok_link vok_app_core
     vok_protocol vok_ui_win32 vok_platform)
   target_link_libraries(vokmon PRIVATE vok_maintenance)
+  vok_version_resource(vokmon DESCRIPTION "vokmon: RS-485 measurement module monitor"
+    MANIFEST ${PROJECT_SOURCE_DIR}/resources/vokmon.manifest.in)
   install(TARGETS vokmon RUNTIME DESTINATION .)
 endif()

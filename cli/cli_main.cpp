@@ -1,8 +1,8 @@
 // vokcli's entry: parse, open the traffic log, run the subcommand.
 #include "cli/commands.h"
-#include "link/trace.h"
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "platform/trace.h"
 
 int cli_main(int argc, char **argv, FILE *out, FILE *err)
 {

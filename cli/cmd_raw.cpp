@@ -5,10 +5,10 @@
 #include "cli/commands.h"
 #include "cli/link_open.h"
 #include "cli/output.h"
-#include "link/exchange.h"
+#include "link/request.h"
 #include "link/serial_port.h"
-#include "link/trace.h"
 #include "maintenance/terminal_reply.h"
+#include "platform/trace.h"
 #include "protocol/protocol.h"
 
 namespace {
@@ -37,18 +37,16 @@ int cmd_raw(const CliOptions *o, FILE *out, FILE *err)
     const int rc = cli_open_link(o, err);
     if (rc != EXIT_OK) return rc;
     port_discard();
-    link_state.echo_len = link_state.echo_on ? len : 0;
-    const int echo = link_state.echo_len;
     char command[RAW_TYPED_MAX + 2] = {0};  // zero-padded: the rules look at the fourth character
     memcpy(command, o->request, (size_t)typed);
-    const int got = bus_exchange(terminal_reply_length(command), len, frame);
+    ModuleReply r;
+    frame_request(frame, len, terminal_reply_length(command), &r);
     // The answer as vokmon's terminal shows it (the module's model is not known here).
     char answer[ANSWER_MAX];
-    const int answer_len = got > echo ? terminal_answer(RxBuffer, echo, command, 0, answer, sizeof answer) : 0;
-    link_state.echo_len = link_state.echo_on ? 5 : 0;
+    const int answer_len = r.len > 0 ? terminal_answer(r.bytes, 0, command, 0, answer, sizeof answer) : 0;
     static uint8_t reply[RX_BUFFER_SIZE];
-    const int n = got > echo ? got - echo : 0;
-    if (n > 0) memcpy(reply, RxBuffer + echo, (size_t)n);
+    const int n = r.len;
+    if (n > 0) memcpy(reply, r.bytes, (size_t)n);
     char meaning[TRACE_LINE_MAX];
     trace_describe(TRACE_RX, reply, n, 0, frame, len, meaning, sizeof meaning);
     port_discard();

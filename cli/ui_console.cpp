@@ -1,5 +1,5 @@
-// The ui calls that the link layer and the features' non-dialog functions can reach, for
-// vokcli: the window calls do nothing, a message box is recorded and answered OK / No.
+// The one ui call that the features' non-dialog functions can reach, for vokcli: a message
+// box is recorded and answered OK / No.
 #include "cli/ui_console.h"
 
 #include <stdio.h>
@@ -14,10 +14,6 @@ void ui_console_clear(void)
     memset(&ui_console_message, 0, sizeof ui_console_message);
 }
 
-void ui_set_window_title(UiWindow, const char *) {}
-void ui_menu_enable(UiWindow, int, int) {}
-void ui_menu_redraw(UiWindow) {}
-void ui_beep(int) {}
 
 int ui_message_box(UiWindow, const char *text, const char *caption, int buttons)
 {

@@ -1,6 +1,6 @@
-// The ui seam for a program without windows: no title or menu to update, and the message a
-// feature would show in a message box is kept for the command to turn into its own error
-// line (the box texts are the dialog's Chinese texts, the command line speaks English).
+// The ui seam for a program without windows: the message a feature would show in a message
+// box is kept for the command to turn into its own error line (the box texts are the
+// dialog's Chinese texts, the command line speaks English).
 #ifndef VOK_CLI_UI_CONSOLE_H
 #define VOK_CLI_UI_CONSOLE_H
 

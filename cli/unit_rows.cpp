@@ -7,6 +7,7 @@
 #include "cli/options.h"
 #include "display/channel_read.h"
 #include "display/sensor_ids.h"
+#include "protocol/model_caps.h"
 #include "protocol/protocol.h"
 
 namespace {
@@ -49,7 +50,7 @@ int no_units(const Module *m, int channel, FILE *err)
 int unit_channels(const Module *m, int channel, int *out, int max)
 {
     int n = 0;
-    if (m->model == 4500) {
+    if (is_4500(m->model)) {
         out[n++] = 3;
         return n;
     }
@@ -57,7 +58,7 @@ int unit_channels(const Module *m, int channel, int *out, int max)
         out[n++] = channel;
         return n;
     }
-    if (channel == CLI_CHANNEL_ALL && (m->model == 4562 || m->model == 4563)) {
+    if (channel == CLI_CHANNEL_ALL && is_456x(m->model)) {
         out[n++] = CHANNEL_COUNT;
         return n;
     }
@@ -79,12 +80,11 @@ int read_channel_ids_rows(Module *m, int channel, UnitRows *rows, FILE *err)
                 m->address, rd.channel);
         return EXIT_BAD_REPLY;
     }
-    const uint8_t *ids = &RxBuffer[link_state.echo_len + DATA_HEADER];
     for (int i = 0; i < Ids.count; ++i) {
         UnitRow *row = row_of(rows, rd.channel, i);
         if (!row) break;
         row->has_id = 1;
-        for (ptrdiff_t k = 0; k < 8; ++k) snprintf(row->id + 2 * k, 3, "%02X", ids[(ptrdiff_t)8 * i + k]);
+        for (ptrdiff_t k = 0; k < 8; ++k) snprintf(row->id + 2 * k, 3, "%02X", Ids.id[i][k]);
         row->type = reading_type_code(rd.channel, i);
         row->sort = sort_of(m, rd.channel, i);
         snprintf(row->id_text, sizeof row->id_text, "%s", Ids.line[i]);

@@ -3,7 +3,8 @@
 
 #include <stddef.h>
 
-#include "link/exchange.h"
+#include "link/request.h"
+#include "protocol/model_caps.h"
 #include "link/serial_port.h"
 #include "platform/clock.h"
 #include "protocol/protocol.h"
@@ -17,22 +18,18 @@ int readout_unit_count(const Module *m, int reader, int channel)
     if (channel == CHANNEL_ALL) return m->itu_total < UNITS_PER_MODULE ? m->itu_total : UNITS_PER_MODULE;
     if (channel < 0 || channel > CHANNEL_ALL || m->itu_count[channel] == 0) return -READ_NO_UNITS;
     if (reader == VALUE_READER_SENSORS) {
-        if ((m->model == 4101 || m->model == 4102) && channel >= 1) return -READ_MODEL_NO_UNITS;
-        if (m->model == 4103 && channel >= 3) return -READ_MODEL_NO_UNITS;
+        if (channel >= model_caps(m->model)->sensor_channels) return -READ_MODEL_NO_UNITS;
     }
     // A channel holds 64 units; a larger count from the module cannot be kept.
     const int n = m->itu_count[channel];
     return n < UNITS_PER_CHANNEL ? n : UNITS_PER_CHANNEL;
 }
 
-int request_readings(const Module *m, int channel, int n)
+int request_readings(const Module *m, int channel, int n, ModuleReply *reply)
 {
     port_discard();
     sleep_ms(READ_SETTLE_MS);
-    uint8_t frame[REQUEST_MAX];
-    const char digit = channel_digit(channel);
-    const int len = build_request('#', m->address, &digit, 1, frame, sizeof frame);
-    return bus_exchange(link_state.echo_len + RECORD_BYTES * n + 6, len, frame);
+    return channel_request(CMD_READ_DATA, m->address, channel, n, 0, reply);
 }
 
 int read_channel_values(int reader, const Module *m, int channel, Readout *out)
@@ -41,17 +38,23 @@ int read_channel_values(int reader, const Module *m, int channel, Readout *out)
     out->out_of_tolerance = 0;
     const int n = readout_unit_count(m, reader, channel);
     if (n < 0) return -n;
-    // A reply cut short holds fewer records than units: the missing ones would be decoded
-    // from whatever the buffer held before, so it counts as no reply at all.
-    const int got = request_readings(m, channel, n);
-    if (got < link_state.echo_len + DATA_HEADER + RECORD_BYTES * n) {
+    ModuleReply reply;
+    if (request_readings(m, channel, n, &reply) == REQ_NO_REPLY) {
         port_discard();
         return READ_NO_REPLY;
     }
-    // Model 4103 answers the 1-Wire readout with a lead the program never relied on.
-    const int skip_lead = reader == VALUE_READER_SENSORS && m->model == 4103;
-    if (!skip_lead && RxBuffer[link_state.echo_len] != LEAD_DATA) return READ_WRONG_REPLY;
-    decode_readout(reader, m, channel, n, &RxBuffer[link_state.echo_len + DATA_HEADER], out);
+    // The lead is tested first, whatever the length: a module that does not know the command
+    // gets its line and the refresh goes on. Model 4103 answers the 1-Wire readout with a lead
+    // the program never relied on.
+    const int skip_lead = reader == VALUE_READER_SENSORS && model_caps(m->model)->itu_modules;
+    if (!skip_lead && reply_check(&reply, REQ_CHECK_LEAD, LEAD_DATA, 0) != REQ_OK) return READ_WRONG_REPLY;
+    // A reply cut short holds fewer records than units: the missing ones would be decoded
+    // from whatever the buffer held before, so it counts as no reply at all.
+    if (reply_check(&reply, REQ_CHECK_LENGTH, LEAD_DATA, reply.need) != REQ_OK) {
+        port_discard();
+        return READ_NO_REPLY;
+    }
+    decode_readout(reader, m, channel, n, reply.bytes + DATA_HEADER, out);
     return READ_OK;
 }
 

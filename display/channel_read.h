@@ -8,14 +8,15 @@
 
 #include "app/state.h"
 #include "display/decode.h"
+#include "link/request.h"
 
 // Results of a readout.
 enum {
     READ_OK = 0,
     READ_NO_UNITS = 1,        // the channel has no units; nothing was sent
     READ_MODEL_NO_UNITS = 2,  // the model has no units on that channel; nothing was sent
-    READ_NO_REPLY = 4,        // the exchange failed or the reply was cut short; link discarded
-    READ_WRONG_REPLY = 3,     // the reply was not a data reply
+    READ_NO_REPLY = 4,        // the exchange failed or a data reply was cut short; link discarded
+    READ_WRONG_REPLY = 3,     // the reply was not a data reply (whatever its length)
 };
 
 // The three readers: 1-Wire family channels, ITU channels, all channels of a 4562/4563.
@@ -34,9 +35,9 @@ typedef struct Readout {
 // -READ_NO_UNITS / -READ_MODEL_NO_UNITS when the reader refuses the channel.
 int readout_unit_count(const Module *m, int reader, int channel);
 
-// port_discard, a 10 ms pause, then #AAc through bus_exchange with the reply length
-// echo + 4n + 6. Returns bus_exchange's result.
-int request_readings(const Module *m, int channel, int n);
+// port_discard, a 10 ms pause, then #AAc for n units on the request path (no checks).
+// Returns channel_request's result.
+int request_readings(const Module *m, int channel, int n, ModuleReply *reply);
 
 // The whole readout: count test, request, reply test and decoding into `out` (the ITU
 // reader also keeps each unit's output byte in ItuStateByte for channels 0..7).

@@ -3,13 +3,15 @@
 
 #include "display/channel_read.h"
 #include "display/sensor_ids.h"
+#include "protocol/model_caps.h"
 
 int channel_readers(Module *m, int channel, ChannelReaders *out)
 {
     out->ids = ID_READER_SENSORS;
     out->values = VALUE_READER_SENSORS;
     out->channel = channel;
-    if (m->model == 4500) {
+    const int units = model_caps(m->model)->units;
+    if (units == UNITS_FIXED_4500) {
         // Two readings on channel 3, read as two 1-Wire temperature records; no IDs.
         m->itu_count[3] = 2;
         ItuTypeTable[3][0] = 0x28;
@@ -18,12 +20,12 @@ int channel_readers(Module *m, int channel, ChannelReaders *out)
         out->channel = 3;
         return 0;
     }
-    if (m->model == 4560 || m->model == 4598) {
+    if (units == UNITS_ITUS) {
         out->ids = ID_READER_ITUS;
         out->values = VALUE_READER_ITUS;
         return 0;
     }
-    if (m->model == 4562 || m->model == 4563) {
+    if (units == UNITS_BY_KIND) {
         if (channel == CHANNEL_COUNT) {
             out->ids = ID_READER_ALL;
             out->values = VALUE_READER_ALL;

@@ -7,6 +7,7 @@
 #include "app/settings.h"
 #include "display/realtime.h"
 #include "display/sensor_ids.h"
+#include "protocol/model_caps.h"
 #include "resources/resource_ids.h"
 
 CurveCandidates curve_candidates;
@@ -41,7 +42,7 @@ void enable_mode_controls(UiWindow dlg, int temperature)
 // display says it: a beep, or the no-answer message).
 int enumerate_channel(UiWindow dlg, Module *m, int channel)
 {
-    int reader = m->model == 4560 || m->model == 4562 || m->model == 4563 ? ID_READER_ITUS : ID_READER_SENSORS;
+    int reader = model_caps(m->model)->th_itus || is_456x(m->model) ? ID_READER_ITUS : ID_READER_SENSORS;
     int result = read_unit_ids(reader, m, channel, &unit_ids);
     if (result == IDS_NO_REPLY)
         ui_message_box(dlg, "模块未应答，请重试一次!", "系统提示", UI_MB_OK | UI_ICON_WARNING);
@@ -130,11 +131,12 @@ void build_curve_candidates(const Module *m, int channel)
     int th = is_th_channel(m, channel);
     // Model 4103's channels 1 and 2 carry temperature-humidity modules (0x89), every one of
     // which gives a humidity.
-    int units4103 = m->model == 4103 && (channel == 1 || channel == 2);
+    const ModelCaps *caps = model_caps(m->model);
+    int units4103 = caps->itu_modules && (channel == 1 || channel == 2);
     for (int p = 0; p < units; ++p) {
         int t = ItuTypeTable[channel][p];
         int hum = th ? (t == 0 || t == 1)
-                     : (m->model == 4301 || m->model == 4303) ? t == 0x26 : units4103 && t == 0x89;
+                     : caps->humidity ? t == 0x26 : units4103 && t == 0x89;
         if (hum) curve_candidates.hum[curve_candidates.hum_count++] = p;
         if (th && t == 1) curve_candidates.th[curve_candidates.th_count++] = p;
     }
@@ -144,7 +146,7 @@ void curve_params_on_init(UiWindow dlg)
 {
     update_channel_kinds();
     int model = realtime_module()->model;
-    if (model == 3903 || model == 4303 || model == 4563) {
+    if (model_caps(model)->fast_curve) {
         real_time.min_period_index = 0;
     } else if (real_time.period_index < 1) {
         real_time.min_period_index = 1;
@@ -194,7 +196,7 @@ void curve_params_on_channel(UiWindow dlg)
     real_time.restart = 1;
     const Module *m = realtime_module();
     // Type code 130 modules read only CH0, except model 4103.
-    real_time.channel = m->type_code == 130 && m->model != 4103 ? 0 : sel;
+    real_time.channel = m->type_code == 130 && !model_caps(m->model)->itu_modules ? 0 : sel;
     curve_params_fill(dlg);
 }
 

@@ -9,6 +9,7 @@
 #include "app/settings.h"
 #include "display/sensor_list_file.h"
 #include "platform/clock.h"
+#include "protocol/model_caps.h"
 #include "resources/resource_ids.h"
 
 const int DataDisplayPeriodTable[DATA_DISPLAY_PERIOD_COUNT] = {500, 1500, 3000};
@@ -24,10 +25,8 @@ enum { NET_PAUSE_MS = 1200, ITU_OUTPUT_SETTLE_MS = 30, ITU_OUTPUT_SETTLE_UNITS =
 const int NumberingControls[] = {IDC_DD_SORT_PARAMS, IDC_DD_INDEX, IDC_DD_NEW_NUMBER,
                                  IDC_DD_SET_NUMBER, IDC_DD_CANCEL_NUMBER, IDC_DD_DOWNLOAD};
 
-int is_fast_model(int model) { return model == 3903 || model == 4303 || model == 4563 || model == 4598; }
-int is_456x(int model) { return model == 4562 || model == 4563; }
-int is_itu_model(int model) { return model == 4560 || model == 4598; }
-int numbered_family(const Module &m) { return (m.type_code >= 128 && m.type_code <= 131) || m.model == 4501; }
+int is_fast_model(int model) { return model_caps(model)->fast_refresh; }
+int numbered_family(const Module &m) { return is_family_type(m.type_code) || is_4501(m.model); }
 
 int &current_channel() { return channel_kind.current_channel; }
 
@@ -188,7 +187,7 @@ void data_display_open(UiWindow dlg)
     for (int n = 0; n < CHANNEL_COUNT; ++n) ui_show(dlg, IDC_DD_ITU_MARK0 + n, 0);
     update_channel_kinds();
     for (int n = 0; n < CHANNEL_COUNT; ++n)
-        if (m.model == 4500 || (m.chan_state & BitMask[n]) == 0) ui_show(dlg, IDC_DD_MARK0 + n, 0);
+        if (is_4500(m.model) || (m.chan_state & BitMask[n]) == 0) ui_show(dlg, IDC_DD_MARK0 + n, 0);
 
     data_display.refreshing = 0;
     data_display.keep_top = 0;
@@ -206,8 +205,8 @@ void data_display_open(UiWindow dlg)
     ui_check(dlg, IDC_DD_P30, 0);
 
     ui_wait_cursor(1);
-    if (m.model == 4500) read_fixed_4500(dlg);
-    if ((m.type_code >= 128 && m.type_code <= 131) || m.model == 4501) {
+    if (is_4500(m.model)) read_fixed_4500(dlg);
+    if (numbered_family(m)) {
         current_channel() = first_channel_with_units(m);
         set_numbering_fields_00(dlg);
         read_ids_and_values(dlg, current_channel());
@@ -241,18 +240,18 @@ void data_display_on_channel(UiWindow dlg, int c)
     if (data_display.refreshing == 1) stop_refresh(dlg);
     enable_periods(dlg, 1, 1);
 
-    if (m.model == 4500) {
+    if (is_4500(m.model)) {
         read_fixed_4500(dlg);
         auto_sort.start_index = 0;
         auto_sort.end_index = 0;
     }
-    if (m.type_code == 128 || m.type_code == 131 || m.model == 4501) {
+    if (m.type_code == 128 || m.type_code == 131 || is_4501(m.model)) {
         current_channel() = c;
         read_ids_and_values(dlg, c);
         set_numbering_fields_00(dlg);
         set_end_index(m, c);
     }
-    if (m.model >= 4101 && m.model <= 4103) {
+    if (model_caps(m.model)->sensor_channels < CHANNEL_COUNT) {
         current_channel() = c;
         enable_numbering_controls(dlg, c == 0);
         read_ids_and_values(dlg, c);
@@ -357,7 +356,7 @@ void data_display_on_dblclk(UiWindow dlg, int list_id)
     const Module &m = displayed_module();
     const int c = current_channel();
     if (c < 0 || c >= CHANNEL_COUNT) return;
-    if (!(m.model == 4560 || (is_456x(m.model) && channel_kind.b[c] == 1))) return;
+    if (!(model_caps(m.model)->th_itus || (is_456x(m.model) && channel_kind.b[c] == 1))) return;
     if (data_display.refreshing == 1) stop_refresh(dlg);
     ui_enable(dlg, IDC_DD_P15, 1);
     ui_enable(dlg, IDC_DD_P30, 1);
@@ -389,7 +388,7 @@ void data_display_on_save(UiWindow dlg)
 {
     const Module &m = displayed_module();
     ui_wait_cursor(1);
-    if ((m.type_code >= 128 && m.type_code <= 134) || m.model == 4501) export_sensor_list(dlg);
+    if ((m.type_code >= 128 && m.type_code <= 134) || is_4501(m.model)) export_sensor_list(dlg);
     ui_wait_cursor(0);
 }
 

@@ -4,6 +4,7 @@
 
 #include "app/state.h"
 #include "display/channel_read.h"
+#include "display/channel_reader.h"
 #include "display/data_display.h"
 #include "display/sensor_ids.h"
 #include "resources/resource_ids.h"
@@ -131,15 +132,10 @@ int read_all_values(UiWindow dlg) { return show_readings(dlg, VALUE_READER_ALL, 
 void show_channel(UiWindow dlg, int with_ids)
 {
     const int c = channel_kind.current_channel;
-    if (c == CHANNEL_COUNT) {
-        if (with_ids) list_all_units(dlg);
-        read_all_values(dlg);
-    } else if (c >= 0 && c < CHANNEL_COUNT && channel_kind.a[c] == 1) {
-        if (with_ids) read_sensor_ids(dlg, c);
-        read_sensor_values(dlg, c);
-    } else if (c >= 0 && c < CHANNEL_COUNT && channel_kind.b[c] == 1) {
-        if (with_ids) list_itus(dlg, c);
-        read_itu_values(dlg);
+    ChannelReaders rd;
+    if (channel_readers(&displayed_module(), c, &rd) == 0) {
+        if (with_ids) show_ids(dlg, rd.ids, rd.channel);
+        show_readings(dlg, rd.values, rd.channel);
     } else {
         check_channel_button(dlg, c);
         ui_list_reset(dlg, IDC_DD_ID_LIST);

@@ -5,6 +5,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "protocol/model_caps.h"
+
 #define DEG "\xE2\x84\x83"  // ℃ in UTF-8
 
 float temp_t16(uint8_t lsb, uint8_t msb)
@@ -80,7 +82,7 @@ static void hex_record(const uint8_t rec[4], Reading *out)
 // Modules whose 0x28 units carry two calibration offsets in rec[2].
 static int has_calibration(const Module *module)
 {
-    return module->model == 4563 && module->firmware[1] == '2' &&
+    return model_caps(module->model)->calibration && module->firmware[1] == '2' &&
            (module->firmware[3] == '3' || module->firmware[3] == '4');
 }
 
@@ -144,7 +146,7 @@ static int sensor_value(const uint8_t rec[4], int family, const Module *module, 
         set_value(out, v);
         if (rec[2] == 0xFF || rec[3] == 0xFF) {
             add(out, "-----)");
-        } else if (module->model == 4300 || module->model == 4562 || module->model == 4563) {
+        } else if (model_caps(module->model)->volts_input) {
             // These modules wire the second input to a 0-10 V signal.
             float u = (float)((256 * rec[3] + rec[2]) * 0.01);
             if (u <= 0) u = 0;
@@ -196,7 +198,7 @@ static int itu_value(const uint8_t rec[4], int t, const Module *module, Reading 
         else add(out, "%+04.1f%%RH", humidity_h(rec[1]));
         return 1;
     case 1:
-        if (module->model == 4598) {
+        if (model_caps(module->model)->short_itu_record) {
             if (rec[0] != 0xFF && rec[1] != 0xFF && rec[3] != 0xFF)
                 add(out, "%03.1f%%(%+4.1fc-%04.1f%%-%d)", (float)((rec[0] + 20) / 10.0),
                     temp_sm16(rec[2], rec[3]), humidity_h(rec[1]), rec[3] >> 4);
@@ -265,9 +267,10 @@ int decode_sensor_record(const uint8_t rec[4], int t, int i, int channel, const 
                          Reading *out)
 {
     start(out);
-    if (module->model == 4103 && channel == CHANNEL_ALL && i >= module->itu_count[0])
+    const int rules_4103 = model_caps(module->model)->itu_modules;
+    if (rules_4103 && channel == CHANNEL_ALL && i >= module->itu_count[0])
         add(out, "%02x->", rec[0]);  // ITU modules after CH0 are named by their address
-    else if (module->model == 4103 && (channel == 1 || channel == 2))
+    else if (rules_4103 && (channel == 1 || channel == 2))
         add(out, "%02d->", rec[0]);
     else
         add(out, "%02d->", i);

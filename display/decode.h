@@ -37,7 +37,7 @@ float humidity_h(uint8_t b);
 // The two signed nibbles (high, low) of a calibration byte: nibble n >= 8 is -(n & 7).
 void calibration_offsets(uint8_t b, int *high, int *low);
 
-// ---- Decoders. `rec` points at the unit's 4 bytes (RxBuffer[echo_len + 5 + 4i]), t is
+// ---- Decoders. `rec` points at the unit's 4 bytes (position 5 + 4i of the reply), t is
 // its type code (ItuTypeTable[channel][i], or ItuTypeTableAll[i] for channel 8), i its
 // position in the reply, `module` the module read. Each fills *out completely and returns
 // out->out_of_tolerance. ----

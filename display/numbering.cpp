@@ -6,7 +6,8 @@
 
 #include "display/data_display.h"
 #include "display/sort_params.h"
-#include "link/exchange.h"
+#include "protocol/model_caps.h"
+#include "link/request.h"
 #include "link/serial_port.h"
 #include "platform/clock.h"
 #include "protocol/protocol.h"
@@ -14,9 +15,7 @@
 
 namespace {
 const char *const CaptionNotice = "系统提示";
-enum { ECHO_USUAL = 5, REPLY_BYTES = 4 };
 
-int is_456x(int model) { return model == 4562 || model == 4563; }
 
 // The unit the numbering controls act on must be one of the channel's units.
 int unit_of_channel(int i)
@@ -46,7 +45,7 @@ void stop_for_download(UiWindow dlg)
     ui_kill_timer(dlg, TIMER_DATA_DISPLAY);
     data_display.refreshing = 0;
     const int model = displayed_module().model;
-    if (model == 3903 || model == 4303 || model == 4563) ui_enable(dlg, IDC_DD_P05, 1);
+    if (model_caps(model)->fast_curve) ui_enable(dlg, IDC_DD_P05, 1);
     ui_enable(dlg, IDC_DD_P15, 1);
     ui_enable(dlg, IDC_DD_P30, 1);
     ui_enable(dlg, IDC_DD_START, 1);
@@ -58,13 +57,15 @@ void stop_for_download(UiWindow dlg)
 // refusing it, and the download must not hang on it).
 int write_position(const Module &m, int c, int p, int number)
 {
-    uint8_t frame[SORT_WRITE_LEN];
-    build_sort_write(&m, c, p, number, frame);
+    const char part[3] = {channel_digit(c), static_cast<char>(p + SORT_WRITE_OFFSET),
+                          static_cast<char>(number + SORT_WRITE_OFFSET)};
+    const CommandId id = is_456x(m.model) ? CMD_WRITE_SORT_456X : CMD_WRITE_SORT;
     for (int tries = 0; tries < SORT_WRITE_TRIES; ++tries) {
         port_discard();
-        if (bus_exchange(link_state.echo_len + REPLY_BYTES, SORT_WRITE_LEN, frame) < 0) return 1;
+        ModuleReply reply;
+        if (module_request(id, m.address, part, 3, 0, 0, &reply) == REQ_NO_REPLY) return 1;
         sleep_ms(SORT_WRITE_PAUSE_MS);
-        if (RxBuffer[link_state.echo_len] == LEAD_ACK) return 0;
+        if (reply_check(&reply, REQ_CHECK_LEAD, LEAD_ACK, 0) == REQ_OK) return 0;
     }
     return 1;
 }
@@ -109,10 +110,10 @@ void numbering_cancel_number(UiWindow dlg)
 int auto_sort_serves(const Module *m, int c)
 {
     if (c < 0 || c >= CHANNEL_COUNT) return 0;
-    const int family = m->type_code >= 128 && m->type_code <= 131;
+    const int family = is_family_type(m->type_code);
     const int one_wire_456x = is_456x(m->model) && channel_kind.a[c] == 1;
     // Channels 1 and 2 of model 4103 carry its temperature-humidity ITU modules.
-    if (m->model == 4103 && (c == 1 || c == 2)) return 0;
+    if (model_caps(m->model)->itu_modules && (c == 1 || c == 2)) return 0;
     return family || one_wire_456x;
 }
 
@@ -145,19 +146,15 @@ void auto_sort_step(UiWindow dlg, int i, float v)
         show_number(dlg, data_display.next_number);
         replace_id_line(dlg, i, numbered_line(i, numbering.new_number[i]));
         data_display.next_number += 1;
-        // Past the end number the refresh stops, for either direction; the Stop runs after
-        // this readout, so a unit triggering later in it still gets a number.
-        if (data_display.next_number > auto_sort.end_index) ui_post_command(dlg, IDC_DD_STOP);
+        // The refresh stops at the end number: past it when rising, on reaching it when
+        // falling. The Stop runs after this readout, so a unit triggering later in it still
+        // gets a number.
+        const int done = auto_sort.rising == 1 ? data_display.next_number > auto_sort.end_index
+                                               : data_display.next_number >= auto_sort.end_index;
+        if (done) ui_post_command(dlg, IDC_DD_STOP);
         ui_beep(UI_BEEP_SIMPLE);
     }
     ui_list_set_sel(dlg, IDC_DD_ID_LIST, data_display.selected);
-}
-
-int build_sort_write(const Module *m, int channel, int position, int number, uint8_t out[SORT_WRITE_LEN])
-{
-    const char part[3] = {channel_digit(channel), static_cast<char>(position + SORT_WRITE_OFFSET),
-                          static_cast<char>(number + SORT_WRITE_OFFSET)};
-    return build_request(is_456x(m->model) ? '^' : '/', m->address, part, 3, out, SORT_WRITE_LEN);
 }
 
 int number_to_send(const Numbering *nb, int p, int download_unchanged)
@@ -177,14 +174,12 @@ int download_numbers(UiWindow dlg)
         ui_message_box(dlg, "无传感器!", CaptionNotice, UI_MB_OK);
         return DOWNLOAD_FAILED;
     }
-    if (link_state.echo_on == 1) link_state.echo_len = SORT_WRITE_LEN;
     int result = DOWNLOAD_OK;
     for (int p = 0; p < n && result == DOWNLOAD_OK; ++p) {
         const int number = number_to_send(&numbering, p, data_display.download_unchanged);
         if (number < 0) continue;
         if (write_position(m, c, p, number) != 0) result = DOWNLOAD_FAILED;
     }
-    if (link_state.echo_on == 1) link_state.echo_len = ECHO_USUAL;
     return result;
 }
 

@@ -39,9 +39,6 @@ int auto_sort_triggers(int rising, float critical_temp, float v);
 // DOWNLOAD_OK or DOWNLOAD_FAILED (message "无传感器!" for an empty channel). With an echoing
 // converter echo_len is 7 while it runs and 5 afterwards, however it ends.
 int download_numbers(UiWindow dlg);
-// The sort-number write for `position` and `number` on module m's `channel`: lead '/' ('^'
-// for models 4562, 4563), address, channel digit, the two raw bytes, CR. Returns 7.
-int build_sort_write(const Module *m, int channel, int position, int number, uint8_t out[SORT_WRITE_LEN]);
 // The number byte to send for position p, or -1 when p is skipped (unchanged unit, or a
 // number that equals the old one while `download_unchanged` is 0).
 int number_to_send(const Numbering *nb, int p, int download_unchanged);

@@ -3,6 +3,7 @@
 #include "display/realtime.h"
 
 #include "display/decode.h"
+#include "protocol/model_caps.h"
 
 namespace {
 bool all_ff(const uint8_t rec[4]) { return rec[0] == 0xFF && rec[1] == 0xFF && rec[2] == 0xFF && rec[3] == 0xFF; }
@@ -51,32 +52,31 @@ float decode_family26(const uint8_t rec[4])
 
 int uses_reader_a(const Module *m, int channel)
 {
-    if (m->type_code >= 128 && m->type_code <= 131) return 1;
-    if (m->model == 4501) return 1;
-    return (m->model == 4562 || m->model == 4563) && channel >= 0 && channel < CHANNEL_COUNT &&
+    if (is_family_type(m->type_code) || is_4501(m->model)) return 1;
+    return is_456x(m->model) && channel >= 0 && channel < CHANNEL_COUNT &&
            channel_kind.a[channel] == 1;
 }
 
-int uses_reader_b(const Module *m) { return m->model == 4500; }
+int uses_reader_b(const Module *m) { return is_4500(m->model); }
 
 int is_th_channel(const Module *m, int channel)
 {
-    if (m->model == 4560) return 1;
-    return (m->model == 4562 || m->model == 4563) && channel >= 0 && channel < CHANNEL_COUNT &&
+    if (model_caps(m->model)->th_itus) return 1;
+    return is_456x(m->model) && channel >= 0 && channel < CHANNEL_COUNT &&
            channel_kind.b[channel] == 1;
 }
 
 int humidity_allowed(const Module *m, int channel)
 {
-    if (m->model == 4301 || m->model == 4303 || m->model == 4560) return 1;
-    if (m->model == 4103 && (channel == 1 || channel == 2)) return 1;
+    const ModelCaps *caps = model_caps(m->model);
+    if (caps->humidity) return 1;
+    if (caps->itu_modules && (channel == 1 || channel == 2)) return 1;
     return is_th_channel(m, channel);
 }
 
 int has_curve_dialog(const Module *m)
 {
-    if (m->type_code >= 128 && m->type_code <= 131) return 1;
-    return m->model == 4501 || m->model == 4560 || m->model == 4562 || m->model == 4563;
+    return is_family_type(m->type_code) || model_caps(m->model)->curve_dialog;
 }
 
 Module *realtime_module(void) { return &current_module(); }

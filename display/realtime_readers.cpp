@@ -3,7 +3,7 @@
 #include <stdio.h>
 
 #include "display/realtime.h"
-#include "link/exchange.h"
+#include "link/request.h"
 #include "link/serial_port.h"
 #include "protocol/protocol.h"
 
@@ -13,13 +13,13 @@ enum { NO_POINT = -1 };  // prev_y of a curve with no good point in this sweep y
 
 const char *const CaptionNotice = "系统提示";
 
-// Sends "#AA" + digit + CR for the view's module after a discard; < 0 when it failed.
-int exchange_read(const Module *m, char digit, int expect)
+// One sample's request for the view's module after a discard: the 4500's two readings, or
+// the records of the curve channel. < 0 when the exchange failed.
+int exchange_read(const Module *m, Reader reader, int channel, int units, ModuleReply *reply)
 {
     port_discard();
-    uint8_t frame[REQUEST_MAX];
-    int len = build_request('#', m->address, &digit, 1, frame, sizeof frame);
-    return bus_exchange(expect, len, frame);
+    if (reader == READER_B) return module_request(CMD_4500_READINGS, m->address, "2", 1, 0, 0, reply);
+    return channel_request(CMD_READ_DATA, m->address, channel, units, 0, reply);
 }
 
 // Value box of slot i: outlined in the slot's colour, the display-clamped value in navy.
@@ -76,9 +76,8 @@ int run_reader(UiWindow w, Reader reader)
     int channel = real_time.channel;
     if (channel < 0 || channel >= CHANNEL_COUNT) channel = 0;
     int units = m->itu_count[channel];
-    int expect = reader == READER_B ? 18 : 6 + 4 * units;
-    char digit = reader == READER_B ? '2' : static_cast<char>('0' + channel);
-    if (exchange_read(m, digit, expect) < 0) {
+    ModuleReply reply;
+    if (exchange_read(m, reader, channel, units, &reply) < 0) {
         if (reader == READER_B)
             ui_message_box(w, "模块未应答，请重试一次!", CaptionNotice, UI_MB_OK | UI_ICON_WARNING);
         port_discard();
@@ -94,13 +93,13 @@ int run_reader(UiWindow w, Reader reader)
         float v = 0;
         int error = 0;
         if (reader == READER_B) {
-            v = curve_decode_b(&RxBuffer[link_state.echo_len + 5 + 6 * i]);
+            v = curve_decode_b(reply.bytes + 5 + 6 * i);
         } else if (pos < 0 || pos >= units || pos >= UNITS_PER_CHANNEL) {
             // The slot names no unit of this reply, or one past the type table (a count byte
             // can say up to 255 units): nothing to read.
             error = 1;
         } else {
-            const uint8_t *rec = &RxBuffer[link_state.echo_len + 5 + 4 * pos];
+            const uint8_t *rec = reply.bytes + 5 + 4 * pos;
             int type = ItuTypeTable[channel][pos];
             error = reader == READER_A
                         ? curve_decode_a(rec, type, !humidity, real_time.points, real_time.held_temp[i], &v)

@@ -6,35 +6,28 @@
 #include <string.h>
 
 #include "app/state.h"
-#include "link/exchange.h"
+#include "link/request.h"
+#include "protocol/model_caps.h"
 #include "link/fast_probe.h"
 #include "link/serial_port.h"
 #include "platform/clock.h"
 #include "protocol/protocol.h"
 
 namespace {
-enum { NAME_REPLY_LEN = 11 };
+ModuleReply Last;  // the scan's last reply
 
-// Sends the 5-byte request lead+AA+command+CR and returns bus_exchange's result.
-int exchange5(char lead, uint8_t address, char command, int expect)
+// A '$' register read; the reply stays in Last. Returns the exchange's result (< 0: none).
+int ask(uint8_t address, CommandId id)
 {
-    uint8_t frame[REQUEST_MAX];
-    int len = build_request(lead, address, &command, 1, frame, sizeof frame);
-    return bus_exchange(expect, len, frame);
+    const char command = command_row(id)->command;
+    module_request(id, address, &command, 1, 0, 0, &Last);
+    return Last.got;
 }
 
-// A '$' request with an acknowledge reply of reply_len bytes. An echoing converter puts the
-// request's echo in front of the reply, so the read must cover both, or the tail of the
-// reply (the model digits of the name, the counts) would be cut off.
-int ask(uint8_t address, char command, int reply_len)
-{
-    return exchange5('$', address, command, reply_len + link_state.echo_len);
-}
-
-// Reply byte at position pos (counted from the echo). RxBuffer is far larger than any
-// position read here, so the read stays inside it even for a short reply.
-uint8_t rx(int pos) { return RxBuffer[link_state.echo_len + pos]; }
-uint8_t rx_hex(int pos) { return hex_pair_value(&RxBuffer[link_state.echo_len + pos]); }
+// Reply byte at position pos of the last reply. RxBuffer is far larger than any position
+// read here, so the read stays inside it even for a short reply.
+uint8_t rx(int pos) { return Last.bytes[pos]; }
+uint8_t rx_hex(int pos) { return hex_pair_value(&Last.bytes[pos]); }
 
 
 
@@ -43,7 +36,8 @@ int read_counts(Module &m)
 {
     m.chan_state = rx_hex(3);
     m.itu_total = 0;
-    if (m.model == 4501) {
+    const ModelCaps *caps = model_caps(m.model);
+    if (caps->counts == COUNTS_RAW_4501) {
         m.itu_total_b = 0;
         for (int k = 0; k < CHANNEL_COUNT; ++k) {
             m.itu_count[k] = rx(5 + k);
@@ -53,7 +47,7 @@ int read_counts(Module &m)
         }
         return 0;
     }
-    if (m.model == 4103) {
+    if (caps->counts == COUNTS_RAW_4103) {
         for (int k = 0; k < CHANNEL_COUNT; ++k) m.itu_count[k] = k < 3 ? rx(5 + k) : 0;
         m.itu_total = m.itu_count[0] + m.itu_count[1] + m.itu_count[2];
         alarm_settings.temp_high = static_cast<int8_t>(rx(8) - 0x37);
@@ -68,12 +62,12 @@ int read_counts(Module &m)
     }
     // Model 4500 has no state mask: its counts start at position 3. Every other model is
     // read in the plain layout from position 5.
-    const int p = m.model == 4500 ? 3 : 5;
+    const int p = caps->counts == COUNTS_FROM_3 ? 3 : 5;
     for (int k = 0; k < CHANNEL_COUNT; ++k) {
         m.itu_count[k] = rx_hex(p + 2 * k);
         m.itu_total += m.itu_count[k];
     }
-    if (m.model != 4101 && m.model != 4102) return 0;
+    if (!caps->alarm_counts) return 0;
     // These models carry their temperature alarm settings in counts 1..7.
     alarm_settings.temp_high = static_cast<int8_t>(m.itu_count[1] - 0x37);
     alarm_settings.temp_low = static_cast<int8_t>(m.itu_count[2] - 0x37);
@@ -90,7 +84,7 @@ int read_counts(Module &m)
     // Second generation: the counts of the second channel set come from $AA8.
     m.itu_total = 0;
     port_discard();
-    if (ask(m.address, '8', 22) < 0 || rx(0) != LEAD_ACK) return -1;
+    if (ask(m.address, CMD_READ_COUNTS2) < 0 || rx(0) != LEAD_ACK) return -1;
     m.chan_state2 = rx_hex(3);
     for (int k = 0; k < CHANNEL_COUNT; ++k) {
         m.itu_count2[k] = rx_hex(5 + 2 * k);
@@ -105,14 +99,8 @@ int probe_with(int address, FastTiming *ft)
     // away there), so only the normal probe clears the link around itself.
     if (!ft) port_discard();
     int got;
-    if (ft) {
-        uint8_t frame[REQUEST_MAX];
-        const char command = 'M';
-        const int len = build_request('$', static_cast<uint8_t>(address), &command, 1, frame, sizeof frame);
-        got = fast_exchange(ft, NAME_REPLY_LEN + link_state.echo_len, len, frame);
-    } else {
-        got = ask(static_cast<uint8_t>(address), 'M', NAME_REPLY_LEN);
-    }
+    if (ft) got = fast_name_probe(ft, static_cast<uint8_t>(address), &Last);
+    else got = ask(static_cast<uint8_t>(address), CMD_READ_NAME);
     int added = 0;
     // The table holds 64 modules; further answers are not kept.
     if (got > 0 && rx(0) == LEAD_ACK && module_table.count < MODULE_MAX) {
@@ -187,7 +175,7 @@ int search_run(int fast, SearchProgress progress, void *ctx)
 {
     search_scan_begin();
     FastTiming ft;
-    if (fast) fast_timing_begin(&ft, 5, NAME_REPLY_LEN + link_state.echo_len);
+    if (fast) fast_name_probe_begin(&ft);
     for (;;) {
         if (fast) fast_probe(module_table.scan_pos, &ft);
         else probe_address(module_table.scan_pos);
@@ -209,20 +197,20 @@ int read_module_parameters(int i)
 {
     if (i < 0 || i >= MODULE_MAX) return -1;
     Module &m = module_table.module[i];
-    if (ask(m.address, '2', 10) < 0) return -1;
+    if (ask(m.address, CMD_READ_CONFIG) < 0) return -1;
     m.type_code = rx_hex(3);
     m.data_format = rx_hex(7);
 
-    if (ask(m.address, 'M', 11) < 0) return -1;
+    if (ask(m.address, CMD_READ_NAME) < 0) return -1;
     for (int k = 0; k < 7; ++k) m.name[k] = static_cast<char>(rx(3 + k));
     m.name[7] = 0;
     m.model = model_from_name(reinterpret_cast<const uint8_t *>(m.name));
 
-    if (ask(m.address, 'F', 9) < 0) return -1;
+    if (ask(m.address, CMD_READ_FIRMWARE) < 0) return -1;
     for (int k = 0; k < 5; ++k) m.firmware[k] = static_cast<char>(rx(3 + k));
     m.firmware[5] = 0;
 
-    if (ask(m.address, 'E', 10) < 0) return -1;
+    if (ask(m.address, CMD_READ_FAULT) < 0) return -1;
     if (rx(0) == LEAD_ACK) {
         m.fault_state = rx_hex(3);
         m.chan_error = rx_hex(5);
@@ -233,12 +221,13 @@ int read_module_parameters(int i)
         m.chan_warning = 0;
     }
 
-    if (ask(m.address, '6', 22) < 0) return -1;
+    if (ask(m.address, CMD_READ_COUNTS) < 0) return -1;
     if (read_counts(m) != 0) return -1;
 
     port_discard();
-    if (m.model == 4562 || m.model == 4563) {
-        if (ask(m.address, 'T', 8) < 0) return -1;
+    const ModelCaps *caps = model_caps(m.model);
+    if (caps->units == UNITS_BY_KIND) {
+        if (ask(m.address, CMD_READ_KIND_MASKS) < 0) return -1;
         if (rx(0) == LEAD_ACK) {
             m.chan_mask_b = rx_hex(3);
             m.chan_mask_a = rx_hex(5);
@@ -249,7 +238,7 @@ int read_module_parameters(int i)
         port_discard();
     }
 
-    if (ask(m.address, 'R', 5) < 0) return -1;
+    if (ask(m.address, CMD_READ_MODE) < 0) return -1;
     if (rx(0) != LEAD_ACK) m.mode = 238;
     else m.mode = rx(3) == '0' ? 0 : rx(3) == '1' ? 1 : 238;
     port_discard();
@@ -258,12 +247,11 @@ int read_module_parameters(int i)
     if (m.type_code == 0x80) last = read_sort_numbers(i, 8);
     if (m.type_code == 0x82) last = read_sort_numbers(i, 1);
     if (m.type_code == 0x83) last = read_sort_numbers(i, 8);
-    if (m.model == 4501) last = read_sort_numbers(i, 8);
-    if (m.model == 4560 || m.model == 4598) {
+    if (caps->sort_by_model) {
         last = read_sort_numbers(i, 8);
-        m.sort_valid = 0;
+        // The temperature-humidity modules' numbers are their ITU addresses, not sort numbers.
+        if (caps->units == UNITS_ITUS) m.sort_valid = 0;
     }
-    if (m.model == 4562 || m.model == 4563) last = read_sort_numbers(i, 8);
     return last;
 }
 
@@ -278,8 +266,7 @@ int read_sort_numbers(int i, int n)
             continue;
         }
         port_discard();
-        if (exchange5('*', m.address, static_cast<char>('0' + c), m.itu_count[c] + link_state.echo_len + 6) < 0)
-            return 1;
+        if (channel_request(CMD_READ_SORT, m.address, c, m.itu_count[c], 0, &Last) == REQ_NO_REPLY) return 1;
         if (rx(0) == LEAD_DATA && rx(3) == 0) {
             int k = rx(4);
             if (k == 0) {
@@ -287,7 +274,7 @@ int read_sort_numbers(int i, int n)
             } else {
                 // A channel holds 64 units; a larger count byte cannot be stored.
                 if (k > UNITS_PER_CHANNEL) k = UNITS_PER_CHANNEL;
-                memcpy(m.sort_no[c], &RxBuffer[link_state.echo_len + 5], static_cast<size_t>(k));
+                memcpy(m.sort_no[c], Last.bytes + 5, static_cast<size_t>(k));
             }
             m.sort_valid = 1;
         }

@@ -5,7 +5,8 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "link/exchange.h"
+#include "link/request.h"
+#include "protocol/model_caps.h"
 #include "link/serial_port.h"
 #include "protocol/protocol.h"
 
@@ -14,7 +15,6 @@ const char *const ItuModuleText = "VOK4701-ITU温湿度模块";
 enum { ID_BYTES = 8, ITU_TVOC = 8 };
 const uint8_t TYPE_ITU_MODULE = 0x89;
 
-int is_456x(int model) { return model == 4562 || model == 4563; }
 
 // Appends printf-style text to a line, never past its end.
 void append(char *line, const char *fmt, int a, int b = 0, int c = 0)
@@ -65,21 +65,17 @@ int id_read_count(const Module *m, int reader, int channel)
     if (channel == CHANNEL_COUNT) return m->itu_total < UNITS_PER_MODULE ? m->itu_total : UNITS_PER_MODULE;
     if (channel < 0 || channel > CHANNEL_COUNT) return 0;
     if (reader == ID_READER_SENSORS) {
-        if ((m->model == 4101 || m->model == 4102) && channel >= 1) return 0;
-        if (m->model == 4103 && channel >= 3) return 0;
+        if (channel >= model_caps(m->model)->sensor_channels) return 0;
     }
     // A channel holds 64 units; a larger count from the module cannot be kept.
     int n = m->itu_count[channel];
     return n < UNITS_PER_CHANNEL ? n : UNITS_PER_CHANNEL;
 }
 
-int request_unit_ids(const Module *m, int channel, int n)
+int request_unit_ids(const Module *m, int channel, int n, ModuleReply *reply)
 {
     port_discard();
-    uint8_t frame[REQUEST_MAX];
-    const char digit = channel_digit(channel);
-    int len = build_request('&', m->address, &digit, 1, frame, sizeof frame);
-    return bus_exchange(link_state.echo_len + ID_BYTES * n + 6, len, frame);
+    return channel_request(CMD_READ_IDS, m->address, channel, n, 0, reply);
 }
 
 int read_unit_ids(int reader, Module *m, int channel, IdList *out)
@@ -87,17 +83,19 @@ int read_unit_ids(int reader, Module *m, int channel, IdList *out)
     out->count = 0;
     const int n = id_read_count(m, reader, channel);
     if (n == 0 && channel != CHANNEL_COUNT) return IDS_NO_UNITS;
-    if (request_unit_ids(m, channel, n) < 0) {
+    ModuleReply reply;
+    if (request_unit_ids(m, channel, n, &reply) == REQ_NO_REPLY) {
         port_discard();
         return IDS_NO_REPLY;
     }
     // Model 4103 answers the 1-Wire ID read with a lead the program never relied on.
-    const int skip_lead = reader == ID_READER_SENSORS && m->model == 4103;
-    if (!skip_lead && RxBuffer[link_state.echo_len] != LEAD_DATA) return IDS_WRONG_REPLY;
-    const uint8_t *ids = &RxBuffer[link_state.echo_len + DATA_HEADER];
+    const int skip_lead = reader == ID_READER_SENSORS && model_caps(m->model)->itu_modules;
+    if (!skip_lead && reply_check(&reply, REQ_CHECK_LEAD, LEAD_DATA, 0) != REQ_OK) return IDS_WRONG_REPLY;
+    const uint8_t *ids = reply.bytes + DATA_HEADER;
     if (reader == ID_READER_SENSORS) fill_sensor_ids(m, channel, n, ids, out);
     else if (reader == ID_READER_ITUS) fill_itu_ids(m, channel, n, ids, out);
     else fill_all_ids(n, ids, out);
+    memcpy(out->id, ids, static_cast<size_t>(ID_BYTES) * static_cast<size_t>(out->count));
     return IDS_OK;
 }
 
@@ -105,7 +103,7 @@ void fill_sensor_ids(Module *m, int channel, int n, const uint8_t *ids, IdList *
 {
     out->count = 0;
     const int all = channel == CHANNEL_COUNT;
-    const int is_4103 = m->model == 4103;
+    const int is_4103 = model_caps(m->model)->itu_modules;
     const int first = m->itu_count[0];
     if (is_4103 && all) memset(ItuTypeTableAll, TYPE_ITU_MODULE, static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {

@@ -7,6 +7,7 @@
 #include <stdint.h>
 
 #include "app/state.h"
+#include "link/request.h"
 
 // Results of an ID read.
 enum {
@@ -25,6 +26,7 @@ enum { ID_LINE_MAX = NUMBER_LINE_MAX };
 typedef struct IdList {
     int count;
     char line[UNITS_PER_MODULE][ID_LINE_MAX];
+    uint8_t id[UNITS_PER_MODULE][8];  // each unit's ID as read (read_unit_ids)
 } IdList;
 
 // Units an ID read of `channel` (0..7, 8 = all) covers, capped to what the tables hold,
@@ -32,9 +34,9 @@ typedef struct IdList {
 // beyond CH2 for the 1-Wire reader). Channel 8 is never refused.
 int id_read_count(const Module *m, int reader, int channel);
 
-// port_discard, then &AAc through bus_exchange with the reply length echo + 8n + 6.
-// Returns bus_exchange's result.
-int request_unit_ids(const Module *m, int channel, int n);
+// port_discard, then &AAc for n units on the request path, no checks: the one ID read of
+// the lists, the export file and vokcli. Returns channel_request's result.
+int request_unit_ids(const Module *m, int channel, int n, ModuleReply *reply);
 
 // The whole read: count test, request, reply test, tables and lines (into `out`).
 // ItuTypeTable / ItuTypeTableAll, Module.itu_id1/itu_id2 and numbering are written as the

@@ -5,7 +5,8 @@
 #include <string.h>
 
 #include "app/state.h"
-#include "link/exchange.h"
+#include "display/sensor_ids.h"
+#include "protocol/model_caps.h"
 #include "link/serial_port.h"
 #include "protocol/protocol.h"
 
@@ -55,28 +56,20 @@ int sensor_list_line(char *out, int cap, int i, int sort_no, const uint8_t *id)
     return snprintf(out, (size_t)cap, "%s%s\r\n", prefix, body);
 }
 
-int read_channel_ids(int c, UiWindow window)
+int read_channel_ids(int c, UiWindow window, ModuleReply *reply)
 {
     const Module &m = module_table.module[module_table.current];
     const int n = m.itu_count[c];
     if (n == 0) return CHANNEL_IDS_NONE;
-    port_discard();  // also clears RxBuffer
-    uint8_t frame[REQUEST_MAX];
-    const char digit = channel_digit(c);
-    const int len = build_request('&', m.address, &digit, 1, frame, sizeof frame);
-    const int got = bus_exchange(link_state.echo_len + 8 * n + 6, len, frame);
     int result = CHANNEL_IDS_READ;
-    if (got < 0) {
+    if (request_unit_ids(&m, c, n, reply) == REQ_NO_REPLY) {
         result = CHANNEL_IDS_NO_ANSWER;
     } else {
         // Only a complete reply of this module holds the IDs; anything shorter would leave
         // the zeros of the cleared buffer standing in for IDs. The 4103's lead is not
         // relied on (its ID list is read without that test too).
-        char address[2];
-        format_address(m.address, address);
-        const uint8_t lead = m.model == 4103 ? RxBuffer[link_state.echo_len] : (uint8_t)LEAD_DATA;
-        if (check_reply(RxBuffer, got, link_state.echo_len, lead, address, DATA_HEADER + 8 * n) != REPLY_OK)
-            result = CHANNEL_IDS_BAD_REPLY;
+        const int checks = model_caps(m.model)->itu_modules ? REQ_CHECK_LENGTH | REQ_CHECK_ADDRESS : REQ_CHECK_ALL;
+        if (reply_check(reply, checks, LEAD_DATA, reply->need) != REQ_OK) result = CHANNEL_IDS_BAD_REPLY;
     }
     if (result != CHANNEL_IDS_READ) {
         ui_message_box(window, NO_ANSWER_TEXT, "系统提示", UI_MB_OK | UI_ICON_WARNING);
@@ -110,7 +103,8 @@ int export_sensor_list(UiWindow window)
             return -1;
         }
         if (n == 0) continue;
-        const int read = read_channel_ids(c, window);
+        ModuleReply reply;
+        const int read = read_channel_ids(c, window, &reply);
         if (!write_all(f, SEPARATOR, (int)sizeof SEPARATOR - 1)) {
             fclose(f);
             error_box(window, "write file header err");
@@ -119,7 +113,7 @@ int export_sensor_list(UiWindow window)
         for (int i = 0; i < n; i++) {
             // A failed read writes its lines with "--" IDs rather than zeros taken for IDs.
             const uint8_t *id =
-                read == CHANNEL_IDS_READ ? &RxBuffer[link_state.echo_len + DATA_HEADER + 8 * i] : nullptr;
+                read == CHANNEL_IDS_READ ? reply.bytes + DATA_HEADER + 8 * i : nullptr;
             // Sort numbers exist for the first 64 units of a channel only.
             const int sort_no = m.sort_valid == 1 && i < UNITS_PER_CHANNEL ? m.sort_no[c][i] : -1;
             char line[SENSOR_LIST_LINE_MAX];

@@ -5,6 +5,7 @@
 
 #include <stdint.h>
 
+#include "link/request.h"
 #include "platform/ui.h"
 
 enum {
@@ -15,7 +16,7 @@ enum {
 
 // Results of read_channel_ids.
 enum {
-    CHANNEL_IDS_READ = 0,        // the IDs are in RxBuffer at echo_len + 5 + 8i
+    CHANNEL_IDS_READ = 0,        // the IDs are in the reply from position 5, 8 bytes a unit
     CHANNEL_IDS_NONE = 2,        // the channel has no units; nothing was sent
     CHANNEL_IDS_NO_ANSWER = 3,   // the exchange failed
     CHANNEL_IDS_BAD_REPLY = 4,   // a reply came but is not a complete data reply of this module
@@ -28,9 +29,9 @@ int sensor_list_head(char *out, int cap, int address, int channel, int count);
 // "-- " eight times when id is null (ID not read), CR LF. Returns its length.
 int sensor_list_line(char *out, int cap, int i, int sort_no, const uint8_t *id);
 
-// Sends &AAc for channel c of the current module and checks the reply; on a failure shows
-// the module message (owner `window`) and purges the link. One of CHANNEL_IDS_*.
-int read_channel_ids(int c, UiWindow window);
+// Sends &AAc for channel c of the current module and checks the reply (into `reply`); on a
+// failure shows the module message (owner `window`) and purges the link. One of CHANNEL_IDS_*.
+int read_channel_ids(int c, UiWindow window, ModuleReply *reply);
 // Writes "model%02d.txt" (address in decimal) in the current directory for type codes 128,
 // 131, 134 (CH0-CH7) and 130 (CH0). 0 done (also when the file could not be created),
 // 1 no export for this type code, -1 a head or separator write failed, -2 a line write

@@ -4,8 +4,8 @@
 
 #include "driver/driver_state.h"
 #include "driver/vok3900d.h"
-#include "link/trace.h"
 #include "platform/clock.h"
+#include "platform/trace.h"
 #include "protocol/protocol.h"
 
 #define SEND_ATTEMPTS 4

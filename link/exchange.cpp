@@ -5,12 +5,12 @@
 
 #include <string.h>
 
-#include "app/state.h"
+#include "link/link_state.h"
 #include "link/net_link.h"
 #include "link/serial_port.h"
 #include "link/timing.h"
-#include "link/trace.h"
 #include "platform/clock.h"
+#include "platform/trace.h"
 
 // The reply has begun once one byte beyond the echo of the request sits in the input queue.
 static int reply_start_seen(void) {

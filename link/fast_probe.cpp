@@ -5,14 +5,15 @@
 
 #include <string.h>
 
-#include "app/state.h"
 #include "link/exchange.h"
+#include "link/link_state.h"
 #include "link/net_link.h"
+#include "link/request.h"
 #include "link/serial_port.h"
 #include "link/timing.h"
-#include "link/trace.h"
 #include "platform/clock.h"
 #include "platform/net.h"
+#include "platform/trace.h"
 #include "protocol/protocol.h"
 
 namespace {
@@ -282,4 +283,24 @@ int fast_exchange(FastTiming *ft, int expect, int cmd_len, const uint8_t *cmd)
     ft->last_len = cmd_len < (int)sizeof ft->last_cmd ? cmd_len : (int)sizeof ft->last_cmd;
     memcpy(ft->last_cmd, cmd, (size_t)ft->last_len);
     return r;
+}
+
+void fast_name_probe_begin(FastTiming *ft)
+{
+    const CommandRow *row = command_row(CMD_READ_NAME);
+    fast_timing_begin(ft, row->request_len, command_wait_length(CMD_READ_NAME, 0) + link_state.echo_len);
+}
+
+int fast_name_probe(FastTiming *ft, uint8_t address, ModuleReply *out)
+{
+    const CommandRow *row = command_row(CMD_READ_NAME);
+    uint8_t frame[REQUEST_MAX];
+    const int len = build_request(row->lead, address, &row->command, 1, frame, sizeof frame);
+    const int got = fast_exchange(ft, command_wait_length(CMD_READ_NAME, 0) + link_state.echo_len, len, frame);
+    out->bytes = &RxBuffer[link_state.echo_len];
+    out->got = got;
+    out->len = got > link_state.echo_len ? got - link_state.echo_len : 0;
+    out->need = command_reply_length(CMD_READ_NAME, 0);
+    out->address = address;
+    return got;
 }

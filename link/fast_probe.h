@@ -45,6 +45,12 @@ void fast_measured(FastTiming *ft, int64_t turnaround_us);
 // whose.
 int fast_exchange(FastTiming *ft, int expect, int cmd_len, const uint8_t *cmd);
 
+// The name probe $AAM of the fast scan: fast_timing_begin for its frame and reply length,
+// and one fast_exchange to `address` whose reply is left in `out` (past the echo).
+struct ModuleReply;
+void fast_name_probe_begin(FastTiming *ft);
+int fast_name_probe(FastTiming *ft, uint8_t address, struct ModuleReply *out);
+
 // Waits until nothing has arrived for a first window (at most about two seconds), throwing
 // away what comes: late replies must not be taken for the answers to the probes that follow.
 void fast_settle(const FastTiming *ft);

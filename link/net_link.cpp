@@ -5,7 +5,7 @@
 
 #include <string.h>
 
-#include "app/state.h"
+#include "link/link_state.h"
 #include "link/timing.h"
 #include "platform/net.h"
 

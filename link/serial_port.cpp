@@ -5,8 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "app/state.h"
-#include "app/title_menu.h"
+#include "link/link_state.h"
 
 void detect_os_family(void) {
     const int family = serial_os_family();
@@ -122,8 +121,7 @@ int port_open(void) {
     link_state.open = 1;
     flush_all(h);
     memset(RxBuffer, 0, sizeof RxBuffer);
-    update_title();
-    update_menu(main_window.hwnd);
+    link_changed(1);
     return 1;
 }
 
@@ -140,8 +138,7 @@ int port_close(void) {
     }
     link_state.port = SERIAL_INVALID;
     link_state.open = 0;
-    update_menu(main_window.hwnd);
-    update_title();
+    link_changed(0);
     return 1;
 }
 

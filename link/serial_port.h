@@ -36,11 +36,11 @@ SerialHandle port_create(void);
 // closes the port and its events and returns 0.
 int port_set_line(int baud);
 
-// Opens the link on the COM port of link_settings. 1 when open (title and menu updated),
+// Opens the link on the COM port of link_settings. 1 when open (link_changed(1) told),
 // 0 when the port cannot be opened or set up (nothing stays open).
 int port_open(void);
 
-// Closes the port, its events and the link; updates menu and title. Always 1.
+// Closes the port, its events and the link; tells link_changed(0). Always 1.
 int port_close(void);
 
 // Drops RTS, keeps DTR, purges both directions, clears errors, zeroes RxBuffer. Returns 0.

@@ -4,7 +4,7 @@
 
 #include <math.h>
 
-#include "app/state.h"
+#include "link/link_state.h"
 
 const int PacedRetryPause[PACED_TRIES - 1] = {700, 1000, 1300, 1500};
 const int NetRetryPause[NET_CYCLES - 1] = {1500, 2000};

@@ -8,6 +8,7 @@
 #include "link/net_link.h"
 #include "netsetup/converter_proto.h"
 #include "platform/clock.h"
+#include "protocol/protocol.h"
 #include "platform/net.h"
 #include "resources/resource_ids.h"
 
@@ -16,9 +17,6 @@ void error_box(UiWindow dlg, const char *text)
 {
     ui_message_box(dlg, text, "错误提示", UI_MB_OK | UI_ICON_WARNING);
 }
-
-// Speed code of a baud index in the converter's record: 0 = 38400 ... 4 = 2400.
-uint8_t speed_code(int baud_index) { return static_cast<uint8_t>(4 - baud_index); }
 
 // The link settings and address texts take the chosen converter's address and port, so the
 // link opens again where the converter is.
@@ -56,7 +54,7 @@ int change_converter_baud(UiWindow dlg, int baud_index)
     link_settings.baud_index = baud_index;
     link_settings.net_baud_index = static_cast<uint8_t>(baud_index);
     take_selected_converter();
-    converter_list.baud_code[converter_list.selected] = speed_code(baud_index);
+    converter_list.baud_code[converter_list.selected] = static_cast<uint8_t>(converter_speed_code(baud_index));
     udp_close();
     ui_message_box(dlg, "VOK445X波特率修改完毕!\r\n需等待8-10秒后,才可按新波特率工作.", "系统提示",
                    UI_MB_OK | UI_ICON_WARNING);

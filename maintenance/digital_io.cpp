@@ -4,7 +4,8 @@
 #include <stdio.h>
 
 #include "app/state.h"
-#include "link/exchange.h"
+#include "link/request.h"
+#include "protocol/model_caps.h"
 #include "link/serial_port.h"
 #include "protocol/protocol.h"
 #include "resources/resource_ids.h"
@@ -12,33 +13,29 @@
 DigitalIo digital_io;
 
 namespace {
-enum { IO_REPLY_LEN = 5, PATROL_MS = 1000, BITS = 8 };
+enum { PATROL_MS = 1000, BITS = 8 };
 const char *const NoAnswer = "模块未应答，请重试一次!";
 
 // The input byte is kept in itu_count[0] and the output byte in itu_count[1].
 uint8_t &input_byte(void) { return current_module().itu_count[0]; }
 uint8_t &output_byte(void) { return current_module().itu_count[1]; }
 
-// One 5-byte request lead+AA+c+CR; returns the byte at reply position 3, or -1 when the
-// exchange failed or the reply is not `lead` with the module's address.
-int exchange(char lead, char c, char reply_lead)
+// One 5-byte request of command `id` with the character c; returns the byte at reply
+// position 3, or -1 when the exchange failed or the reply is not the command's lead with the
+// module's address (the byte itself may still be missing: -1 as well).
+int exchange(CommandId id, char c)
 {
-    const Module &m = current_module();
-    uint8_t frame[REQUEST_MAX];
-    const int len = build_request(lead, m.address, &c, 1, frame, sizeof frame);
     port_discard();
-    const int got = bus_exchange(link_state.echo_len + IO_REPLY_LEN, len, frame);
-    if (got <= 0) return -1;
-    char digits[2];
-    format_address(m.address, digits);
-    if (check_reply(RxBuffer, got, link_state.echo_len, static_cast<uint8_t>(reply_lead), digits, 4) != REPLY_OK)
-        return -1;
-    return reply_byte(RxBuffer, got, link_state.echo_len, 3);
+    ModuleReply reply;
+    module_request(id, current_module().address, &c, 1, 0, 0, &reply);
+    if (reply.got <= 0) return -1;
+    if (reply_check(&reply, REQ_CHECK_ALL, command_row(id)->reply_lead, 4) != REQ_OK) return -1;
+    return reply_at(&reply, 3);
 }
 
 int read_inputs(void)
 {
-    const int v = exchange('#', '0', LEAD_DATA);
+    const int v = exchange(CMD_4500_INPUTS, '0');
     if (v >= 0) input_byte() = static_cast<uint8_t>(v);
     return v < 0 ? -1 : 0;
 }
@@ -47,7 +44,7 @@ int read_inputs(void)
 // the exchange failed.
 int write_outputs(uint8_t v)
 {
-    const int echoed = exchange('/', static_cast<char>(v), LEAD_ACK);
+    const int echoed = exchange(CMD_WRITE_DO, static_cast<char>(v));
     if (echoed < 0) return -1;
     if (echoed == v) output_byte() = v;
     return 0;
@@ -67,7 +64,7 @@ void start_patrol(UiWindow dlg)
 
 void normal_refresh(UiWindow dlg)
 {
-    if (current_module().model != 4500) return;
+    if (!is_4500(current_module().model)) return;
     if (write_outputs(digital_io_output_byte(dlg)) != 0 || read_inputs() != 0) {
         ui_message_box(dlg, NoAnswer, "系统提示", UI_MB_OK | UI_ICON_WARNING);
         port_discard();

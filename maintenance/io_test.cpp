@@ -5,7 +5,8 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "link/exchange.h"
+#include "link/request.h"
+#include "protocol/model_caps.h"
 #include "link/serial_port.h"
 #include "platform/clock.h"
 #include "protocol/protocol.h"
@@ -14,7 +15,7 @@
 IoTest io_test;
 
 namespace {
-enum { ID_BYTES = 8, STATE_BYTES = 2, SWITCH_FRAME = 8, SWITCH_REPLY = 5, SETTLE_MS = 300, STANDARD_FRAME = 5 };
+enum { ID_BYTES = 8, STATE_BYTES = 2, SETTLE_MS = 300 };
 const char *const Caption = "系统提示";
 const char *const NoAnswer = "模块未应答，请重试一次!";
 const char *const BadAnswer = "模块应答错误，请重试一次!";
@@ -32,19 +33,12 @@ void warn(UiWindow dlg, const char *text)
     ui_message_box(dlg, text, Caption, UI_MB_OK | UI_ICON_WARNING);
 }
 
-// lead+AA+c+CR with a data reply of n records of `size` bytes. 0 when the whole reply came
-// from the module; -1 otherwise (link cleared, message shown).
-int read_channel(UiWindow dlg, char lead, int c, int n, int size)
+// The channel read `id` of n digital ITUs. 0 when the whole reply came from the module;
+// -1 otherwise (link cleared, message shown).
+int read_channel(UiWindow dlg, CommandId id, int c, int n, ModuleReply *reply)
 {
-    const Module &m = current_module();
-    const char digit = channel_digit(c);
-    uint8_t frame[REQUEST_MAX];
-    const int len = build_request(lead, m.address, &digit, 1, frame, sizeof frame);
     port_discard();
-    const int got = bus_exchange(link_state.echo_len + DATA_HEADER + n * size, len, frame);
-    char digits[2];
-    format_address(m.address, digits);
-    if (got <= 0 || check_data_reply(RxBuffer, got, link_state.echo_len, digits, n, size) != REPLY_OK) {
+    if (channel_request(id, current_module().address, c, n, REQ_CHECK_ALL, reply) != REQ_OK) {
         port_discard();
         warn(dlg, NoAnswer);
         return -1;
@@ -59,7 +53,7 @@ void check_channel(UiWindow dlg, int c)
 
 void on_channel(UiWindow dlg, int c)
 {
-    if (current_module().model != 4501) return;
+    if (!is_4501(current_module().model)) return;
     ui_wait_cursor(1);
     channel_kind.current_channel = c;
     io_test.selected = 0;
@@ -77,10 +71,11 @@ int io_test_read_ids(UiWindow dlg, int c)
 {
     const int n = itu_count(c);
     if (n == 0) return 0;
-    if (read_channel(dlg, '^', c, n, ID_BYTES) != 0) return -1;
+    ModuleReply reply;
+    if (read_channel(dlg, CMD_4501_READ_IDS, c, n, &reply) != 0) return -1;
     const Module &m = current_module();
     for (int i = 0; i < n; ++i) {
-        const uint8_t *id = &RxBuffer[link_state.echo_len + DATA_HEADER + ID_BYTES * i];
+        const uint8_t *id = reply.bytes + DATA_HEADER + ID_BYTES * i;
         ItuTypeTable[c][i] = id[0];
         char *line = io_test.lines[i];
         int len = m.sort_valid == 1 ? snprintf(line, IO_TEST_LINE_MAX + 1, "%02d(%02d)->", i, m.sort_no[c][i])
@@ -101,10 +96,11 @@ int io_test_read_states(UiWindow dlg, int c)
         ui_beep(UI_BEEP_WARNING);
         return 0;
     }
-    if (read_channel(dlg, '~', c, n, STATE_BYTES) != 0) return -1;
+    ModuleReply reply;
+    if (read_channel(dlg, CMD_4501_READ_STATES, c, n, &reply) != 0) return -1;
     for (int i = 0; i < n; ++i) {
-        io_test.di[i] = RxBuffer[link_state.echo_len + DATA_HEADER + STATE_BYTES * i];
-        io_test.do_[i] = RxBuffer[link_state.echo_len + DATA_HEADER + STATE_BYTES * i + 1];
+        io_test.di[i] = reply.bytes[DATA_HEADER + STATE_BYTES * i];
+        io_test.do_[i] = reply.bytes[DATA_HEADER + STATE_BYTES * i + 1];
         char line[IO_TEST_LINE_MAX + 24];
         snprintf(line, sizeof line, "%s--%d/%d", io_test.lines[i], static_cast<int8_t>(io_test.di[i]),
                  static_cast<int8_t>(io_test.do_[i]));
@@ -117,7 +113,7 @@ int io_test_read_states(UiWindow dlg, int c)
 
 void io_test_on_init(UiWindow dlg)
 {
-    if (current_module().model != 4501) return;
+    if (!is_4501(current_module().model)) return;
     check_channel(dlg, 0);
     ui_check(dlg, IDC_IOT_OFF, 1);
     ui_check(dlg, IDC_IOT_ON, 0);
@@ -142,29 +138,26 @@ void io_test_on_command(UiWindow dlg, int id, int notify)
 void io_test_on_set(UiWindow dlg)
 {
     const Module &m = current_module();
-    if (m.model != 4501) return;
+    if (!is_4501(m.model)) return;
     ui_wait_cursor(1);
-    link_state.echo_len = link_state.echo_on == 1 ? SWITCH_FRAME : 0;
     const int c = channel_kind.current_channel;
     char part[8];
     // The index goes out as two hex digits; a line index never exceeds 63.
     snprintf(part, sizeof part, "%c%02X%c", channel_digit(c), static_cast<uint8_t>(io_test.selected),
              ui_is_checked(dlg, IDC_IOT_ON) ? '0' : '1');
-    uint8_t frame[REQUEST_MAX];
-    const int len = build_request('@', m.address, part, 4, frame, sizeof frame);
     port_discard();
-    const int got = bus_exchange(link_state.echo_len + SWITCH_REPLY, len, frame);
+    ModuleReply reply;
+    const int r = module_request(CMD_4501_SWITCH, m.address, part, 4, 0, REQ_CHECK_LEAD, &reply);
     int ok = 0;
-    if (got <= 0) {
+    if (reply.got <= 0) {
         warn(dlg, NoAnswer);
         port_discard();
-    } else if (reply_byte(RxBuffer, got, link_state.echo_len, 0) != LEAD_ACK) {
+    } else if (r != REQ_OK) {
         warn(dlg, BadAnswer);
         port_discard();
     } else {
         ok = 1;
     }
-    link_state.echo_len = link_state.echo_on == 1 ? STANDARD_FRAME : 0;
     if (ok) {
         sleep_ms(SETTLE_MS);
         io_test_read_states(dlg, c);

@@ -5,13 +5,13 @@
 
 #include "app/state.h"
 #include "display/data_display.h"
-#include "link/exchange.h"
+#include "link/request.h"
 #include "link/serial_port.h"
 #include "protocol/protocol.h"
 #include "resources/resource_ids.h"
 
 namespace {
-enum { BITS = 8, OUTPUT_FRAME = 9, ACK_REPLY = 4, STANDARD_FRAME = 5, TYPE_FOUR_OUTPUTS = 6 };
+enum { BITS = 8, TYPE_FOUR_OUTPUTS = 6 };
 const char *const Caption = "系统提示";
 
 // The clicked ITU's position on its channel (a byte, so always inside the channel's rows).
@@ -19,8 +19,6 @@ int clicked(void) { return data_display.clicked_index % UNITS_PER_CHANNEL; }
 
 // Outputs the clicked ITU has: four for the 4-in/4-out kind, else eight.
 int output_count(void) { return data_display.clicked_type == TYPE_FOUR_OUTPUTS ? 4 : BITS; }
-
-void standard_echo(void) { link_state.echo_len = link_state.echo_on == 1 ? STANDARD_FRAME : 0; }
 
 void on_command(UiWindow dlg, int id, int notify)
 {
@@ -60,13 +58,9 @@ int itu_output_send(UiWindow dlg, uint8_t v)
     if (address > 99) return -1;
     char part[8];
     snprintf(part, sizeof part, "%c%02d%02X", channel_digit(c), address, v);
-    uint8_t frame[REQUEST_MAX];
-    const int len = build_request('/', m.address, part, 5, frame, sizeof frame);
-    link_state.echo_len = link_state.echo_on == 1 ? OUTPUT_FRAME : 0;
     port_discard();
-    const int got = bus_exchange(link_state.echo_len + ACK_REPLY, len, frame);
-    const int ok = got > 0 && reply_byte(RxBuffer, got, link_state.echo_len, 0) == LEAD_ACK;
-    standard_echo();
+    ModuleReply reply;
+    const int ok = module_request(CMD_ITU_OUTPUT, m.address, part, 5, 0, REQ_CHECK_LEAD, &reply) == REQ_OK;
     if (!ok) port_discard();
     return ok ? 0 : -1;
 }

@@ -7,7 +7,7 @@
 
 #include "app/state.h"
 #include "display/data_display.h"
-#include "link/exchange.h"
+#include "link/request.h"
 #include "link/serial_port.h"
 #include "platform/clock.h"
 #include "protocol/protocol.h"
@@ -17,7 +17,7 @@ ItuSet itu_set;
 
 namespace {
 enum {
-    SETTINGS_FRAME = 10, ACK_REPLY = 4, STANDARD_FRAME = 5, TYPE_TEMP_HUM = 1,
+    TYPE_TEMP_HUM = 1, NEW_ADDRESS_CHARS = 2,
     POS_MAX = 30, POS_ZERO = 15, BEFORE_SEND_MS = 100, AFTER_ADDRESS_MS = 1000, AFTER_OFFSET_MS = 200,
 };
 const char *const Caption = "系统提示";
@@ -47,14 +47,11 @@ int send_setting(int address, char function, const char value[2])
     const Module &m = current_module();
     char part[8];
     snprintf(part, sizeof part, "%c%02d%c%c%c", channel_digit(channel()), address, function, value[0], value[1]);
-    uint8_t frame[REQUEST_MAX];
-    const int len = build_request('@', m.address, part, 6, frame, sizeof frame);
     port_discard();
     sleep_ms(BEFORE_SEND_MS);
-    link_state.echo_len = link_state.echo_on == 1 ? SETTINGS_FRAME : 0;
-    const int got = bus_exchange(link_state.echo_len + ACK_REPLY, len, frame);
-    const int ok = got > 0 && reply_byte(RxBuffer, got, link_state.echo_len, 0) == LEAD_ACK;
-    link_state.echo_len = link_state.echo_on == 1 ? STANDARD_FRAME : 0;
+    ModuleReply reply;
+    const CommandId id = function == '1' ? CMD_ITU_ADDRESS : CMD_ITU_OFFSET;
+    const int ok = module_request(id, m.address, part, 6, 0, REQ_CHECK_LEAD, &reply) == REQ_OK;
     if (!ok) port_discard();
     return ok ? 0 : -1;
 }
@@ -119,6 +116,7 @@ void itu_setup_on_init(UiWindow dlg)
     char text[16];
     snprintf(text, sizeof text, "%0d", c);
     ui_set_text(dlg, IDC_ITUS_CHANNEL, text);
+    ui_limit_text(dlg, IDC_ITUS_NEW, NEW_ADDRESS_CHARS);
     snprintf(text, sizeof text, "%02d", m.sort_no[c][i]);
     ui_set_text(dlg, IDC_ITUS_OLD, text);
     const int offset = clicked_type() == TYPE_TEMP_HUM;

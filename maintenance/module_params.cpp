@@ -6,11 +6,12 @@
 
 #include "app/main_window.h"
 #include "app/title_menu.h"
-#include "link/exchange.h"
+#include "link/request.h"
 #include "link/serial_port.h"
 #include "maintenance/converter_baud.h"
 #include "maintenance/port_mode.h"
 #include "protocol/protocol.h"
+#include "protocol/model_caps.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -66,27 +67,28 @@ void show_fault_status(UiWindow dlg, const Module &m)
 // Channel lamps and counts by the module's kind; several kinds may apply, in this order.
 void show_channels(UiWindow dlg, const Module &m)
 {
+    const ModelCaps *caps = model_caps(m.model);
     if (m.type_code >= 0x80 && m.type_code <= 0x83) {
-        const int second = m.model == 4101 && m.firmware[1] > '1';
+        const int second = caps->second_counts && m.firmware[1] > '1';
         lamps_by_mask(dlg, second ? m.chan_state2 : m.chan_state);
         show_counts(dlg, second ? m.itu_count2 : m.itu_count, m.itu_total);
     }
-    if (m.model == 4500) {
+    if (is_4500(m.model)) {
         for (int n = 0; n < CHANNEL_COUNT; ++n) ui_show(dlg, IDC_MP_LAMP0 + n, 0);
         set_textf(dlg, IDC_MP_COUNT0, "%02X", m.itu_count[0]);
         set_textf(dlg, IDC_MP_COUNT0 + 1, "%02X", m.itu_count[1]);
     }
-    if (m.model == 4560 || m.model == 4561 || (m.model >= 4564 && m.model <= 4598)) {
+    if (caps->th_range && !is_456x(m.model)) {
         lamps_by_mask(dlg, m.chan_state);
         show_counts(dlg, m.itu_count, m.itu_total);
     }
-    if (m.model == 4562 || m.model == 4563) {
+    if (is_456x(m.model)) {
         lamps_by_mask(dlg, m.chan_mask_a);
         for (int n = 0; n < CHANNEL_COUNT; ++n)
             if (m.chan_mask_b & BitMask[n]) ui_show(dlg, IDC_MP_KIND0 + n, 1);
         show_counts(dlg, m.itu_count, m.itu_total);
     }
-    if (m.model == 4501) {
+    if (is_4501(m.model)) {
         ui_set_text(dlg, IDC_MP_ROW2_LABEL, "  DIO数量:");
         lamps_by_mask(dlg, m.chan_state);
         show_counts(dlg, m.itu_count, m.itu_total);
@@ -108,8 +110,6 @@ int address_is_valid(const char *text)
     }
     return 1;
 }
-
-void restore_echo_len(void) { link_state.echo_len = link_state.echo_on == 1 ? 5 : 0; }
 
 void on_command(UiWindow dlg, int id, int notify)
 {
@@ -150,7 +150,7 @@ uint8_t reverse_bits(uint8_t v)
     return r;
 }
 
-int model_has_alarms(int model) { return model >= 4101 && model <= 4103; }
+int model_has_alarms(int model) { return model_caps(model)->alarms; }
 
 int build_module_config_write(const Module *m, const char typed[2], int baud_index, uint8_t *out, int cap)
 {
@@ -190,7 +190,7 @@ void module_params_on_init(UiWindow dlg)
         ui_show(dlg, IDC_MP_MORE, m.mode != MODE_NORMAL);
     }
 
-    const int row2 = m.model == 4501;
+    const int row2 = is_4501(m.model);
     ui_show(dlg, IDC_MP_ROW2_LABEL, row2);
     for (int id = IDC_MP_COUNT2_0; id <= IDC_MP_TOTAL2; ++id) ui_show(dlg, id, row2);
 
@@ -223,18 +223,16 @@ int module_params_apply(UiWindow dlg)
     uint8_t frame[REQUEST_MAX];
     const int len = build_module_config_write(&m, typed, sel, frame, sizeof frame);
     port_discard();
-    link_state.echo_len = link_state.echo_on == 1 ? CONFIG_WRITE_LEN : 0;
-    // The echo of the 12-byte request comes before the reply: the read must cover both.
-    const int got = bus_exchange(link_state.echo_len + ACK_REPLY_LEN, len, frame);
-    if (got < 0) {
+    // The module answers at its new address: only the lead is tested.
+    ModuleReply reply;
+    const int r = module_request(CMD_WRITE_CONFIG, m.address, reinterpret_cast<const char *>(frame) + 3, len - 4, 0,
+                                 REQ_CHECK_LEAD, &reply);
+    if (r == REQ_NO_REPLY) {
         notice(dlg, "模块忙，请重试一次!");
-        restore_echo_len();
         port_discard();
         return PARAMS_NO_ANSWER;
     }
-    const int ok = RxBuffer[link_state.echo_len] == LEAD_ACK;
-    restore_echo_len();
-    if (!ok) {
+    if (r != REQ_OK) {
         notice(dlg, "通讯接收数据错误!");
         return PARAMS_BAD_REPLY;
     }
@@ -307,7 +305,7 @@ void alarm_settings_on_init(UiWindow dlg)
     set_textf(dlg, IDC_AL_TEMP_LOW, "%+03d", a.temp_low);
     set_textf(dlg, IDC_AL_TEMP_HYST, " %2d", a.temp_hysteresis);
     for (int k = 0; k < 4; ++k) set_textf(dlg, IDC_AL_TEMP_ENABLE0 + k, " %02X", reverse_bits(a.temp_enable[k]));
-    if (current_module().model == 4103) {
+    if (model_caps(current_module().model)->itu_modules) {
         set_textf(dlg, IDC_AL_HUM_HIGH, " %2d", a.humidity_high);
         set_textf(dlg, IDC_AL_HUM_LOW, " %2d", a.humidity_low);
         set_textf(dlg, IDC_AL_HUM_HYST, " %2d", a.humidity_hysteresis);

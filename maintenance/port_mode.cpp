@@ -5,7 +5,7 @@
 #include <stdio.h>
 
 #include "app/state.h"
-#include "link/exchange.h"
+#include "link/request.h"
 #include "link/serial_port.h"
 #include "protocol/protocol.h"
 #include "resources/resource_ids.h"
@@ -14,7 +14,7 @@ ModeSwitch mode_switch;
 
 namespace {
 const char *const CaptionNotice = "系统提示";
-enum { MODE_SEARCH = 0, MODE_STORAGE = 1, ACK_REPLY_LEN = 4, COUNTDOWN_MIN_S = 8 };
+enum { MODE_SEARCH = 0, MODE_STORAGE = 1, COUNTDOWN_MIN_S = 8 };
 
 void show_seconds(UiWindow dlg)
 {
@@ -86,11 +86,11 @@ void port_mode_on_search(UiWindow dlg)
 
 int send_mode_switch(char command)
 {
-    uint8_t frame[REQUEST_MAX];
-    const int len = build_request('$', current_module().address, &command, 1, frame, sizeof frame);
     port_discard();
-    if (bus_exchange(link_state.echo_len + ACK_REPLY_LEN, len, frame) < 0) return 1;
-    return RxBuffer[link_state.echo_len] == LEAD_ACK ? 0 : 2;
+    ModuleReply reply;
+    const int r = module_request(command == 'W' ? CMD_STORAGE_MODE : CMD_SEARCH_MODE, current_module().address,
+                                 &command, 1, 0, REQ_CHECK_LEAD, &reply);
+    return r == REQ_NO_REPLY ? 1 : r == REQ_OK ? 0 : 2;
 }
 
 int mode_countdown_seconds(int itu_total, int to_search)

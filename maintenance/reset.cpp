@@ -4,7 +4,8 @@
 #include <math.h>
 #include <stdio.h>
 
-#include "link/exchange.h"
+#include "link/request.h"
+#include "protocol/model_caps.h"
 #include "link/serial_port.h"
 #include "protocol/protocol.h"
 #include "resources/resource_ids.h"
@@ -12,7 +13,7 @@
 ResetCountdown reset_countdown;
 
 namespace {
-enum { RESET_REPLY_LEN = 4, COUNTDOWN_TICK_MS = 1000 };
+enum { COUNTDOWN_TICK_MS = 1000 };
 
 void show_seconds(UiWindow dlg)
 {
@@ -35,14 +36,8 @@ int reset_module(void)
 {
     const Module &m = current_module();
     port_discard();
-    const char command = '9';
-    uint8_t frame[REQUEST_MAX];
-    const int len = build_request('&', m.address, &command, 1, frame, sizeof frame);
-    // An echoing converter returns the request first; the reply follows it.
-    const int got = bus_exchange(link_state.echo_len + RESET_REPLY_LEN, len, frame);
-    char digits[2];
-    format_address(m.address, digits);
-    const int ok = got > 0 && check_reply(RxBuffer, got, link_state.echo_len, LEAD_DATA, digits, RESET_REPLY_LEN) == REPLY_OK;
+    ModuleReply reply;
+    const int ok = module_request(CMD_SOFT_RESET, m.address, "9", 1, 0, REQ_CHECK_ALL, &reply) == REQ_OK;
     port_discard();
     return ok ? 0 : -1;
 }
@@ -50,11 +45,11 @@ int reset_module(void)
 int reset_wait_seconds(int type_code, int model, int itu_total)
 {
     if (type_code == 0x80 || type_code == 0x83 || type_code == 0x86) {
-        if (model == 4500) return 6;
+        if (is_4500(model)) return 6;
         // Each ITU takes about 30 / 512 s to be counted again; the product is kept in single
         // precision, so that the rounding matches the module's own figure.
         const float counting = static_cast<float>(itu_total * 30) * 0.001953125f;
-        const int base = (model == 4562 || model == 4563) ? 9 : 6;
+        const int base = is_456x(model) ? 9 : 6;
         return static_cast<int>(ceilf(counting)) + base;
     }
     if (type_code == 0x82) return 8;

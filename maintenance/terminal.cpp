@@ -5,7 +5,8 @@
 #include <string.h>
 
 #include "app/state.h"
-#include "link/exchange.h"
+#include "link/request.h"
+#include "protocol/model_caps.h"
 #include "link/serial_port.h"
 #include "platform/clock.h"
 #include "protocol/protocol.h"
@@ -14,7 +15,7 @@
 Terminal terminal;
 
 namespace {
-enum { STANDARD_FRAME = 5, AFTER_SEND_MS = 50 };
+enum { AFTER_SEND_MS = 50 };
 
 int model_of_address(uint8_t address)
 {
@@ -89,10 +90,9 @@ void terminal_on_send(UiWindow dlg)
 
     port_discard();
     ui_wait_cursor(1);
-    // The echo is as long as the frame sent.
-    link_state.echo_len = link_state.echo_on == 1 ? frame_len : 0;
-    const int got = bus_exchange(terminal_reply_length(terminal.command), frame_len,
-                                 reinterpret_cast<const uint8_t *>(terminal.command));
+    ModuleReply reply;
+    const int got = frame_request(reinterpret_cast<const uint8_t *>(terminal.command), frame_len,
+                                  terminal_reply_length(terminal.command), &reply);
     if (got <= 0) {
         ui_beep(UI_BEEP_WARNING);
         ui_set_text(dlg, IDC_TERM_ANSWER, "No response!");
@@ -100,12 +100,11 @@ void terminal_on_send(UiWindow dlg)
     } else {
         const Module &cur = module_table.module[module_table.current >= 0 && module_table.current < MODULE_MAX
                                                     ? module_table.current : 0];
-        terminal_answer(RxBuffer, link_state.echo_len, terminal.command, cur.model == 4500, terminal.response,
+        terminal_answer(reply.bytes, 0, terminal.command, is_4500(cur.model), terminal.response,
                         sizeof terminal.response);
         ui_beep(UI_BEEP_DEFAULT);
         show_answer(dlg, terminal.response);
     }
-    link_state.echo_len = link_state.echo_on == 1 ? STANDARD_FRAME : 0;
     ui_wait_cursor(0);
     sleep_ms(AFTER_SEND_MS);
     port_discard();

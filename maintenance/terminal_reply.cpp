@@ -5,6 +5,7 @@
 #include <stdio.h>
 
 #include "app/state.h"
+#include "protocol/model_caps.h"
 #include "protocol/protocol.h"
 
 namespace {
@@ -49,8 +50,8 @@ int terminal_frame_length(char lead, int model)
 {
     switch (lead) {
     case '%': return 12;
-    case '/': return (model == 4560 || model == 4562 || model == 4563) ? 9 : STANDARD_FRAME;
-    case '@': return (model == 4562 || model == 4563) ? 10 : 8;
+    case '/': return (model_caps(model)->th_itus || is_456x(model)) ? 9 : STANDARD_FRAME;
+    case '@': return is_456x(model) ? 10 : 8;
     case 'S': return 6;
     default: return STANDARD_FRAME;
     }

@@ -9,6 +9,7 @@
 #include "netsetup/ip_setting.h"
 #include "netsetup/net_messages.h"
 #include "platform/clock.h"
+#include "protocol/protocol.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -31,7 +32,7 @@ void take_converter(int sel)
     net_state.ip = ip_host_to_net(c.ip[sel]);
     ip_to_text(net_state.ip, net_state.ip_text);
     link_settings.net_port = c.port[sel];
-    link_settings.net_baud_index = static_cast<uint8_t>(c.baud_code[sel] < 5 ? 4 - c.baud_code[sel] : 5);
+    link_settings.net_baud_index = static_cast<uint8_t>(c.baud_code[sel] < 5 ? converter_speed_code(c.baud_code[sel]) : 5);
 }
 
 int in_own_subnet(int sel)
@@ -95,7 +96,7 @@ void converter_list_line(int i, char *out, int cap)
     snprintf(part, sizeof part, "%s<%s>%s", ip, host, c.ip_unset[i] == 1 ? " D" : "   ");
     append(out, cap, &len, part);
     if (c.baud_code[i] < 5)
-        snprintf(part, sizeof part, "-%5d-%5d <", c.port[i], BaudTable[4 - c.baud_code[i]]);
+        snprintf(part, sizeof part, "-%5d-%5d <", c.port[i], BaudTable[converter_speed_code(c.baud_code[i])]);
     else
         snprintf(part, sizeof part, "-%5d- OUT <", c.port[i]);
     append(out, cap, &len, part);

@@ -6,6 +6,7 @@
 #include "app/state.h"
 #include "link/serial_port.h"
 #include "platform/net.h"
+#include "protocol/protocol.h"
 
 LocalIf local_if;
 ConverterList converter_list;
@@ -257,7 +258,7 @@ int converter_set_baud(int baud_index)
     ConverterList &c = converter_list;
     if (!have_selection() || baud_index < 0 || baud_index >= BAUD_COUNT) return fail(-3);
     uint8_t *record = c.config[c.selected];
-    record[17] = static_cast<uint8_t>(4 - baud_index);
+    record[17] = static_cast<uint8_t>(converter_speed_code(baud_index));
     uint8_t d[124];
     build_config_write(record, d);
     if (send_to(d, sizeof d, to_net(c.ip[c.selected])) != 0) return fail(-3);

@@ -4,11 +4,19 @@
 #ifndef VOK_PLATFORM_CONSOLE_H
 #define VOK_PLATFORM_CONSOLE_H
 
+#include <stddef.h>
+
 enum { CONSOLE_STDOUT = 1, CONSOLE_STDERR = 2 };
 
-// Makes the console show the UTF-8 the program writes (the readings carry "℃"). Windows:
-// the console's output code page; elsewhere nothing to do.
+// Makes a console show the UTF-8 the program writes to stdout and stderr (the readings carry
+// "℃"), whatever the console's code page, and gives files and pipes the bytes as written
+// (on Windows too: no CR added before LF, so a CSV or a log is the same on every system).
+// Windows: a console stream is relayed as UTF-16 text until the program exits; elsewhere
+// nothing to do. Call it before the first output; safe to call twice.
 void console_utf8(void);
+// The first n or fewer bytes of p that end on a whole UTF-8 character (a character cut
+// short at the end stays out; bytes that start nothing valid count as whole).
+size_t utf8_whole(const char *p, size_t n);
 // 1 when the stream (CONSOLE_STDOUT or CONSOLE_STDERR) is a terminal, else 0.
 int console_is_terminal(int stream);
 // From now on Ctrl-C (SIGINT, SIGTERM; the console's break events on Windows) only sets the

@@ -55,6 +55,7 @@ int ui_current_directory(char *buf, int cap);
 // ---- Controls of a dialog (or child controls of a window), by id ----
 void ui_set_text(UiWindow dlg, int id, const char *utf8);
 int ui_get_text(UiWindow dlg, int id, char *buf, int cap);  // returns the length copied
+void ui_limit_text(UiWindow dlg, int id, int max_chars);    // an edit takes at most this many
 void ui_set_uint(UiWindow dlg, int id, unsigned value);     // decimal text
 // Reads the control's text as an unsigned decimal number; *ok = 0 when it is none.
 unsigned ui_get_uint(UiWindow dlg, int id, int *ok);

@@ -1,7 +1,6 @@
 // The command catalogue: every request the modules understand, with its reply layout.
-// The simulator builds its replies from this table. vokmon and the library keep their own
-// request lengths and read counts next to each call; a test checks that every read they make
-// covers the reply length the table gives (tests/faults/catalogue_lengths_test.cpp).
+// The simulator builds its replies from this table, vokmon's request path takes the lengths it
+// waits for from it, and the library checks its replies against it.
 #ifndef VOK_CATALOGUE_H
 #define VOK_CATALOGUE_H
 
@@ -52,6 +51,8 @@ typedef struct CommandRow {
     ReplyKind kind;
     int reply_len;        // ACK: full reply length with CR. DATA: header length (5) or fixed length
     int record_size;      // DATA: bytes per ITU record (0 when the reply length is fixed)
+    int wait_tail;        // bytes waited for beyond reply_len (the closing CR of a data reply
+                          // where its requester waits for it)
 } CommandRow;
 
 // The table row of a command (never null for a valid id).
@@ -60,5 +61,9 @@ const CommandRow *command_row(CommandId id);
 // Reply length a caller expects (without the echo): ACK -> reply_len;
 // DATA with records -> 5 + records * record_size.
 int command_reply_length(CommandId id, int records);
+
+// Reply bytes a requester waits for (without the echo): the reply length plus wait_tail;
+// -1 for an unknown id or a record count no buffer holds.
+int command_wait_length(CommandId id, int records);
 
 #endif

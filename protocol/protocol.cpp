@@ -152,6 +152,11 @@ int reply_copy(const uint8_t *rx, int received, int echo_len, int pos, int count
     return count;
 }
 
+int converter_speed_code(int baud_index)
+{
+    return 4 - baud_index;
+}
+
 int model_from_name(const uint8_t name[7])
 {
     int model = 0;

@@ -55,6 +55,10 @@ int driver_baud_code_to_index(int code);   // -1 when outside 0..5
 int program_baud_index_to_code(int index);
 int program_baud_code_to_index(int code);  // -1 when outside 0..4
 
+// Speed code of the network converter's record: 0 = 38400 ... 4 = 2400, the program's
+// speed table counted downwards. The same sum maps a code back to its index.
+int converter_speed_code(int baud_index);
+
 // Channel digit: '0' + channel for 0..7, '8' for all channels; 0 for anything else.
 char channel_digit(int channel);
 

@@ -17,6 +17,8 @@ PACKAGES=(
   libxrender1 libxrandr2 libxcursor1 libxi6 libxinerama1 libxcomposite1 libxfixes3 libxxf86vm1
   # test scripts: pty and TCP peers, python test drivers, pgrep, flock/setsid
   socat python3 procps util-linux iproute2
+  # resource checks of the Windows binaries: version resource and manifest (PE reader)
+  python3-pefile
   # make package: Debian package tools (dpkg-shlibdeps, file) and its check (lintian)
   dpkg-dev file lintian
 )

@@ -4,9 +4,15 @@
 
 #include "sim/voksim.h"
 #include "vok_version.h"
+#ifdef _WIN32
+#include "platform/console.h"
+#endif
 
 int main(int argc, char **argv)
 {
+#ifdef _WIN32
+    console_utf8();  // bus files may name modules in Chinese; "list" prints them
+#endif
     for (int i = 1; i < argc; i++) {
         if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("voksim %s\n", VOK_VERSION);

@@ -87,7 +87,18 @@ void click(UiWindow dlg, int id)
 void type_text(UiWindow dlg, int id, const std::string &text)
 {
     auto &d = window(dlg);
-    d.ctl(id).text = text;
+    // Like an edit control, one with a limit takes no more characters from the keyboard.
+    std::string kept = text;
+    const int limit = d.ctl(id).limit;
+    if (limit > 0) {
+        size_t at = 0;
+        for (int n = 0; at < kept.size() && n < limit; ++n) {
+            ++at;
+            while (at < kept.size() && (static_cast<unsigned char>(kept[at]) & 0xC0) == 0x80) ++at;
+        }
+        kept.resize(at);
+    }
+    d.ctl(id).text = kept;
     d.calls.push_back("type:" + num(id) + "=" + text);
     if (!d.ended && d.handlers && d.handlers->on_command)
         d.handlers->on_command(dlg, id, UI_EDIT_CHANGE);
@@ -246,6 +257,13 @@ int ui_current_directory(char *buf, int cap)
     int n = 0;
     headless::copy_out(dir, buf, cap, &n);
     return n;
+}
+
+void ui_limit_text(UiWindow dlg, int id, int max_chars)
+{
+    auto &d = window(dlg);
+    d.ctl(id).limit = max_chars;
+    d.calls.push_back("limit:" + std::to_string(id) + "=" + std::to_string(max_chars));
 }
 
 void ui_set_text(UiWindow dlg, int id, const char *utf8)

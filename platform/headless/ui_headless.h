@@ -27,6 +27,7 @@ struct Control {
     std::set<int> multi;             // multiple selection
     int top = 0;
     UiRect rect{0, 0, 0, 0};         // buttons made at run time: their place
+    int limit = 0;                   // characters an edit takes from the keyboard (0: no limit)
 };
 
 struct TextRecord {

@@ -145,6 +145,11 @@ int ui_current_directory(char *buf, int cap)
     return copy_out(narrow_text(dir, static_cast<int>(n)), buf, cap);
 }
 
+void ui_limit_text(UiWindow dlg, int id, int max_chars)
+{
+    SendDlgItemMessageW(hw(dlg), id, EM_LIMITTEXT, static_cast<WPARAM>(max_chars), 0);
+}
+
 void ui_set_text(UiWindow dlg, int id, const char *utf8) { SetDlgItemTextW(hw(dlg), id, ui_widen(utf8).c_str()); }
 
 int ui_get_text(UiWindow dlg, int id, char *buf, int cap)

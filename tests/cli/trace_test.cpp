@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "link/trace.h"
+#include "platform/trace.h"
 
 namespace {
 

@@ -248,6 +248,39 @@ TEST_F(SensorChannel, FailedOrCutShortReadoutWhileRefreshingShowsOneMessageAndLe
     }
 }
 
+// A reply whose lead is wrong is a module that does not know the command: its line, and the
+// refresh goes on whatever the reply's length. Model 4103's lead is not tested at all.
+TEST_F(SensorChannel, WrongLeadGetsItsLineAndTheRefreshGoesOn)
+{
+    const char *const WrongReply = "应答错误或不支持此命令!";
+    struct Case {
+        int model;
+        int short_by;
+        int wrong_lines;
+    } cases[] = {{4301, 0, 3}, {4301, 3, 3}, {4301, 9, 3}, {4103, 0, 0}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.model << " short by " << c.short_by);
+        SetUp();
+        add_module(0x01, c.model, 0x80).channels[0].units = {sensor(1, 20.0, 0), sensor(2, 21.0, 1)};
+        open_serial(0, 2);
+        find_modules();
+        open([&](UiWindow d) {
+            headless::click(d, IDC_DD_START);
+            bus.modules[0].faults.wrong_lead = true;
+            bus.modules[0].faults.short_by = c.short_by;
+            EXPECT_EQ(headless::run_timers(d, 3), 3);
+            pump(d);
+            const auto got = lines(d, IDC_DD_READINGS);
+            EXPECT_EQ(std::count(got.begin(), got.end(), WrongReply), c.wrong_lines);
+            EXPECT_TRUE(headless::boxes().empty());
+            EXPECT_EQ(data_display.refreshing, 1);
+            EXPECT_FALSE(win(d).timers.empty());
+            headless::click(d, IDC_DD_STOP);
+        });
+        TearDown();
+    }
+}
+
 TEST_F(SensorChannel, PeriodIsKeptBetweenOpeningsAndHalfASecondOnlyForFastModels)
 {
     add_module(0x01, 4301, 0x80).channels[0].units = {sensor(1, 20.0, 0)};

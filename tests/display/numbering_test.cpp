@@ -472,13 +472,27 @@ protected:
     }
 };
 
+// Rising, the refresh stops once the number past the end was given: four units get 0-3.
+// Falling, it stops on reaching the end number: three units get 0-2 and the fourth, crossing
+// last, keeps its number.
 TEST_F(AutoSortScenario, UnitsAreNumberedInTheOrderTheyWarmOrCool)
 {
     struct Case {
         int rising;
         double from, to;
+        int min_ticks, max_ticks;
+        std::vector<int> numbers;  // per unit 0-3; -1: not numbered
+        std::vector<int> marked;
+        const char *field;
     };
-    for (const Case &c : {Case{1, 20.0, 40.0}, Case{0, 40.0, 20.0}}) {
+    const Case cases[] = {
+        // Unit 1 crosses last, at about 16.6 s; the refresh ends with that readout.
+        {1, 20.0, 40.0, 7, 13, {1, 3, 0, 2}, {0, 1, 2, 3}, "03"},
+        // Unit 3 crosses third, at about 12.6 s.
+        {0, 40.0, 20.0, 5, 10, {1, -1, 0, 2}, {0, 2, 3}, "02"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.rising ? "rising" : "falling");
         SetUp();
         sim::Module &m = sensors(5, c.from);
         // Unit 4 sits at exactly the critical temperature: it never triggers.
@@ -488,25 +502,31 @@ TEST_F(AutoSortScenario, UnitsAreNumberedInTheOrderTheyWarmOrCool)
         sort_params(c.rising, 0, 3);
         open([&](UiWindow d) {
             const int ticks = run(d);
-            // Unit 1 crosses last, at about 16.6 s; the refresh ends with that readout.
-            EXPECT_GT(ticks, 6) << c.rising;
-            EXPECT_LT(ticks, 14) << c.rising;
+            EXPECT_GE(ticks, c.min_ticks);
+            EXPECT_LE(ticks, c.max_ticks);
             EXPECT_EQ(data_display.refreshing, 0);
             EXPECT_TRUE(win(d).timers.empty());
             EXPECT_TRUE(win(d).ctl(IDC_DD_START).enabled);
-            const int expect[5] = {1, 3, 0, 2};
+            int given = 0;
             for (int i = 0; i < 4; ++i) {
-                EXPECT_EQ(numbering.new_number[i], expect[i]) << c.rising << " unit " << i;
-                EXPECT_EQ(id_line(d, i), std::string(numbering.line_store[i]) + "--0" + std::to_string(expect[i]));
+                const int want = c.numbers[static_cast<size_t>(i)];
+                EXPECT_EQ(numbering.changed[i], want >= 0 ? 1 : 0) << "unit " << i;
+                if (want < 0) {
+                    EXPECT_EQ(id_line(d, i), numbering.line_store[i]);
+                    continue;
+                }
+                ++given;
+                EXPECT_EQ(numbering.new_number[i], want) << "unit " << i;
+                EXPECT_EQ(id_line(d, i), std::string(numbering.line_store[i]) + "--0" + std::to_string(want));
             }
             EXPECT_EQ(numbering.changed[4], 0);
             EXPECT_EQ(id_line(d, 4), numbering.line_store[4]);
-            EXPECT_EQ(marked(d), (std::vector<int>{0, 1, 2, 3}));
+            EXPECT_EQ(marked(d), c.marked);
             // The last unit marked is the selected one; the field shows the last number.
             EXPECT_EQ(data_display.selected, 3);
             EXPECT_EQ(win(d).ctl(IDC_DD_ID_LIST).sel, 3);
-            EXPECT_EQ(win(d).ctl(IDC_DD_NEW_NUMBER).text, "03");
-            EXPECT_EQ(data_display.next_number, 4);
+            EXPECT_EQ(win(d).ctl(IDC_DD_NEW_NUMBER).text, c.field);
+            EXPECT_EQ(data_display.next_number, given);
         });
     }
 }

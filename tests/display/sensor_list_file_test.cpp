@@ -162,6 +162,7 @@ TEST_F(SensorListFile, ChannelWithoutAnAnswerIsMarkedUnreadAndTheRestIsWritten)
     put_units(s, 1, {sensor("28 11 22 33 44 55 66 77", 5)});
     module_table.module[0].sort_valid = 1;
     open_serial(0, 2);
+    ModuleReply reply;
 
     struct Fault {
         const char *what;
@@ -180,7 +181,7 @@ TEST_F(SensorListFile, ChannelWithoutAnAnswerIsMarkedUnreadAndTheRestIsWritten)
         sim::Module &bad = *bus.find(0x1A);
         bad.faults = sim::Faults{};
         f.set(bad);
-        EXPECT_EQ(read_channel_ids(0, window), f.result);
+        EXPECT_EQ(read_channel_ids(0, window, &reply), f.result);
         ASSERT_EQ(box_texts(), (std::vector<std::string>{"系统提示: 模块未应答，请重试一次!"}));
         EXPECT_EQ(headless::boxes()[0].flags, UI_MB_OK | UI_ICON_WARNING);
     }
@@ -203,7 +204,7 @@ TEST_F(SensorListFile, ChannelWithoutAnAnswerIsMarkedUnreadAndTheRestIsWritten)
               "\r\n Model addr:26H, ch:1, num:1");
     EXPECT_NE(text.find("00(05)->28 11 22 33 44 55 66 77 \r\n"), std::string::npos);
     EXPECT_EQ(box_texts().size(), 1u);
-    EXPECT_EQ(read_channel_ids(2, window), CHANNEL_IDS_NONE);
+    EXPECT_EQ(read_channel_ids(2, window, &reply), CHANNEL_IDS_NONE);
 }
 
 TEST_F(SensorListFile, FileErrorsAreShownAndLeaveWhatWasWritten)

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/state.h"
+#include "app/title_menu.h"
 #include "display/search_scan.h"
 #include "driver/driver_state.h"
 #include "driver/vok3900d.h"
@@ -82,6 +83,7 @@ TEST(CatalogueLengths, VokmonSearchReadsCoverEveryReply)
         headless::reset();
         state_reset();
         main_window.hwnd = headless::new_window();
+        link_set_change_handler(title_menu_link_changed);
         fake::attach_serial("COM1", &conv);
         link_settings.baud_index = 2;
         ASSERT_EQ(port_open(), 1);

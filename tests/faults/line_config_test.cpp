@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "app/state.h"
+#include "app/title_menu.h"
 #include "driver/driver_state.h"
 #include "driver/vok3900d.h"
 #include "link/serial_port.h"
@@ -80,6 +81,7 @@ TEST(LineConfig, VokmonPortAtEverySpeed)
         headless::reset();
         state_reset();
         main_window.hwnd = headless::new_window();
+        link_set_change_handler(title_menu_link_changed);
         fake::set_initial_line("COM3", dirty_line());
         fake::attach_serial("COM3", &conv);
         link_settings.com_port = 3;

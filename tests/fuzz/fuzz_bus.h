@@ -5,6 +5,7 @@
 
 #include "app/settings.h"
 #include "app/state.h"
+#include "app/title_menu.h"
 #include "link/exchange.h"
 #include "link/serial_port.h"
 #include "platform/fake/fake_platform.h"
@@ -21,6 +22,7 @@ inline void open_scripted_com1(ScriptedLine &line)
     fake::reset();
     state_reset();
     main_window.hwnd = window(0);
+    link_set_change_handler(title_menu_link_changed);
     fake::attach_serial("COM1", &line);
     link_settings.converter_type = 0;
     link_settings.baud_index = 2;

@@ -58,7 +58,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         case 8: (void)send_mode_switch(value & 1 ? '1' : '0'); break;
         case 9: (void)reset_module(); break;
         case 10: (void)module_params_apply(dlg); break;
-        case 11: (void)read_channel_ids(channel, dlg); break;
+        case 11: {
+            ModuleReply reply;
+            (void)read_channel_ids(channel, dlg, &reply);
+            break;
+        }
         case 12: (void)download_numbers(dlg); break;
         default: break;
         }

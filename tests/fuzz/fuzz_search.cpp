@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/state.h"
+#include "app/title_menu.h"
 #include "display/search.h"
 #include "link/exchange.h"
 #include "link/serial_port.h"
@@ -25,6 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     fake::reset();
     state_reset();
     main_window.hwnd = fuzz::window(0);
+    link_set_change_handler(title_menu_link_changed);
     fake::attach_serial("COM1", &line);
     // Serial converter types only (4 is the network converter).
     static const int TYPES[7] = {0, 1, 2, 3, 5, 6, 7};

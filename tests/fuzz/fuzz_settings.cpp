@@ -46,6 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     fake::reset();
     state_reset();
     main_window.hwnd = fuzz::window(0);
+    link_set_change_handler(title_menu_link_changed);
     snprintf(main_window.start_dir, sizeof main_window.start_dir, "%s", dir.c_str());
     const std::string path = dir + "/" SETTINGS_FILE_NAME;
     FILE *f = fopen(path.c_str(), "wb");

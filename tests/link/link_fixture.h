@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/state.h"
+#include "app/title_menu.h"
 #include "link/exchange.h"
 #include "link/net_link.h"
 #include "link/serial_port.h"
@@ -29,6 +30,7 @@ protected:
         state_reset();
         window = headless::new_window();
         main_window.hwnd = window;
+        link_set_change_handler(title_menu_link_changed);
         fake::attach_serial("COM1", &conv);
     }
 

@@ -32,6 +32,37 @@ TEST_F(LinkPort, OpenSetsTheLineTitleAndMenu) {
     EXPECT_EQ(fake::serial_rts("COM1"), 0);
 }
 
+std::vector<int> heard;  // what the recording change handler was told, in order
+void record_change(int opened) { heard.push_back(opened); }
+
+// The link reaches the window only through the handler the program registers: the main
+// window's puts the title first on open and last on close; any other handler gets 1 then 0
+// (a failed open tells nobody) while the window sees nothing; without one nothing is called.
+TEST_F(LinkPort, OpenAndCloseReachOnlyTheRegisteredHandler) {
+    auto &w = headless::window(window);
+    ASSERT_EQ(port_open(), 1);
+    ASSERT_EQ(port_close(), 1);
+    std::string order;  // T title, M a run of menu items, R menu redraw
+    for (const auto &c : w.calls) {
+        const char k = c.rfind("title:", 0) == 0 ? 'T' : c == "menu-redraw" ? 'R' : 'M';
+        if (order.empty() || k != 'M' || order.back() != 'M') order += k;
+    }
+    EXPECT_EQ(order, "TMRMRT");
+
+    for (auto *handler : {record_change, (void (*)(int))nullptr}) {
+        w.calls.clear();
+        heard.clear();
+        link_set_change_handler(handler);
+        ASSERT_EQ(port_open(), 1);
+        EXPECT_EQ(port_close(), 1);
+        link_settings.com_port = 8;  // no such port
+        EXPECT_EQ(port_open(), 0);
+        link_settings.com_port = 1;
+        EXPECT_TRUE(w.calls.empty());
+        EXPECT_EQ(heard, handler ? std::vector<int>({1, 0}) : std::vector<int>());
+    }
+}
+
 TEST_F(LinkPort, OpenFailuresLeaveNothingOpen) {
     // No such port.
     link_settings.com_port = 8;

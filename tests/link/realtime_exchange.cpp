@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
 #include "link/exchange.h"
+#include "link/link_state.h"
 #include "link/net_link.h"
 #include "link/serial_port.h"
 #include "link/timing.h"
@@ -247,7 +247,7 @@ int run_vanish(const Limits &lim) {
 
 int main(int argc, char **argv) {
     clock_init();
-    state_reset();
+    link_state_reset();
     if (argc < 2) {
         fprintf(stderr, "usage: realtime_exchange serial|tcp HOST:PORT|vanish [options]\n");
         return 2;

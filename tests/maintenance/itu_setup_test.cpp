@@ -196,6 +196,7 @@ TEST_F(ItuSetupDialog, ConfirmPathsByWhatWasTyped)
         {"same address on type 1: the offset only", 0, "81", 0, {"@061812F3"}, {AddressDone}},
         {"same address, other kind: nothing", 1, "49", 0, {}, {AddressDone}},
         {"letters make an address past 99", 1, "Z9", 0, {}, {Failed}},
+        {"the field takes two characters", 1, "493", 0, {}, {AddressDone}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -203,6 +204,7 @@ TEST_F(ItuSetupDialog, ConfirmPathsByWhatWasTyped)
         headless::boxes().clear();
         run(c.item, [&](UiWindow d) {
             headless::type_text(d, IDC_ITUS_NEW, c.typed);
+            EXPECT_LE(win(d).ctl(IDC_ITUS_NEW).text.size(), 2u);
             scroll(d, UI_SCROLL_LINE_UP, c.up);
             headless::click(d, IDC_ITUS_OK);
             EXPECT_TRUE(win(d).ended);

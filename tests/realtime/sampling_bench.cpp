@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/title_menu.h"
 #include "display/realtime.h"
 #include "display/search.h"
 #include "link/serial_port.h"
@@ -24,6 +25,7 @@ int main(int argc, char **argv)
     state_reset();
     UiWindow w = headless::new_window();
     main_window.hwnd = w;
+    link_set_change_handler(title_menu_link_changed);
     main_window_features.realtime_paint = draw_curve_frame;
     main_window_features.realtime_tick = realtime_on_tick;
     main_window_features.realtime_command = realtime_on_command;

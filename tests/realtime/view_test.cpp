@@ -338,3 +338,44 @@ TEST_F(CurveView, ButtonsParametersAndExit)
 }
 
 }  // namespace
+
+// Behind a converter that echoes the request, the reply waited for and read is the echo plus
+// the whole reply: the last unit of a channel and the 4500's second reading come out whole.
+TEST_F(CurveView, EchoingConverterGivesEveryReadingOfTheSample)
+{
+    struct Case {
+        int model;
+        std::vector<std::string> boxes;
+    } cases[] = {
+        {4101, {"+21.500℃", "+23.250℃"}},
+        {4500, {"55.0%RH", "62.5%RH"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.model);
+        SetUp();
+        sim::Module &m = add_module(0x01, c.model);
+        m.channels[0].units = {sim::make_sensor(0x28, 1, 21.5), sim::make_sensor(0x28, 2, 23.25)};
+        m.analog = {sim::Reading::constant(55.0), sim::Reading::constant(62.5)};
+        conv->echo = true;
+        open_serial(0, 2);
+        probe_echo();
+        ASSERT_EQ(link_state.echo_len, 5);
+        ASSERT_EQ(probe_address(0x01), 1);
+        ASSERT_EQ(read_module_parameters(0), 0);
+        module_table.ready = 1;
+        module_table.current = 0;
+        type_units(0);
+        enter_view();
+        paint();
+        real_time.restart = 0;
+        real_time.curve_itu[0] = 0;
+        real_time.curve_itu[1] = 1;
+        EXPECT_EQ(sweep(2), 2);
+        for (auto &b : headless::boxes()) ADD_FAILURE() << b.text;
+        const CurvePlot &p = curve_plot;
+        EXPECT_EQ(text_at(p.right + 15, p.top + 150), c.boxes[0]);
+        EXPECT_EQ(text_at(p.right + 15, p.top + 180), c.boxes[1]);
+        EXPECT_EQ(link_state.echo_len, 5);
+        TearDown();
+    }
+}

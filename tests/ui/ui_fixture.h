@@ -11,6 +11,7 @@
 
 #include "app/main_window.h"
 #include "app/state.h"
+#include "app/title_menu.h"
 #include "link/exchange.h"
 #include "link/net_link.h"
 #include "link/serial_port.h"
@@ -37,6 +38,7 @@ protected:
         main_window_features = MainWindowFeatures{};
         window = headless::new_window();
         main_window.hwnd = window;
+        link_set_change_handler(title_menu_link_changed);
         bus.modules.clear();
         requests.clear();
         conv = std::make_unique<sim::SerialConverter>(&bus);

@@ -1,15 +1,15 @@
 // Decoded traffic log: one line per frame on the bus link (time, direction, raw bytes and
 // what the frame means), for a technician to send to whoever supports the plant. Off until
-// a file is opened, by trace_open or by the environment variable VOK_TRACE.
-#ifndef VOK_LINK_TRACE_H
-#define VOK_LINK_TRACE_H
+// a file is opened, by trace_open or by the environment variable VOK_TRACE. Shared by the
+// program's link and the driver library.
+#ifndef VOK_PLATFORM_TRACE_H
+#define VOK_PLATFORM_TRACE_H
 
 #include <stdint.h>
 
-#define TRACE_ENV "VOK_TRACE"
+#include "protocol/frame_meaning.h"
 
-enum { TRACE_TX = 0, TRACE_RX = 1 };
-enum { TRACE_LINE_MAX = 160 };  // meaning text, without time and bytes
+#define TRACE_ENV "VOK_TRACE"
 
 // Appends the log to `path` (created when missing). 0 on success, -1 when it cannot be opened.
 int trace_open(const char *path);
@@ -23,10 +23,5 @@ int trace_on(void);
 void trace_frame(int direction, const uint8_t *bytes, int len, int echo_len);
 // Logs an exchange that ended without a usable reply, with the link's negative result.
 void trace_no_reply(int code);
-
-// Pure: the meaning of a request, or of a reply (`bytes`, echo first) to `request`. Writes
-// at most `cap` bytes with the terminating zero; returns the text length.
-int trace_describe(int direction, const uint8_t *bytes, int len, int echo_len,
-                   const uint8_t *request, int request_len, char *out, int cap);
 
 #endif

@@ -103,3 +103,16 @@ bench-refresh: win64 native
 .PHONY: bench-search
 bench-search: native
 	bash tests/cli/bench_search.sh $(abspath $(BUILD))/native
+
+# The plant collector for two minutes against three simulated links, a real broker and a real
+# Prometheus server (make test runs the same checks in about 40 s).
+.PHONY: monitor-check
+monitor-check: native
+	VOK_BUILD_DIR=$(abspath $(BUILD))/native VOK_SOURCE_DIR=$(CURDIR) python3 tests/monitor/monitor_live.py full
+
+# Benchmark (not a test): the collector's readouts per second on one link at 9600 baud against
+# the paced schedule, its CPU while waiting and its memory over the run.
+BENCH_MONITOR_SECONDS ?= 60
+.PHONY: bench-monitor
+bench-monitor: native
+	python3 tests/monitor/bench_monitor.py $(abspath $(BUILD))/native $(BENCH_MONITOR_SECONDS)

@@ -1,4 +1,7 @@
 // vokcli's entry: parse, open the traffic log, run the subcommand.
+#include <errno.h>
+#include <string.h>
+
 #include "cli/commands.h"
 #include "platform/clock.h"
 #include "platform/console.h"
@@ -6,6 +9,8 @@
 
 int cli_main(int argc, char **argv, FILE *out, FILE *err)
 {
+    if (argc > 1 && strcmp(argv[1], "history") == 0) return cmd_history(argc - 2, argv + 2, out, err);
+    if (argc > 1 && strcmp(argv[1], "monitor") == 0) return cmd_monitor(argc - 2, argv + 2, out, err);
     CliOptions o;
     char error[CLI_ERROR_MAX];
     if (cli_parse(argc, argv, &o, error, sizeof error) != EXIT_OK) {
@@ -36,6 +41,10 @@ int cli_main(int argc, char **argv, FILE *out, FILE *err)
         break;
     }
     trace_close();
-    fflush(out);
+    // Output that did not arrive (a full disk, /dev/full) is a failure, whatever the bus said.
+    if (fflush(out) != 0 || ferror(out)) {
+        fprintf(err, "vokcli: writing the output failed (%s): check the disk or the pipe it goes to\n", strerror(errno));
+        return rc == EXIT_OK ? EXIT_FILE : rc;
+    }
     return rc;
 }

@@ -7,6 +7,7 @@
 #include "cli/module_load.h"
 #include "cli/output.h"
 #include "cli/unit_rows.h"
+#include "platform/console.h"
 
 namespace {
 
@@ -54,17 +55,31 @@ void print_row(FILE *out, CliFormat format, const Module &m, const UnitRow &r, i
 
 int read_units(const CliOptions *o, FILE *out, FILE *err, int with_values)
 {
-    const int rc = cli_open_module(o, err);
+    int rc = cli_open_module(o, err);
     if (rc != EXIT_OK) return rc;
     Module &m = module_table.module[0];
+    if ((rc = check_channel_choice(&m, o->channel, err)) != EXIT_OK) {
+        cli_close_link();
+        return rc;
+    }
     int channels[CHANNEL_COUNT + 1];
     const int n = unit_channels(&m, o->channel, channels, CHANNEL_COUNT + 1);
+    if (!with_values && n > 0 && !module_keeps_ids(&m, channels, n)) {
+        char name[8];
+        cli_close_link();
+        fprintf(err, "vokcli: module 0x%02X (%s) keeps no unit IDs: vokcli read %02X shows its readings\n", m.address,
+                clean_text(m.name, name, sizeof name), m.address);
+        return EXIT_USAGE;
+    }
     Rows.count = 0;
     int first_failure = EXIT_OK;
-    for (int k = 0; k < n; ++k) {
+    console_catch_interrupt();
+    for (int k = 0; k < n && !console_interrupted(); ++k) {
         int r = read_channel_ids_rows(&m, channels[k], &Rows, err);
         if (r == EXIT_OK && with_values) r = read_channel_value_rows(&m, channels[k], &Rows, err);
         if (r != EXIT_OK && first_failure == EXIT_OK) first_failure = r;
+        // A module that answers the wrong thing does so on every channel: one line says it.
+        if (r == EXIT_BAD_REPLY) break;
     }
     cli_close_link();
     if (o->format == FORMAT_TEXT) {
@@ -77,6 +92,10 @@ int read_units(const CliOptions *o, FILE *out, FILE *err, int with_values)
     if (n == 0 && first_failure == EXIT_OK) {
         fprintf(err, "vokcli: module 0x%02X has no units on any channel\n", m.address);
         return EXIT_NO_REPLY;
+    }
+    if (console_interrupted()) {
+        fprintf(err, "vokcli: stopped by Ctrl-C: the rows read so far are shown\n");
+        return EXIT_INTERRUPTED;
     }
     return first_failure;
 }

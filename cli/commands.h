@@ -16,6 +16,11 @@ int cmd_export(const CliOptions *o, FILE *out, FILE *err);
 int cmd_raw(const CliOptions *o, FILE *out, FILE *err);
 int cmd_discover(const CliOptions *o, FILE *out, FILE *err);
 
+// Commands of the collector's database and plant file, which parse their own arguments
+// (those after the command's name).
+int cmd_history(int argc, char **argv, FILE *out, FILE *err);
+int cmd_monitor(int argc, char **argv, FILE *out, FILE *err);
+
 // The whole program: parses argv, opens the trace log, runs the subcommand.
 int cli_main(int argc, char **argv, FILE *out, FILE *err);
 

@@ -4,8 +4,12 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <filesystem>
+#include <system_error>
+
 #include "app/settings.h"
 #include "app/state.h"
+#include "cli/system_reason.h"
 #include "link/exchange.h"
 #include "link/net_link.h"
 #include "link/serial_port.h"
@@ -33,7 +37,11 @@ int load_config(const char *path, char *error, int cap)
     const size_t n = fread(bytes, 1, sizeof bytes, f);
     fclose(f);
     if (n != SETTINGS_FILE_SIZE) {
-        snprintf(error, (size_t)cap, "%s is no settings file: vokcfg.cfg has 16 bytes, this one %zu", path, n);
+        // The whole size, not the bytes read: a long file would read as 17.
+        std::error_code ec;
+        const uintmax_t size = std::filesystem::file_size(std::filesystem::path(path), ec);
+        snprintf(error, (size_t)cap, "%s is no settings file: vokcfg.cfg has %d bytes, this one %llu", path,
+                 (int)SETTINGS_FILE_SIZE, (unsigned long long)(ec ? n : size));
         return EXIT_USAGE;
     }
     settings_decode(bytes);
@@ -113,21 +121,29 @@ int cli_open_link(const CliOptions *o, FILE *err)
         return rc;
     }
     if (link_settings.converter_type == CONVERTER_NET) {
+        system_reason_clear();
         const int r = net_open();
         if (r == NET_OPEN_NO_HOST) {
             fprintf(err, "vokcli: cannot resolve '%s': check the converter's host name or give its IP address\n", net_state.host_text);
             return EXIT_LINK;
         }
         if (r != 0) {
-            fprintf(err, "vokcli: no connection to the network converter %s:%u: check the address, the port and that it is switched on\n",
-                    net_state.host_text, (unsigned)net_state.port_entered);
+            char reason[200], said[208] = "";
+            system_reason(reason, sizeof reason);
+            if (reason[0]) snprintf(said, sizeof said, " (%s)", reason);
+            fprintf(err, "vokcli: no connection to the network converter %s:%u%s: check the address, the port and that it is switched on\n",
+                    net_state.host_text, (unsigned)net_state.port_entered, said);
             return EXIT_LINK;
         }
         return EXIT_OK;
     }
+    system_reason_clear();
     if (!port_open()) {
-        fprintf(err, "vokcli: cannot open serial port %s: check the name and that no other program uses it\n",
-                o->port[0] ? o->port : LinkText);
+        char reason[200], said[208] = "";
+        system_reason(reason, sizeof reason);
+        if (reason[0]) snprintf(said, sizeof said, " (%s)", reason);
+        fprintf(err, "vokcli: cannot open serial port %s%s: check the name and that no other program uses it\n",
+                o->port[0] ? o->port : LinkText, said);
         return EXIT_LINK;
     }
     probe_echo();
@@ -148,7 +164,7 @@ const char *cli_link_text(void)
 
 int cli_no_reply(FILE *err, int address)
 {
-    fprintf(err, "vokcli: no reply from module 0x%02X on %s: check the address and the converter type\n", address & 0xFF,
+    fprintf(err, "vokcli: no reply from module 0x%02X on %s: check the address, the converter type and the baud rate\n", address & 0xFF,
             LinkText);
     return EXIT_NO_REPLY;
 }

@@ -19,8 +19,8 @@ void cli_close_link(void);
 // How the link is named in messages: "COM3 at 9600 baud", "127.0.0.1:10001 at 9600 baud".
 const char *cli_link_text(void);
 
-// "vokcli: no reply from module 0x12 on COM3 at 9600 baud: check the address and the
-// converter type". Returns EXIT_NO_REPLY.
+// "vokcli: no reply from module 0x12 on COM3 at 9600 baud: check the address, the
+// converter type and the baud rate". Returns EXIT_NO_REPLY.
 int cli_no_reply(FILE *err, int address);
 
 #endif

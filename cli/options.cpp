@@ -20,7 +20,7 @@ const CommandName Commands[] = {
 // Which options each subcommand takes beyond the link options, as a set of bits.
 enum {
     OPT_CHANNEL = 1, OPT_FAST = 2, OPT_FORMAT = 4, OPT_PERIOD = 8, OPT_COUNT = 16, OPT_OUT = 32,
-    OPT_DIR = 64, OPT_QUIET = 128,
+    OPT_DIR = 64, OPT_QUIET = 128, OPT_GIVE_UP = 256, OPT_EXCEL = 512,
 };
 int allowed(CliCommand c)
 {
@@ -28,7 +28,7 @@ int allowed(CliCommand c)
     case CLI_SEARCH: return OPT_FAST | OPT_FORMAT | OPT_QUIET;
     case CLI_READ:
     case CLI_IDS: return OPT_CHANNEL | OPT_FORMAT;
-    case CLI_WATCH: return OPT_CHANNEL | OPT_PERIOD | OPT_COUNT | OPT_OUT | OPT_QUIET;
+    case CLI_WATCH: return OPT_CHANNEL | OPT_PERIOD | OPT_COUNT | OPT_OUT | OPT_QUIET | OPT_GIVE_UP | OPT_EXCEL;
     case CLI_EXPORT: return OPT_DIR;
     case CLI_RAW:
     case CLI_DISCOVER: return OPT_FORMAT;
@@ -54,7 +54,8 @@ int parse_int(const char *text, long lo, long hi, long *out)
 
 // Options that take a value, and whether a flag is one of them.
 const char *const ValueOptions[] = {"--port", "--converter", "--baud", "--wait", "--config", "--trace",
-                                    "--channel", "--format", "--period", "--count", "--out", "--dir"};
+                                    "--channel", "--format", "--period", "--count", "--out", "--dir",
+                                    "--give-up-after"};
 int takes_value(const char *name)
 {
     for (const char *v : ValueOptions)
@@ -112,6 +113,13 @@ int set_option(CliOptions *o, const char *name, const char *value, int *used, ch
     } else if (strcmp(name, "--out") == 0) {
         *used |= OPT_OUT;
         o->out = value;
+    } else if (strcmp(name, "--give-up-after") == 0) {
+        *used |= OPT_GIVE_UP;
+        char *end = nullptr;
+        const double s = strtod(value, &end);
+        if (!*value || *end != 0 || !(s >= 1 && s <= 31536000))
+            return fail(error, cap, "--give-up-after '%s': give the seconds without a reading after which watch ends, 1 or more%s", value, "");
+        o->give_up_s = s;
     } else if (strcmp(name, "--dir") == 0) {
         *used |= OPT_DIR;
         o->out = value;
@@ -185,8 +193,9 @@ int cli_parse(int argc, char **argv, CliOptions *o, char *error, int error_cap)
         if (strcmp(name, "--help") == 0 && !eq) {
             o->help = 1;
         } else if ((strcmp(name, "--fast") == 0 || strcmp(name, "--json") == 0 || strcmp(name, "--csv") == 0 ||
-                    strcmp(name, "--quiet") == 0) && !eq) {
-            if (name[2] == 'f') { o->fast = 1; used |= OPT_FAST; }
+                    strcmp(name, "--quiet") == 0 || strcmp(name, "--excel") == 0) && !eq) {
+            if (name[2] == 'e') { o->excel = 1; used |= OPT_EXCEL; }
+            else if (name[2] == 'f') { o->fast = 1; used |= OPT_FAST; }
             else if (name[2] == 'j') { o->format = FORMAT_JSON; used |= OPT_FORMAT; }
             else if (name[2] == 'c') { o->format = FORMAT_CSV; used |= OPT_FORMAT; }
             else { o->quiet = 1; used |= OPT_QUIET; }
@@ -215,8 +224,9 @@ int cli_parse(int argc, char **argv, CliOptions *o, char *error, int error_cap)
     const char *cmd = cli_command_name(o->command);
     const int extra = used & ~allowed(o->command);
     if (extra) {
-        static const char *const Names[] = {"--channel", "--fast", "--format/--json/--csv", "--period", "--count", "--out", "--dir", "--quiet"};
-        for (int b = 0; b < 8; ++b)
+        static const char *const Names[] = {"--channel", "--fast", "--format/--json/--csv", "--period", "--count",
+                                            "--out", "--dir", "--quiet", "--give-up-after", "--excel"};
+        for (int b = 0; b < 10; ++b)
             if (extra & (1 << b)) return fail(error, error_cap, "%s does not take %s", cmd, Names[b]);
     }
     if (o->command == CLI_WATCH && o->format != FORMAT_TEXT)

@@ -11,6 +11,7 @@ enum {
     EXIT_LINK = 3,       // the port or the network converter cannot be opened
     EXIT_BAD_REPLY = 4,  // a module answered, but not with what was asked for
     EXIT_FILE = 5,       // an output file cannot be written
+    EXIT_INTERRUPTED = 130,  // stopped by Ctrl-C (what was done so far is shown)
 };
 
 typedef enum CliCommand {
@@ -47,6 +48,8 @@ typedef struct CliOptions {
     int quiet;                 // --quiet: no progress line
     double period_s;           // watch --period
     int count;                 // watch --count (0: until interrupted)
+    double give_up_s;          // watch --give-up-after: seconds without a reading (0: never)
+    int excel;                 // watch --excel: a new CSV starts with a UTF-8 byte order mark
     const char *out;           // watch --out CSV file; export --dir directory
     const char *request;       // raw REQUEST as typed, without its CR
 } CliOptions;

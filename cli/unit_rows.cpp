@@ -5,6 +5,7 @@
 
 #include "cli/link_open.h"
 #include "cli/options.h"
+#include "cli/output.h"
 #include "display/channel_read.h"
 #include "display/sensor_ids.h"
 #include "protocol/model_caps.h"
@@ -45,6 +46,16 @@ int no_units(const Module *m, int channel, FILE *err)
     return EXIT_NO_REPLY;
 }
 
+// The start of what came back instead of data, for the error line: up to its CR.
+const char *reply_text(char *out, int cap)
+{
+    const uint8_t *p = &RxBuffer[link_state.echo_len];
+    int n = 0;
+    while (n < 16 && p[n] != 0 && p[n] != '\r') ++n;
+    if (n < 16 && p[n] == '\r') ++n;
+    return frame_text(p, n, out, cap);
+}
+
 }  // namespace
 
 int unit_channels(const Module *m, int channel, int *out, int max)
@@ -76,8 +87,9 @@ int read_channel_ids_rows(Module *m, int channel, UnitRows *rows, FILE *err)
     if (r == IDS_NO_UNITS) return no_units(m, channel, err);
     if (r == IDS_NO_REPLY) return cli_no_reply(err, m->address);
     if (r == IDS_WRONG_REPLY) {
-        fprintf(err, "vokcli: module 0x%02X answered the ID read of CH%d with no data reply: check the module's model\n",
-                m->address, rd.channel);
+        char text[80];
+        fprintf(err, "vokcli: module 0x%02X answered the ID read of CH%d with \"%s\", no data reply: check the module's model\n",
+                m->address, rd.channel, reply_text(text, sizeof text));
         return EXIT_BAD_REPLY;
     }
     for (int i = 0; i < Ids.count; ++i) {
@@ -100,8 +112,9 @@ int read_channel_value_rows(Module *m, int channel, UnitRows *rows, FILE *err)
     if (r == READ_NO_UNITS || r == READ_MODEL_NO_UNITS) return no_units(m, channel, err);
     if (r == READ_NO_REPLY) return cli_no_reply(err, m->address);
     if (r == READ_WRONG_REPLY) {
-        fprintf(err, "vokcli: module 0x%02X answered the readout of CH%d with no data reply: check the module's model\n",
-                m->address, rd.channel);
+        char text[80];
+        fprintf(err, "vokcli: module 0x%02X answered the readout of CH%d with \"%s\", no data reply: check the module's model\n",
+                m->address, rd.channel, reply_text(text, sizeof text));
         return EXIT_BAD_REPLY;
     }
     for (int i = 0; i < Values.count; ++i) {

@@ -25,18 +25,22 @@ const char Overview[] =
     "  export ADDR        write the sensor list file modelNN.txt as vokmon does\n"
     "  raw REQUEST        send one request (without its CR) and show the reply\n"
     "  discover           find network converters on this host's networks\n"
+    "  monitor            poll the links of a plant file around the clock (vokcli monitor --help)\n"
+    "  history            readings stored by the plant collector (vokcli history --help)\n"
     "\n"
     "Module addresses are hex as vokmon shows them: 01, 7F (also 7FH, 0x7F).\n"
     "vokcli COMMAND --help shows a command's options; vokcli --version the version.\n"
     "\n"
     "Exit codes: 0 done; 1 no reply (no module found, module silent); 2 bad command line or\n"
-    "settings file; 3 port or converter cannot be opened; 4 unexpected reply; 5 file error.\n"
+    "settings file; 3 port or converter cannot be opened; 4 unexpected reply; 5 file error\n"
+    "(also standard output); 130 stopped by Ctrl-C (a second Ctrl-C ends at once).\n"
     "Set VOK_TRACE=FILE to get the same traffic log from vokmon and the vok3900d library.\n";
 
 const char Search[] =
     "usage: vokcli search [--fast] [--json] [--quiet] LINK\n"
     "\n"
     "Probes every address 00-FF with the same waits as vokmon, then reads each module found.\n"
+    "A reply from another address than the one probed is named, never listed as a module.\n"
     "A progress line (address, modules found, time left) shows on a terminal.\n"
     "  --fast             waits follow the measured reply time of the link instead of the fixed\n"
     "                     schedule; much quicker, but a module much slower to answer than the\n"
@@ -56,9 +60,12 @@ const char Watch[] =
     "usage: vokcli watch ADDR --channel N --period S --out FILE.csv [--count N] LINK\n"
     "\n"
     "Reads the channel every S seconds and appends one row per unit and reading to FILE.csv\n"
-    "(written through at once; an existing file with the same header is continued). Ctrl-C\n"
-    "ends the watch with a summary.\n"
+    "(written through at once; an existing file with the same header is continued). A failed\n"
+    "readout leaves a row with its status and the link is opened again, with growing pauses\n"
+    "while that fails. Ctrl-C ends the watch with a summary.\n"
     "  --count N          stop after N readings\n"
+    "  --give-up-after S  end after S seconds without a reading (default: never)\n"
+    "  --excel            start a new file with a UTF-8 byte order mark, for Excel\n"
     "  --quiet            no reading lines on the terminal\n";
 
 const char Ids[] =

@@ -2,6 +2,7 @@
 #include "display/channel_read.h"
 
 #include <stddef.h>
+#include <string.h>
 
 #include "link/request.h"
 #include "protocol/model_caps.h"
@@ -64,6 +65,7 @@ void decode_readout(int reader, const Module *m, int channel, int n, const uint8
     out->out_of_tolerance = 0;
     for (int i = 0; i < n && i < UNITS_PER_MODULE; ++i) {
         const uint8_t *rec = records + static_cast<ptrdiff_t>(RECORD_BYTES) * i;
+        memcpy(out->record[i], rec, RECORD_BYTES);
         Reading *r = &out->unit[i];
         if (reader == VALUE_READER_ALL) {
             decode_all_record(rec, reading_type_code(CHANNEL_ALL, i), i, m, r);

@@ -29,6 +29,7 @@ typedef struct Readout {
     int count;
     int out_of_tolerance;     // calibration offsets out of tolerance, over all units
     Reading unit[UNITS_PER_MODULE];
+    uint8_t record[UNITS_PER_MODULE][4];  // each unit's record as it came
 } Readout;
 
 // Units a readout of `channel` (0..7, 8 = all) covers, capped to what the tables hold; or

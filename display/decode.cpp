@@ -40,6 +40,12 @@ float humidity_h(uint8_t b)
     return (float)(b * 0.5);
 }
 
+float humidity_v(uint8_t b2, uint8_t b3)
+{
+    const float h = (float)(((b2 + 112.0) / (b3 + 336.0) - 0.2354) / 0.00474);
+    return h <= 0 ? 0 : h >= 100 ? 100 : h;
+}
+
 void calibration_offsets(uint8_t b, int *high, int *low)
 {
     int h = b >> 4, l = b & 0x0F;
@@ -153,10 +159,7 @@ static int sensor_value(const uint8_t rec[4], int family, const Module *module, 
             if (u >= 10) u = 10;
             add(out, "%04.2fV)", u);
         } else {
-            float h = (float)(((rec[2] + 112.0) / (rec[3] + 336.0) - 0.2354) / 0.00474);
-            if (h <= 0) h = 0;
-            if (h >= 100) h = 100;
-            add(out, "%+04.1f%%)", h);
+            add(out, "%+04.1f%%)", humidity_v(rec[2], rec[3]));
         }
         return 1;
     }

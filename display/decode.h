@@ -33,6 +33,9 @@ float temp_w13(uint8_t lsb, uint8_t msb);
 float temp_sm16(uint8_t lo, uint8_t hi);
 // Relative humidity in 0.5 %RH steps.
 float humidity_h(uint8_t b);
+// Relative humidity of a 0x1E/0x26 unit from its two voltage bytes, kept to 0..100 %RH: the
+// one formula of the reading list and the curve view.
+float humidity_v(uint8_t b2, uint8_t b3);
 
 // The two signed nibbles (high, low) of a calibration byte: nibble n >= 8 is -(n & 7).
 void calibration_offsets(uint8_t b, int *high, int *low);

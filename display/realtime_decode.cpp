@@ -108,7 +108,7 @@ int curve_decode_a(const uint8_t rec[4], int type, int temperature_mode, int poi
     case 0x1E:
     case 0x26:
         if (rec[2] == 0xFF || rec[3] == 0xFF) return CURVE_SAMPLE_ERROR;
-        *v = clamp_percent(((static_cast<float>(rec[2]) + 112) / (static_cast<float>(rec[3]) + 336) - 0.2354f) / 0.00474f);
+        *v = humidity_v(rec[2], rec[3]);
         return CURVE_SAMPLE_OK;
     case 0x89:
         if (rec[1] == 0xFF) return CURVE_SAMPLE_ERROR;

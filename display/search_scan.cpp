@@ -10,11 +10,21 @@
 #include "protocol/model_caps.h"
 #include "link/fast_probe.h"
 #include "link/serial_port.h"
+#include "platform/trace.h"
+#include "platform/net.h"
 #include "platform/clock.h"
 #include "protocol/protocol.h"
 
 namespace {
 ModuleReply Last;  // the scan's last reply
+
+SearchLateReply LateReply = nullptr;
+void *LateReplyCtx = nullptr;
+// Addresses whose reply came in another address's probe during this scan, and those probed
+// while such a reply was on its way (their replies queue behind it and may be lost).
+uint8_t LateSeen[SEARCH_LAST_ADDRESS + 1];
+uint8_t AskAgain[SEARCH_LAST_ADDRESS + 1];
+enum { LATE_SETTLE_MS = 1000 };  // longer than the slowest reply the scan waits out
 
 // A '$' register read; the reply stays in Last. Returns the exchange's result (< 0: none).
 int ask(uint8_t address, CommandId id)
@@ -92,16 +102,63 @@ int read_counts(Module &m)
     }
     return 0;
 }
-// The probe of the scan, through the search schedule or (ft not null) the fast exchange.
-int probe_with(int address, FastTiming *ft)
+int probe_checked(int address, int first_answer);
+
+void late_reply(int probed, int answered, int again)
+{
+    LateReply(probed, answered, again, LateReplyCtx);
+    LateSeen[answered] = 1;
+    // Every address asked since the late module may have had its reply queued behind.
+    for (int a = answered + 1; a <= probed; ++a) AskAgain[a] = 1;
+}
+
+// Bytes come in between two probes: the reply of an earlier address that answered after
+// its probe's wait. The link throws such bytes away before a request, unseen; here they are
+// read first and named.
+void check_between_probes(int address)
+{
+    uint8_t late[64];
+    int n = 0;
+    if (link_settings.converter_type == CONVERTER_NET) {
+        // As long as the link itself looks for leftovers before a request; once bytes came,
+        // until the rest of that reply is in too.
+        int64_t wait_us = 10000;
+        while (n < (int)sizeof late && net_state.tcp != SOCK_INVALID && sock_wait_readable(net_state.tcp, wait_us) > 0) {
+            wait_us = 30000;
+            const int got = sock_recv(net_state.tcp, late + n, (int)sizeof late - n);
+            if (got <= 0) break;
+            trace_frame(TRACE_RX, late + n, got, 0);
+            n += got;
+        }
+    } else {
+        const int q = port_in_queue();
+        if (q > 0) n = port_read(q < (int)sizeof late ? q : (int)sizeof late, late);
+    }
+    const int answered = n > 0 ? fast_reply_address(late, n) : -1;
+    if (answered >= 0 && answered != address) late_reply(address > 0 ? address - 1 : 0, answered, 0);
+}
+
+// The probe of the scan, through the search schedule or (ft not null) the fast exchange;
+// `first_answer` is the address the first ask was answered from when this is the second.
+int probe_with(int address, FastTiming *ft, int first_answer = -1)
 {
     // The fast exchange looks at what is waiting before it sends (a late reply gives itself
     // away there), so only the normal probe clears the link around itself.
+    if (!ft && LateReply && first_answer < 0) check_between_probes(address);
     if (!ft) port_discard();
     int got;
     if (ft) got = fast_name_probe(ft, static_cast<uint8_t>(address), &Last);
     else got = ask(static_cast<uint8_t>(address), CMD_READ_NAME);
     int added = 0;
+    // The fast exchange checks the address itself and asks again with this normal probe.
+    if (LateReply && !ft && Last.len >= 3 && rx(0) == LEAD_ACK && rx_hex(1) != address) {
+        const int answered = rx_hex(1);
+        port_discard();
+        late_reply(address, answered, answered == first_answer);
+        // The module probed may have answered behind the late one: ask it once more.
+        if (first_answer < 0) return probe_checked(address, answered);
+        return 0;
+    }
     // The table holds 64 modules; further answers are not kept.
     if (got > 0 && rx(0) == LEAD_ACK && module_table.count < MODULE_MAX) {
         module_table.module[module_table.count].address = static_cast<uint8_t>(address);
@@ -110,6 +167,11 @@ int probe_with(int address, FastTiming *ft)
     }
     if (!ft) port_discard();
     return added;
+}
+
+int probe_checked(int address, int first_answer)
+{
+    return probe_with(address, nullptr, first_answer);
 }
 
 int in_table(int address)
@@ -161,6 +223,12 @@ void search_scan_begin(void)
     link_state.searching = 1;
 }
 
+void search_check_reply_address(SearchLateReply late, void *ctx)
+{
+    LateReply = late;
+    LateReplyCtx = ctx;
+}
+
 void search_scan_finish(void)
 {
     link_state.searching = 0;
@@ -176,15 +244,41 @@ int search_run(int fast, SearchProgress progress, void *ctx)
     search_scan_begin();
     FastTiming ft;
     if (fast) fast_name_probe_begin(&ft);
+    memset(LateSeen, 0, sizeof LateSeen);
+    memset(AskAgain, 0, sizeof AskAgain);
+    int stop = 0;
     for (;;) {
         if (fast) fast_probe(module_table.scan_pos, &ft);
         else probe_address(module_table.scan_pos);
-        const int stop = progress ? progress(module_table.scan_pos, module_table.count, ctx) : 0;
+        stop = progress ? progress(module_table.scan_pos, module_table.count, ctx) : 0;
         if (stop || module_table.scan_pos >= SEARCH_LAST_ADDRESS) break;
         module_table.scan_pos++;
         if (!fast) sleep_ms(SEARCH_TICK_MS);
     }
-    search_scan_finish();
+    // A late reply queues the replies behind it: the addresses probed while it was on its
+    // way are asked once more on a quiet line, so a healthy module is not lost. A module that
+    // is late again gets its reply waited out before the next address is asked.
+    int settled = 0;
+    for (int a = 0; a <= SEARCH_LAST_ADDRESS && LateReply && !stop; ++a) {
+        if ((!AskAgain[a] && !LateSeen[a]) || in_table(a)) continue;
+        if (!settled) sleep_ms(LATE_SETTLE_MS);
+        settled = 1;
+        port_discard();
+        if (!probe_with(a, nullptr) && LateSeen[a]) sleep_ms(LATE_SETTLE_MS);
+    }
+    if (settled) {
+        sort_table();
+        sleep_ms(LATE_SETTLE_MS);
+        port_discard();
+    }
+    link_state.searching = 0;
+    module_table.scan_pos = 0;
+    if (module_table.count == 0) return 0;
+    module_table.ready = 1;
+    for (int i = 0; i < module_table.count && !stop; ++i) {
+        if (progress && progress(SEARCH_READING, i, ctx)) break;
+        read_module_parameters(i);
+    }
     return module_table.count;
 }
 

@@ -30,9 +30,15 @@ int driver_port_name(int port, char *out, int cap)
 #ifdef _WIN32
     len = snprintf(out, (size_t)cap, "COM%d", port);
 #else
+    // VOK_COM<n> is the name vokmon and vokcli read too; VOK3900D_COM<n>, the library's
+    // first name for it, still works when the other is not set.
     char var[32];
-    snprintf(var, sizeof var, "VOK3900D_COM%d", port);
+    snprintf(var, sizeof var, "VOK_COM%d", port);
     const char *path = getenv(var);
+    if (path == nullptr || path[0] == '\0') {
+        snprintf(var, sizeof var, "VOK3900D_COM%d", port);
+        path = getenv(var);
+    }
     if (path != nullptr && path[0] != '\0')
         len = snprintf(out, (size_t)cap, "%s", path);
     else

@@ -32,8 +32,8 @@ extern const uint32_t DriverBaudTable[DRIVER_BAUD_COUNT];
 int driver_attach(void);
 void driver_detach(void);
 
-// Device name of port n: "COMn" on Windows; on other systems $VOK3900D_COM<n> or
-// /dev/ttyS<n-1>. Returns 1, or 0 when it does not fit in `cap`.
+// Device name of port n: "COMn" on Windows; on other systems $VOK_COM<n>, else the older
+// $VOK3900D_COM<n>, else /dev/ttyS<n-1>. Returns 1, or 0 when it does not fit in `cap`.
 int driver_port_name(int port, char *out, int cap);
 
 // The checks every export runs first: 0, or VOK_E_NOT_READY / VOK_E_ARG / VOK_E_PORT.

@@ -4,7 +4,7 @@ libvok3900d.so with ctypes (records decoded as family 0x28 sensors: 1/16 degree,
 13-bit 1/32 degree form).
 
 usage: read_temps.py [LIBRARY] [PORT] [ADDRESS]    (defaults: libvok3900d.so 1 1)
-Port n is the device in $VOK3900D_COM<n>, else /dev/ttyS<n-1>.
+Port n is the device in $VOK_COM<n> (or the older $VOK3900D_COM<n>), else /dev/ttyS<n-1>.
 """
 import ctypes
 import sys
@@ -23,6 +23,21 @@ class ModuleInfo(ctypes.Structure):
 
 assert ctypes.sizeof(ModuleInfo) == 36
 
+
+def unit_counts(info):
+    """Units per channel by the model's rules: models 4101 and 4102 keep their alarm
+    settings where the counts of CH1-CH7 would be (only CH0 has units); model 4103 has
+    three channels."""
+    digits = info.name[3:7]
+    model = int(digits) if digits.isdigit() else 0
+    counts = list(info.itu_count)
+    if model in (4101, 4102):
+        counts[1:] = [0] * 7
+    elif model == 4103:
+        counts[3:] = [0] * 5
+    return counts
+
+
 path = sys.argv[1] if len(sys.argv) > 1 else "libvok3900d.so"
 port = int(sys.argv[2]) if len(sys.argv) > 2 else 1
 address = int(sys.argv[3], 0) if len(sys.argv) > 3 else 1
@@ -36,11 +51,12 @@ try:
     rc = lib.vok_read_config(port, address, ctypes.byref(info))
     if rc != VOK_OK:
         sys.exit("vok_read_config: %d" % rc)
+    counts = unit_counts(info)
     print("module %02X %s firmware %s, %d units" % (
-        info.address, info.name[:7].decode(), info.version.decode(), info.itu_total))
+        info.address, info.name[:7].decode(), info.version.decode(), sum(counts)))
     records = (ctypes.c_ubyte * (255 * 4))()
     for channel in range(8):
-        units = info.itu_count[channel]
+        units = counts[channel]
         if units == 0:
             continue
         rc = lib.vok_read_temp(port, address, channel, records)

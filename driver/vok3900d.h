@@ -6,8 +6,8 @@
  * One port is served at a time, by one calling thread at a time (no locks).
  *
  * Ports: port n (1..32) is "COMn" on Windows. On Linux port n opens the device named by
- * the environment variable VOK3900D_COM<n> when it is set (for example
- * VOK3900D_COM1=/dev/ttyUSB0), otherwise /dev/ttyS<n-1>.
+ * the environment variable VOK_COM<n> when it is set (for example VOK_COM1=/dev/ttyUSB0;
+ * vokmon and vokcli read the same name), else by VOK3900D_COM<n>, otherwise /dev/ttyS<n-1>.
  *
  * Baud index (0..5): 1200, 2400, 4800, 9600, 19200, 38400.
  * Line mode (0..2): how RTS/DTR key an RS-485 converter's transmitter:

@@ -20,7 +20,8 @@ size_t utf8_whole(const char *p, size_t n);
 // 1 when the stream (CONSOLE_STDOUT or CONSOLE_STDERR) is a terminal, else 0.
 int console_is_terminal(int stream);
 // From now on Ctrl-C (SIGINT, SIGTERM; the console's break events on Windows) only sets the
-// flag read by console_interrupted. Safe to call twice.
+// flag read by console_interrupted; a second one ends the process at once with code 130.
+// Safe to call twice.
 void console_catch_interrupt(void);
 // 1 once an interrupt came after console_catch_interrupt.
 int console_interrupted(void);

@@ -7,6 +7,10 @@ PACKAGES=(
   # build: native and both Windows cross compilers (nm, objdump, dlltool, windres)
   cmake ninja-build g++ make pkg-config binutils ccache
   libgtest-dev libgmock-dev libserialport-dev
+  # vokcli monitor/history: the plant file's JSON reader, SQLite storage (and its shell for tests)
+  nlohmann-json3-dev libsqlite3-dev sqlite3
+  # vokcli monitor's exporters, and the broker, client and Prometheus server its tests start
+  libmicrohttpd-dev libmosquitto-dev mosquitto mosquitto-clients prometheus
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   # Wine tests and the demo: wine64 (no 32-bit Wine), an X server, screenshots (import)
   wine64 xvfb x11-utils imagemagick

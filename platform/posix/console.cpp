@@ -7,7 +7,13 @@
 
 static volatile sig_atomic_t Interrupted = 0;
 
-static void on_signal(int) { Interrupted = 1; }
+// The first interrupt asks the program to finish what it has; a second one, while it still
+// finishes, ends it at once with the shell's code for an interrupt.
+static void on_signal(int)
+{
+    if (Interrupted) _exit(130);
+    Interrupted = 1;
+}
 
 int console_is_terminal(int stream)
 {

@@ -69,16 +69,21 @@ static int wait_fd(int fd, short events, int64_t deadline_ns)
 // --- opening ---
 
 // "COMn" names a port the Windows way. On POSIX it maps to $VOK_COMn when set (a pty made
-// by a test or the simulator), else to /dev/ttyS(n-1). Any other name is a device path.
+// by a test or the simulator), else to $VOK3900D_COMn (the name the library read first, so
+// one setting serves every program), else to /dev/ttyS(n-1). Any other name is a device path.
 static void device_path(const char *name, char *out, size_t size)
 {
     if (strncmp(name, "COM", 3) == 0 && name[3] >= '1' && name[3] <= '9') {
         char *end = nullptr;
         long n = strtol(name + 3, &end, 10);
         if (end && *end == '\0' && n >= 1 && n <= 256) {
-            char var[16];
+            char var[32];
             snprintf(var, sizeof var, "VOK_COM%ld", n);
             const char *mapped = getenv(var);
+            if (!mapped || !*mapped) {
+                snprintf(var, sizeof var, "VOK3900D_COM%ld", n);
+                mapped = getenv(var);
+            }
             if (mapped && *mapped)
                 snprintf(out, size, "%s", mapped);
             else

@@ -15,7 +15,8 @@ static volatile LONG Interrupted = 0;
 static BOOL WINAPI on_console_event(DWORD type)
 {
     if (type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT || type == CTRL_CLOSE_EVENT) {
-        InterlockedExchange(&Interrupted, 1);
+        // A second interrupt while the first is being finished ends the program at once.
+        if (InterlockedExchange(&Interrupted, 1)) ExitProcess(130);
         return TRUE;
     }
     return FALSE;

@@ -49,7 +49,8 @@ protected:
         bus.on_traffic = [this](int64_t, bool request, const std::vector<uint8_t> &b) { traffic.emplace_back(request, b); };
     }
 
-    static CliRun run(std::vector<std::string> args)
+    // vokcli with its output to `out` (nullptr: captured into CliRun::out).
+    static CliRun run(std::vector<std::string> args, FILE *out = nullptr)
     {
         args.insert(args.begin(), "vokcli");
         std::vector<char *> argv;
@@ -57,13 +58,13 @@ protected:
         argv.push_back(nullptr);
         char *ob = nullptr, *eb = nullptr;
         size_t on = 0, en = 0;
-        FILE *o = open_memstream(&ob, &on);
+        FILE *o = out ? out : open_memstream(&ob, &on);
         FILE *e = open_memstream(&eb, &en);
         CliRun r;
         r.rc = cli_main((int)args.size(), argv.data(), o, e);
-        fclose(o);
+        if (!out) fclose(o);
         fclose(e);
-        r.out.assign(ob, on);
+        if (!out) r.out.assign(ob, on);
         r.err.assign(eb, en);
         free(ob);
         free(eb);

@@ -54,7 +54,7 @@ TEST_F(CliExport, FailuresSayWhatWentWrongByExitCode)
 
     r = run({"export", "20", "--port", "COM1", "--dir", dir});
     EXPECT_EQ(r.rc, 1);
-    EXPECT_EQ(r.err, "vokcli: no reply from module 0x20 on COM1 at 9600 baud: check the address and the converter type\n");
+    EXPECT_EQ(r.err, "vokcli: no reply from module 0x20 on COM1 at 9600 baud: check the address, the converter type and the baud rate\n");
 
     r = run({"export", "01", "--port", "COM1", "--dir", dir + "/missing"});
     EXPECT_EQ(r.rc, 2);

@@ -2,6 +2,7 @@
 // command, and the values each subcommand ends up with.
 #include <gtest/gtest.h>
 
+#include <list>
 #include <string>
 #include <vector>
 
@@ -12,9 +13,13 @@ namespace {
 
 CliOptions parse(std::vector<std::string> args, int *rc = nullptr, std::string *error = nullptr)
 {
+    // CliOptions points into argv, as main's options point into the real one: the strings
+    // must outlive the options returned.
+    static std::list<std::vector<std::string>> kept;
     args.insert(args.begin(), "vokcli");
+    kept.push_back(args);
     std::vector<char *> argv;
-    for (auto &a : args) argv.push_back(a.data());
+    for (auto &a : kept.back()) argv.push_back(a.data());
     CliOptions o;
     char e[CLI_ERROR_MAX];
     const int r = cli_parse((int)argv.size(), argv.data(), &o, e, sizeof e);
@@ -57,6 +62,12 @@ TEST(CliOptions, OptionsStandAnywhereInEitherSpelling)
     EXPECT_EQ(o.count, 10);
     EXPECT_EQ(o.converter, 4);
     EXPECT_EQ(o.wait_ms, 1200);
+    EXPECT_DOUBLE_EQ(o.give_up_s, 0);
+    EXPECT_EQ(o.excel, 0);
+    o = parse({"watch", "01", "--channel", "3", "--period", "1", "--out", "w.csv", "--give-up-after=600", "--excel"}, &rc);
+    ASSERT_EQ(rc, EXIT_OK);
+    EXPECT_DOUBLE_EQ(o.give_up_s, 600);
+    EXPECT_EQ(o.excel, 1);
 
     o = parse({"raw", "$01M", "--port", "/dev/ttyUSB0"}, &rc);
     ASSERT_EQ(rc, EXIT_OK);
@@ -80,6 +91,10 @@ TEST(CliOptions, EachCommandRefusesWhatItCannotUse)
         {{"watch", "01", "--channel", "1", "--period", "2"}, "watch needs --out FILE.csv"},
         {{"watch", "01", "--channel", "1", "--period", "2", "--out", "f", "--json"}, "watch does not take --format/--json/--csv"},
         {{"export", "01", "--channel", "1"}, "export does not take --channel"},
+        {{"watch", "01", "--channel", "1", "--period", "2", "--out", "f", "--give-up-after", "0"},
+         "--give-up-after '0': give the seconds without a reading after which watch ends, 1 or more"},
+        {{"read", "01", "--give-up-after", "5"}, "read does not take --give-up-after"},
+        {{"search", "--excel"}, "search does not take --excel"},
         {{"ids", "01", "--count", "0"}, "--count '0': give the number of readings, 1 or more"},
         {{"discover", "01"}, "unexpected argument '01' (vokcli discover --help)"},
         {{"search", "--format", "xml"}, "--format 'xml': give text, csv or json"},

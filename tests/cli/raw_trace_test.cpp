@@ -66,7 +66,7 @@ TEST_F(CliRaw, SilenceWrongLeadAndBadRequestsHaveTheirOwnExitCodes)
     CliRun r = run({"raw", "$20M", "--port", "COM1"});
     EXPECT_EQ(r.rc, 1);
     EXPECT_NE(r.out.find("reply    No response!"), std::string::npos);
-    EXPECT_EQ(r.err, "vokcli: no reply from module 0x20 on COM1 at 9600 baud: check the address and the converter type\n");
+    EXPECT_EQ(r.err, "vokcli: no reply from module 0x20 on COM1 at 9600 baud: check the address, the converter type and the baud rate\n");
 
     r = run({"raw", "$01Q", "--port", "COM1"});  // not a command the module knows: '?01'
     EXPECT_EQ(r.rc, 4);

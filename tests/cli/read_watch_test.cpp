@@ -69,7 +69,15 @@ TEST_F(CliRead, ItuAndFixedReadingModulesUseTheirOwnReaders)
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(lines(r.out)[1], "22,1,0,,0205060000000000,02,+437.50℃,");
 
-    r = run({"read", "23", "--port", "COM1", "--csv", "--channel", "0"});  // model 4500: always CH3
+    r = run({"read", "23", "--port", "COM1", "--csv", "--channel", "0"});  // model 4500: CH3 only
+    EXPECT_EQ(r.rc, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "vokcli: module 0x23 (VOK4500) has its readings on CH3 only: give --channel 3 or leave it out\n");
+    r = run({"ids", "23", "--port", "COM1"});
+    EXPECT_EQ(r.rc, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "vokcli: module 0x23 (VOK4500) keeps no unit IDs: vokcli read 23 shows its readings\n");
+    r = run({"read", "23", "--port", "COM1", "--csv", "--channel", "3"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.out, "module,channel,unit,sort,id,type,reading,value\n"
                      "23,3,0,,,28,(--B20--)(+64.875)℃,64.8750\n"
@@ -81,17 +89,21 @@ TEST_F(CliRead, SilentModulesAndEmptyChannelsEndWithOneLine)
     CliRun r = run({"read", "30", "--port", "COM1"});
     EXPECT_EQ(r.rc, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "vokcli: no reply from module 0x30 on COM1 at 9600 baud: check the address and the converter type\n");
+    EXPECT_EQ(r.err, "vokcli: no reply from module 0x30 on COM1 at 9600 baud: check the address, the converter type and the baud rate\n");
 
     r = run({"read", "21", "--port", "COM1", "--channel", "5"});
     EXPECT_EQ(r.rc, 1);
     EXPECT_EQ(r.err, "vokcli: module 0x21 (VOK4201) has no units on CH5 that vokmon shows: give another --channel\n");
 
-    // The module answers its parameters but falls silent for the readout.
+    // A module that answers with the wrong lead: one line with what came back, nothing made up.
     bus.find(0x21)->faults.wrong_lead = true;
-    r = run({"read", "21", "--port", "COM1", "--channel", "0"});
-    EXPECT_EQ(r.rc, 4);
-    EXPECT_EQ(lines(r.err).size(), 1u) << r.err;
+    for (const char *cmd : {"read", "ids", "export"}) {
+        r = run({cmd, "21", "--port", "COM1"});
+        EXPECT_EQ(r.rc, 4) << cmd;
+        EXPECT_EQ(r.out, "") << cmd;
+        EXPECT_EQ(r.err, "vokcli: module 0x21 answered its name request with \"?21VOK4201\\r\", not with its name: check the "
+                         "converter type and the baud rate\n") << cmd;
+    }
 }
 
 TEST_F(CliWatch, TenPeriodsGiveTenReadoutsAtTheirTimesAndAResumableFile)
@@ -101,11 +113,12 @@ TEST_F(CliWatch, TenPeriodsGiveTenReadoutsAtTheirTimesAndAResumableFile)
     CliRun r = run({"watch", "21", "--channel", "0", "--period", "2", "--count", "10", "--out", csv, "--port", "COM1"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(lines(r.out).size(), 10u);
-    EXPECT_EQ(r.err.rfind("watch done: 10 readouts (0 failed), 20 rows appended to " + csv + "\n", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.rfind("watch done: 10 readouts (0 failed), 20 rows appended to " + csv + ", 0 reconnects\n", 0), 0u) << r.err;
     auto rows = lines(slurp(csv));
     ASSERT_EQ(rows.size(), 21u);
-    EXPECT_EQ(rows[0], "time,elapsed_s,module,channel,unit,id,reading,value");
-    const std::regex row("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d,(\\d+\\.\\d{3}),21,0,([01]),[0-9A-F]{16},\\(--B20--\\)\\(([-+][0-9.]+)\\)℃,(-?[0-9.]+)");
+    EXPECT_EQ(rows[0], "time,elapsed_s,module,channel,unit,id,reading,value,status");
+    const std::regex row("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[-+]\\d\\d:\\d\\d,(\\d+\\.\\d{3}),21,0,([01]),[0-9A-F]{16},"
+                         "\\(--B20--\\)\\(([-+][0-9.]+)\\)℃,(-?[0-9.]+),ok");
     for (int k = 0; k < 20; ++k) {
         std::smatch m;
         ASSERT_TRUE(std::regex_match(rows[(size_t)k + 1], m, row)) << rows[(size_t)k + 1];
@@ -118,7 +131,7 @@ TEST_F(CliWatch, TenPeriodsGiveTenReadoutsAtTheirTimesAndAResumableFile)
     // and goes on without a second header.
     {
         std::ofstream f(csv, std::ios::app | std::ios::binary);
-        f << "2026-12-07T10:00:00,20.000,21,0,0,28";
+        f << "2026-12-07T10:00:00.000+01:00,20.000,21,0,0,28";
     }
     r = run({"watch", "21", "--channel", "0", "--period", "1", "--count", "2", "--out", csv, "--port", "COM1", "--quiet"});
     ASSERT_EQ(r.rc, 0) << r.err;
@@ -145,8 +158,8 @@ TEST_F(CliWatch, CtrlCEndsTheWatchWithASummaryAndEveryRowWritten)
     std::remove(csv.c_str());
     fake::interrupt_at_us(fake::now_us() + 7500000);  // during the wait for the fourth readout
     CliRun r = run({"watch", "21", "--channel", "2", "--period", "2.5", "--out", csv, "--port", "127.0.0.1:10001", "--quiet"});
-    EXPECT_EQ(r.rc, 0) << r.err;
-    EXPECT_EQ(r.err, "watch stopped by Ctrl-C: 3 readouts (0 failed), 3 rows appended to " + csv + "\n" +
+    EXPECT_EQ(r.rc, 130) << r.err;
+    EXPECT_EQ(r.err, "watch stopped by Ctrl-C: 3 readouts (0 failed), 3 rows appended to " + csv + ", 0 reconnects\n" +
                          "  CH2 unit 00 " + id_hex(bus.find(0x21)->channels[2].units[0]) +
                          ": min 125.000  max 125.000  last 125.000\n");
     EXPECT_EQ(lines(slurp(csv)).size(), 4u);
@@ -163,7 +176,7 @@ TEST_F(CliWatch, AModuleThatStopsAnsweringIsCountedNotFatal)
     bus.find(0x21)->faults.silent = true;
     r = run({"watch", "21", "--channel", "0", "--period", "1", "--count", "2", "--out", csv, "--port", "COM1", "--quiet"});
     EXPECT_EQ(r.rc, 1);
-    EXPECT_EQ(r.err, "vokcli: no reply from module 0x21 on COM1 at 9600 baud: check the address and the converter type\n");
+    EXPECT_EQ(r.err, "vokcli: no reply from module 0x21 on COM1 at 9600 baud: check the address, the converter type and the baud rate\n");
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 loopback, the driver library's traffic log, and converter discovery inside a private
 network namespace.
 
-    realtime_cli.py MODE      MODE: tcp, pty, pty-echo, library, discover
+    realtime_cli.py MODE      MODE: tcp, pty, pty-echo, library, discover, field
 
 Each mode runs the commands a technician would, checks their output and exit codes, and
 compares every traffic log line with the frames voksim itself logged.
@@ -37,11 +37,12 @@ def check(ok, what):
         failures.append(what)
 
 
-def start_voksim(args, log_path):
-    """voksim with its traffic log in log_path; returns (process, tcp address or None)."""
+def start_voksim(args, log_path, stdin=False):
+    """voksim with its traffic log in log_path; returns (process, tcp address or None).
+    stdin: control commands may be written to p.stdin."""
     out = open(log_path, "w")
-    p = subprocess.Popen([voksim, demo_bus, "--no-stdin", "--log"] + args, stdout=out,
-                         stderr=subprocess.STDOUT)
+    p = subprocess.Popen([voksim, demo_bus, "--log"] + ([] if stdin else ["--no-stdin"]) + args, stdout=out,
+                         stderr=subprocess.STDOUT, stdin=subprocess.PIPE if stdin else None, text=True)
     deadline = time.time() + 10
     while time.time() < deadline:
         text = open(log_path).read()
@@ -337,12 +338,138 @@ def mode_wine():
     return 0
 
 
+def wait_for(what, deadline_s, poll):
+    """Polls poll() until it is true or deadline_s passed; returns its last result."""
+    deadline = time.time() + deadline_s
+    while True:
+        ok = poll()
+        if ok or time.time() > deadline:
+            return ok
+        time.sleep(0.05)
+
+
+def watch_slots(path, period):
+    """The rows of a watch CSV grouped by their slot on the period's grid."""
+    with open(path, newline="", encoding="utf-8") as f:
+        rows = list(csv.DictReader(f))
+    slots = collections.OrderedDict()
+    for x in rows:
+        slots.setdefault(int(float(x["elapsed_s"]) / period + 0.01), []).append(x)
+    return rows, slots
+
+
+def check_watch_csv(path, period, count, what):
+    rows, slots = watch_slots(path, period)
+    check(sorted(slots) == list(range(count)), "%s: a row for every one of the %d periods (%d slots)" % (what, count, len(slots)))
+    stamp = re.compile(r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[-+]\d\d:\d\d$")
+    check(all(stamp.match(x["time"]) for x in rows), "%s: ISO 8601 times with milliseconds and offset" % what)
+    failed = [k for k, xs in slots.items() if any(x["status"] != "ok" for x in xs)]
+    good = [k for k, xs in slots.items() if all(x["status"] == "ok" and x["value"] for x in xs)]
+    check(len(failed) + len(good) == len(slots), "%s: each period is readings or one marked failure" % what)
+    return failed, good
+
+
+def watch_process(args):
+    print("+ vokcli " + " ".join(args), flush=True)
+    return subprocess.Popen([vokcli] + args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+
+
+def mode_field():
+    """A watch left running: the converter closes its connection twice, the pty vanishes and
+    comes back; Ctrl-C during search and watch."""
+    tmp = tempfile.mkdtemp(prefix="vokcli_rt_")
+    period, count = 1.0, 16
+    # TCP: voksim closes the connection, twice.
+    sim_log = os.path.join(tmp, "voksim_tcp.log")
+    p, addr = start_voksim(["--tcp", "127.0.0.1:0"], sim_log, stdin=True)
+    out = os.path.join(tmp, "tcp.csv")
+    try:
+        w = watch_process(["watch", "01", "--channel", "0", "--period", str(period), "--count", str(count), "--out", out,
+                           "--port", addr, "--quiet"])
+        for at in (3.0, 8.0):
+            wait_for("the watch at %.0f s" % at, at + 5, lambda: os.path.exists(out) and
+                     len(watch_slots(out, period)[1]) * period >= at)
+            p.stdin.write("tcp-close-after 0\n")
+            p.stdin.flush()
+            time.sleep(0.1)  # the close happens at once; the next connection must stay
+            p.stdin.write("tcp-close-after -1\n")
+            p.stdin.flush()
+        _, err = w.communicate(timeout=60)
+        print(err, end="")
+        check(w.returncode == 0, "watch through two closed connections exits 0 (%s)" % w.returncode)
+        failed, good = check_watch_csv(out, period, count, "tcp watch")
+        # A close found before a readout costs no period; one found by a readout costs it and
+        # the reopen.
+        check(len(good) >= count - 6 and max(good) == count - 1,
+              "tcp watch: %d failed periods, %d with readings, the last ones among them" % (len(failed), len(good)))
+        m = re.search(r"(\d+) reconnects?\n", err)
+        check(m is not None and int(m.group(1)) >= 2, "tcp watch: the summary counts the reconnects")
+        check(err.count("open again, module 0x01 answers") >= 2, "tcp watch: each reconnect is logged")
+        check("vokcli: watch: the network converter closed the connection: reopening" in err,
+              "tcp watch: the log says the converter closed the connection")
+    finally:
+        stop(p)
+
+    # A pty that vanishes (voksim ends, its link goes) and comes back under the same name.
+    link = os.path.join(tmp, "com1")
+    sim_log = os.path.join(tmp, "voksim_pty.log")
+    p, _ = start_voksim(["--pty", link], sim_log)
+    out = os.path.join(tmp, "pty.csv")
+    count = 20
+    try:
+        w = watch_process(["watch", "01", "--channel", "0", "--period", str(period), "--count", str(count), "--out", out,
+                           "--port", link, "--quiet"])
+        wait_for("three readouts", 15, lambda: os.path.exists(out) and len(watch_slots(out, period)[1]) >= 3)
+        stop(p)
+        # Gone for longer than a request with its retries: the watch's reopen finds no device
+        # and must keep its grid meanwhile.
+        time.sleep(7.0)
+        p, _ = start_voksim(["--pty", link], sim_log + "2")
+        _, err = w.communicate(timeout=60)
+        print(err, end="")
+        check(w.returncode == 0, "watch through a vanished pty exits 0 (%s)" % w.returncode)
+        failed, good = check_watch_csv(out, period, count, "pty watch")
+        check(len(failed) >= 3 and len(good) >= 6, "pty watch: %d failed periods, %d with readings" % (len(failed), len(good)))
+        check(good and max(good) > max(failed), "pty watch: readings again after the device came back")
+        check("cannot open serial port %s (No such file or directory)" % link in err, "pty watch: the failed reopen names the system's reason")
+        check("vokcli: watch: the serial device is gone: reopening" in err, "pty watch: the log says the device is gone")
+
+        # Ctrl-C during a search: within a second, exit 130, the modules found so far.
+        print("+ vokcli search --port %s (Ctrl-C after 3 s)" % link, flush=True)
+        s = subprocess.Popen([vokcli, "search", "--port", link], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        time.sleep(3.0)
+        sent = time.time()
+        s.send_signal(signal.SIGINT)
+        sout, serr = s.communicate(timeout=10)
+        took = time.time() - sent
+        print(serr, end="")
+        check(s.returncode == 130 and took < 1.0, "search stops %.2f s after Ctrl-C with 130 (%s)" % (took, s.returncode))
+        check("(parameters not read: stopped by Ctrl-C)" in sout and "stopped by Ctrl-C" in serr,
+              "search prints the modules found before Ctrl-C")
+
+        # Ctrl-C during a watch.
+        out2 = os.path.join(tmp, "int.csv")
+        w = watch_process(["watch", "01", "--channel", "0", "--period", "0.5", "--out", out2, "--port", link, "--quiet"])
+        wait_for("two readouts", 15, lambda: os.path.exists(out2) and len(watch_slots(out2, 0.5)[1]) >= 2)
+        sent = time.time()
+        w.send_signal(signal.SIGINT)
+        _, err = w.communicate(timeout=10)
+        took = time.time() - sent
+        check(w.returncode == 130 and took < 1.0, "watch stops %.2f s after Ctrl-C with 130 (%s)" % (took, w.returncode))
+        check("watch stopped by Ctrl-C:" in err, "watch prints its summary after Ctrl-C")
+    finally:
+        stop(p)
+    shutil.rmtree(tmp, ignore_errors=True)
+
+
 def main():
     mode = sys.argv[1] if len(sys.argv) > 1 else ""
     if mode in ("tcp", "pty", "pty-echo"):
         mode_bus(mode)
     elif mode == "library":
         mode_library()
+    elif mode == "field":
+        mode_field()
     elif mode == "wine":
         rc = mode_wine()
         if rc:

@@ -1,5 +1,6 @@
 // vokcli search against the demo bus on virtual time: the table and JSON, the normal scan's
 // traffic, the fast scan (same modules, far quicker), echoing converters, settings files.
+#include <algorithm>
 #include <cstdio>
 #include <regex>
 #include <set>
@@ -101,20 +102,56 @@ TEST_F(CliSearch, FastScanHearsSlowerModulesAfterAQuickOneAndAnEchoingConverter)
     EXPECT_NE(r.out.find("\"name\": \"VOK4560\""), std::string::npos);
 }
 
-// Modules that answer much later than the others, or under the wrong address, are found as
-// the normal scan finds them: the late reply gives them away and they are asked again.
+// Modules that answer much later than the others are found as the normal scan finds them:
+// the late reply gives them away and they are asked again. A module that answers under
+// another address is listed by neither scan, and both say so.
 TEST_F(CliSearch, FastScanAsksAgainWhenAReplyComesAfterItsWindow)
 {
     bus.find(0x03)->faults.slow_ms = 30;      // reply after the next probe's window
     bus.find(0x07)->faults.slow_ms = 6;       // reply during the next probe's window
     bus.find(0x09)->faults.wrong_address = true;
+    const std::string wrong = "vokcli: the probe of 09 is answered as module 0A, also when asked alone: a module that "
+                              "gives a wrong address, not listed\n";
     for (const char *port : {"COM1", "127.0.0.1:10001"}) {
         SCOPED_TRACE(port);
         const CliRun normal = run({"search", "--port", port, "--json", "--quiet"});
         const CliRun fast = run({"search", "--port", port, "--json", "--quiet", "--fast"});
         EXPECT_EQ(json_addresses(fast.out), json_addresses(normal.out));
-        EXPECT_EQ(json_addresses(fast.out).size(), bus.modules.size());
-        EXPECT_LT(json_number(fast.out, "scan_s"), 5.0);
+        EXPECT_EQ(json_addresses(fast.out).size(), bus.modules.size() - 1);
+        EXPECT_EQ(normal.err, wrong);
+        EXPECT_EQ(fast.err, wrong);
+        // The address given wrong is asked once more alone.
+        EXPECT_LT(json_number(fast.out, "scan_s"), 5.5);
+    }
+}
+
+// A module slower than the probe's wait answers into the probe of the next address: vokcli
+// names it instead of listing a module at the next address, and the next module, asked
+// again, is still found.
+TEST_F(CliSearch, ALateReplyIsReportedNotListed)
+{
+    bus.modules.clear();
+    bus.add(sim::make_module(0x05, 4201, 0x80));
+    bus.add(sim::make_module(0x06, 4201, 0x80));
+    bus.add(sim::make_module(0x08, 4201, 0x80));
+    for (const char *port : {"COM1", "127.0.0.1:10001"}) {
+        SCOPED_TRACE(port);
+        bus.find(0x05)->faults.slow_ms = 0;
+        const CliRun base = run({"search", "--port", port, "--json", "--quiet"});
+        ASSERT_EQ(json_addresses(base.out), (std::vector<std::string>{"05", "06", "08"})) << base.err;
+        // Slow enough to miss its own probe's wait, quick enough to land in the next one.
+        int64_t window_ms = 0;
+        for (int slow : {150, 300, 600, 900}) {
+            bus.find(0x05)->faults.slow_ms = slow;
+            const CliRun r = run({"search", "--port", port, "--json", "--quiet"});
+            const auto found = json_addresses(r.out);
+            EXPECT_EQ(std::count(found.begin(), found.end(), "07"), 0) << slow << " ms: " << r.out;
+            EXPECT_NE(std::find(found.begin(), found.end(), "06"), found.end()) << slow << " ms: " << r.out << r.err;
+            EXPECT_NE(std::find(found.begin(), found.end(), "08"), found.end()) << slow << " ms: " << r.out;
+            if (r.err.find("vokcli: module 05 answered late, after the probe of ") != std::string::npos) window_ms = slow;
+            EXPECT_EQ(r.rc, 0) << r.err;
+        }
+        EXPECT_GT(window_ms, 0) << "no slow reply landed in a later probe";
     }
 }
 
@@ -132,16 +169,32 @@ TEST_F(CliSearch, ProgressLineOnATerminalAndCtrlCStopsTheScan)
 
     fake::set_terminal(CONSOLE_STDERR, false);
     fake::interrupt_at_us(fake::now_us() + 1000000);  // about a second into the scan
+    const int64_t asked = fake::now_us();
     r = run({"search", "--port", "COM1", "--json"});
-    ASSERT_EQ(r.rc, 0) << r.err;
+    ASSERT_EQ(r.rc, 130) << r.err;
+    EXPECT_LT(fake::now_us() - asked, 2000000);  // within one exchange of the interrupt
     const double addresses = json_number(r.out, "addresses");
     EXPECT_GT(addresses, 1);
     EXPECT_LT(addresses, 20);
     const auto found = json_addresses(r.out);
     ASSERT_FALSE(found.empty());
     EXPECT_LT(std::stoi(found.back(), nullptr, 16), addresses);
-    EXPECT_NE(r.out.find("\"name\": \"VOK4201\""), std::string::npos);  // parameters were read
+    // The addresses found are listed; their parameters are not read.
+    EXPECT_NE(r.out.find("{\"address\": \"" + found.front() + "\", \"read\": false}"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("\"name\""), std::string::npos) << r.out;
     EXPECT_NE(r.err.find(", stopped by Ctrl-C\n"), std::string::npos) << r.err;
+
+    // Ctrl-C halfway through the parameter reads: the modules read so far are listed in full.
+    fake::reset_console();
+    r = run({"search", "--port", "COM1", "--fast", "--json"});
+    const double scan_s = json_number(r.out, "scan_s"), all_s = json_number(r.out, "elapsed_s");
+    fake::interrupt_at_us(fake::now_us() + (int64_t)((scan_s + all_s) / 2 * 1e6));
+    r = run({"search", "--port", "COM1", "--fast"});
+    ASSERT_EQ(r.rc, 130) << r.err;
+    const auto rows = lines(r.out);
+    ASSERT_EQ(rows.size(), bus.modules.size() + 1) << r.out;
+    EXPECT_NE(rows[1].find("VOK"), std::string::npos) << r.out;
+    EXPECT_NE(rows.back().find("(parameters not read: stopped by Ctrl-C)"), std::string::npos) << r.out;
 }
 
 TEST_F(CliSearch, EmptyBusEndsWithOneErrorLineAndExitOne)

@@ -55,6 +55,11 @@ TEST(DriverPortName, EnvironmentVariableElseTtyS)
     setenv("VOK3900D_COM3", "/dev/ttyUSB7", 1);
     ASSERT_TRUE(driver_port_name(3, name, sizeof name));
     EXPECT_STREQ(name, "/dev/ttyUSB7");
+    // The name vokmon and vokcli read comes first; the library's older one still works.
+    setenv("VOK_COM3", "/dev/ttyACM0", 1);
+    ASSERT_TRUE(driver_port_name(3, name, sizeof name));
+    EXPECT_STREQ(name, "/dev/ttyACM0");
+    unsetenv("VOK_COM3");
     unsetenv("VOK3900D_COM3");
     ASSERT_TRUE(driver_port_name(32, name, sizeof name));
     EXPECT_STREQ(name, "/dev/ttyS31");

@@ -221,6 +221,12 @@ TEST(PosixSerialOpen, ComNamesMapToTheDeviceGivenInTheEnvironment)
 {
     socat_peer::PtyPair pty;
     ASSERT_TRUE(pty.ok);
+    // The library's older name serves too when VOK_COMn is not set.
+    setenv("VOK3900D_COM7", pty.a.c_str(), 1);
+    SerialHandle old_name = serial_open("COM7");
+    unsetenv("VOK3900D_COM7");
+    ASSERT_NE(old_name, SERIAL_INVALID);
+    serial_close(old_name);
     setenv("VOK_COM7", pty.a.c_str(), 1);
     SerialHandle a = serial_open("COM7");
     unsetenv("VOK_COM7");

@@ -7,7 +7,7 @@ JOBS    ?= $(shell nproc)
 GEN     := -G Ninja
 CTEST_ARGS ?=
 
-.PHONY: all setup build native win64 win32 asan test test-native test-asan demo package clean fuzz soak bench-curves check-faults
+.PHONY: all setup build native win64 win32 asan test test-native test-asan demo demo-test guide-pictures package clean fuzz soak bench-curves check-faults
 
 all: build
 
@@ -88,6 +88,15 @@ bench-curves: native win64
 
 demo: build
 	@bash scripts/demo.sh
+
+# The demo with its record check, outside make test (it runs for minutes).
+demo-test: demo
+	python3 tests/demo/check_record.py . $(BUILD)/demo
+
+# The guide's pictures, made again from a fresh demo run.
+guide-pictures: demo
+	bash scripts/guide_pictures.sh $(BUILD)/demo docs/pictures
+	python3 tests/demo/check_record.py . docs/pictures --no-index
 
 clean:
 	rm -rf $(BUILD) $(DIST)

@@ -134,6 +134,69 @@ int num(const std::vector<std::string> &a, size_t k, int dflt)
     return a.size() > k ? std::atoi(a[k].c_str()) : dflt;
 }
 
+// Topmost visible dialog or message box (z-order), or null: the window a screenshot shows
+// in front.
+BOOL CALLBACK find_front(HWND h, LPARAM lp)
+{
+    if (!IsWindowVisible(h) || class_of(h) != L"#32770") return TRUE;
+    *reinterpret_cast<HWND *>(lp) = h;
+    return FALSE;
+}
+
+HWND front_dialog()
+{
+    HWND h = nullptr;
+    EnumWindows(find_front, reinterpret_cast<LPARAM>(&h));
+    return h;
+}
+
+// Polls `probe` every 100 ms until it holds or `timeout_ms` passed; the last probe decides.
+template <class Probe> bool poll(int timeout_ms, Probe probe)
+{
+    for (int t = 0;; t += 100) {
+        if (probe()) return true;
+        if (t >= timeout_ms) return false;
+        Sleep(100);
+    }
+}
+
+// Whether the pixels x, y0..y1 of the main window's client area hold a pure red, yellow,
+// green or blue: the pens of the curve view. One copy of the column per call, not one
+// GetPixel per row.
+bool column_has_curve(int x, int y0, int y1)
+{
+    int h = y1 - y0 + 1;
+    if (!g_main || h <= 0) return false;
+    HDC wdc = GetDC(g_main);
+    HDC mdc = CreateCompatibleDC(wdc);
+    HBITMAP bmp = CreateCompatibleBitmap(wdc, 1, h);
+    HGDIOBJ old = SelectObject(mdc, bmp);
+    BitBlt(mdc, 0, 0, 1, h, wdc, x, y0, SRCCOPY);
+    SelectObject(mdc, old);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = 1;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    std::vector<DWORD> px(static_cast<size_t>(h));
+    int rows = GetDIBits(mdc, bmp, 0, static_cast<UINT>(h), px.data(), &bi, DIB_RGB_COLORS);
+    DeleteObject(bmp);
+    DeleteDC(mdc);
+    ReleaseDC(g_main, wdc);
+    for (int k = 0; k < rows; ++k) {
+        DWORD c = px[static_cast<size_t>(k)] & 0xFFFFFFu;  // 0x00RRGGBB
+        if (c == 0xFF0000u || c == 0xFFFF00u || c == 0x00FF00u || c == 0x0000FFu) return true;
+    }
+    return false;
+}
+
+LRESULT list_count(int id)
+{
+    return SendDlgItemMessageW(g_dialog, id, LB_GETCOUNT, 0, 0);
+}
+
 bool step(const std::string &line)
 {
     std::vector<std::string> a = split(line);
@@ -355,6 +418,72 @@ bool step(const std::string &line)
         std::printf("rect %ld %ld %ld %ld\n", static_cast<long>(r.left), static_cast<long>(r.top),
                     static_cast<long>(r.right), static_cast<long>(r.bottom));
         return g_main != nullptr;
+    }
+    if (verb == "front") {  // what is in front: the topmost dialog's caption and rectangle, else the main window
+        HWND h = front_dialog();
+        HWND w = h ? h : g_main;
+        RECT r{};
+        GetWindowRect(w, &r);
+        std::printf("front %s [%s] %ld %ld %ld %ld\n", h ? "dialog" : "main", utf8(text_of(w)).c_str(),
+                    static_cast<long>(r.left), static_cast<long>(r.top), static_cast<long>(r.right),
+                    static_cast<long>(r.bottom));
+        return w != nullptr;
+    }
+    if (verb == "main-shown") {  // a child control of the main window is (or becomes) visible
+        int id = num(a, 1, 0);
+        auto shown = [&] {
+            HWND c = GetDlgItem(g_main, id);
+            return c && IsWindowVisible(c);
+        };
+        bool ok = poll(num(a, 2, 0), shown);
+        std::printf("main-shown %d %d\n", id, ok ? 1 : 0);
+        return ok;
+    }
+    if (verb == "wait-curve") {  // a curve colour appears in column X of the main window's client rows Y0..Y1
+        int x = num(a, 1, 0), y0 = num(a, 2, 0), y1 = num(a, 3, 0);
+        bool ok = poll(num(a, 4, 10000), [&] { return column_has_curve(x, y0, y1); });
+        std::printf("wait-curve %d %s\n", x, ok ? "reached" : "not reached");
+        return ok;
+    }
+    if (verb == "wait-list") {  // a list box of the current dialog holds at least N lines
+        int id = num(a, 1, 0), want = num(a, 2, 1);
+        bool ok = poll(num(a, 3, 10000), [&] { return list_count(id) >= want; });
+        std::printf("wait-list %d %ld\n", id, static_cast<long>(list_count(id)));
+        return ok;
+    }
+    if (verb == "wait-line") {  // line N of a list box holds the rest of the step
+        int id = num(a, 1, 0), line_no = num(a, 2, 0);
+        std::wstring want = wide(rest(line, 4));
+        auto line_text = [&] {
+            wchar_t buf[1024];
+            LRESULT len = SendDlgItemMessageW(g_dialog, id, LB_GETTEXT, static_cast<WPARAM>(line_no),
+                                              reinterpret_cast<LPARAM>(buf));
+            return std::wstring(buf, static_cast<size_t>(len > 0 ? len : 0));
+        };
+        bool ok = poll(num(a, 3, 10000), [&] { return line_text().find(want) != std::wstring::npos; });
+        std::printf("wait-line %d [%d] %s\n", id, line_no, utf8(line_text()).c_str());
+        return ok;
+    }
+    if (verb == "wait-text") {  // a control of the current dialog shows a text holding the rest of the step
+        int id = num(a, 1, 0);
+        std::wstring want = wide(rest(line, 3));
+        auto now = [&] { return text_of(GetDlgItem(g_dialog, id)); };
+        bool ok = poll(num(a, 2, 10000), [&] { return now().find(want) != std::wstring::npos; });
+        std::printf("text %d %s\n", id, utf8(now()).c_str());
+        return ok;
+    }
+    if (verb == "wait-number") {  // a control of the current dialog shows a decimal number >= N
+        int id = num(a, 1, 0), want = num(a, 2, 0);
+        auto now = [&] { return std::atoi(utf8(text_of(GetDlgItem(g_dialog, id))).c_str()); };
+        bool ok = poll(num(a, 3, 10000), [&] { return now() >= want; });
+        std::printf("number %d %d\n", id, now());
+        return ok;
+    }
+    if (verb == "wait-enabled") {  // a control of the current dialog becomes enabled (1) or disabled (0)
+        int id = num(a, 1, 0), want = num(a, 2, 1);
+        bool ok = poll(num(a, 3, 10000), [&] { return (IsWindowEnabled(GetDlgItem(g_dialog, id)) ? 1 : 0) == want; });
+        std::printf("enabled %d %d\n", id, IsWindowEnabled(GetDlgItem(g_dialog, id)) ? 1 : 0);
+        return ok;
     }
     if (verb == "close-main") {
         PostMessageW(g_main, WM_CLOSE, 0, 0);

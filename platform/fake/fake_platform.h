@@ -45,6 +45,9 @@ int timer_period_raised();
 // Makes serial_open(port_name) succeed and connects it to `conv` (nullptr: a port with
 // nothing on the line); `conv` must stay alive until the next reset(). Bytes move at 10 bit times a byte at the baud of serial_set_line.
 void attach_serial(const std::string &port_name, sim::SerialConverter *conv);
+// The port's device goes away (a USB adapter pulled out): it opens no more, and every call
+// on a handle still open on it fails (reads and writes -1, the rest 0) until attach_serial.
+void unplug_serial(const std::string &port_name);
 // serial_os_family() result (SERIAL_OS_NT 40, SERIAL_OS_9X 98, or 0).
 void set_os_family(int family);
 

@@ -13,6 +13,7 @@ struct SerialPort {
     std::string name;
     sim::SerialConverter *conv = nullptr;
     bool open = false;
+    bool unplugged = false;         // the device is gone: nothing on it works
     SerialLine line{};
     SerialTimeouts timeouts{};
     uint32_t event_mask = 0;
@@ -45,6 +46,7 @@ void attach_serial(const std::string &port_name, sim::SerialConverter *conv)
         p = std::make_unique<SerialPort>();
     p->name = port_name;
     p->conv = conv;
+    p->unplugged = false;
     if (conv)
         conv->clear();  // bytes in flight belong to an earlier time line
 }
@@ -55,6 +57,15 @@ static SerialPort *port(const std::string &name)
 {
     auto it = g_ports.find(name);
     return it == g_ports.end() ? nullptr : it->second.get();
+}
+
+void unplug_serial(const std::string &port_name)
+{
+    if (SerialPort *p = port(port_name)) {
+        p->unplugged = true;
+        p->conv = nullptr;
+        p->inq.clear();
+    }
 }
 
 const std::vector<SerialEvent> &serial_log(const std::string &port_name)
@@ -142,14 +153,14 @@ static int64_t arrival_of_nth(SerialPort *p, size_t k)
 
 using namespace fake;
 
-static bool valid(SerialHandle h) { return h != nullptr && h->open; }
+static bool valid(SerialHandle h) { return h != nullptr && h->open && !h->unplugged; }
 
 int serial_os_family(void) { return g_os_family; }
 
 SerialHandle serial_open(const char *name)
 {
     SerialPort *p = name ? port(name) : nullptr;
-    if (p == nullptr || p->open || take_failure(Fail::Open))
+    if (p == nullptr || p->open || p->unplugged || take_failure(Fail::Open))
         return SERIAL_INVALID;
     p->open = true;
     p->inq.clear();
@@ -315,12 +326,13 @@ int serial_read(SerialHandle h, void *buf, int count)
     if (count > 0) {
         // Wait for the count-th byte, or the time-out, whichever comes first.
         const int64_t t_last = arrival_of_nth(h, (size_t)count - 1);
-        if (t_last <= deadline) {
+        if (t_last != sim::NEVER && t_last <= deadline) {
             g_now_us = std::max(g_now_us, t_last);
         } else if (deadline != sim::NEVER) {
             g_now_us = deadline;
         }
-        // (no time-outs and no more bytes coming: a real read would hang; return what is there)
+        // (no time-outs and no more bytes coming: a real read would hang; it returns what is
+        // there at once, as a read on a line whose far end is gone does, and time stays put)
         pull(h);
     }
     const int n = std::min<int>(count, (int)h->inq.size());

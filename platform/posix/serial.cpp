@@ -346,8 +346,10 @@ int serial_clear_errors(SerialHandle h, uint32_t *errors, int *in_queue, int *ou
 {
     if (!h || !h->used) return 0;
     int in = 0, out = 0;
-    if (ioctl(h->fd, TIOCINQ, &in) != 0) in = 0;
-    if (ioctl(h->fd, TIOCOUTQ, &out) != 0) out = 0;
+    // A device that went away (or a pty whose far end closed) answers EIO: a failure, as
+    // ClearCommError's on a port whose device is gone, not an empty queue.
+    if (ioctl(h->fd, TIOCINQ, &in) != 0) return 0;
+    if (ioctl(h->fd, TIOCOUTQ, &out) != 0) return 0;
     if (errors) *errors = 0;  // framing and overrun counts are not reported by a tty
     if (in_queue) *in_queue = in;
     if (out_queue) *out_queue = out;

@@ -52,6 +52,15 @@ SerialHandle serial_open(const char *name)
     HANDLE f = CreateFileW(wide, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            FILE_FLAG_OVERLAPPED, nullptr);
     if (f == INVALID_HANDLE_VALUE) return SERIAL_INVALID;
+    // Only a serial line will do: a name may also reach a file, another device, or a port
+    // whose device has gone (still listed by the system), none of which has line settings.
+    DCB d;
+    memset(&d, 0, sizeof d);
+    d.DCBlength = sizeof d;
+    if (!GetCommState(f, &d)) {
+        CloseHandle(f);
+        return SERIAL_INVALID;
+    }
     memset(p, 0, sizeof *p);
     p->used = 1;
     p->file = f;

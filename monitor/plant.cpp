@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "monitor/json_lines.h"
+#include "json/json_lines.h"
 
 using nlohmann::json;
 

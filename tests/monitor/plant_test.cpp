@@ -77,6 +77,7 @@ TEST(PlantFile, EachFaultIsOneLineWithItsLine)
     const Fault rows[] = {
         {"{\"database\": \"p.db\",\n \"links\": [\n", "p.json:3: not valid JSON: syntax error while parsing value"},
         {"{\"database\": \"p.db\", \"database\": \"q.db\"}", "p.json:1: key 'database' given twice in the same object"},
+        {with_link(L + R"("modules": "search", "baud": 1e400)"), "p.json:3: not valid JSON: number overflow parsing '1e400'"},
         {"[]", "p.json:1: the file: give an object"},
         {"{\"links\": []}", "p.json:1: the file: 'database' is missing"},
         {"{\"database\": \"p.db\",\n \"link\": []}", "p.json:2: link: unknown key; this object takes database, retention_days, links, alarms"},

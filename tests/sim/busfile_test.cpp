@@ -90,7 +90,7 @@ std::string refusal(const std::string &text)
 TEST(BusFile, MalformedFilesNameFileLineAndFault)
 {
     EXPECT_EQ(refusal("{\n \"modules\": [\n  { \"address\": 1, \"model\": 4560 },\n ]\n}"),
-              "bad.json:4: unexpected character ']'");
+              "bad.json:4: not valid JSON: syntax error while parsing value - unexpected ']'; expected '[', '{', or a literal");
     EXPECT_EQ(refusal("{\n \"modules\": [\n  { \"address\": 300, \"model\": 4560 }\n ]\n}"),
               "bad.json:3: address must be 0..255");
     EXPECT_EQ(refusal("{ \"modules\": [ { \"address\": 1,\n \"modle\": 4560 } ] }"),
@@ -107,18 +107,45 @@ TEST(BusFile, MalformedFilesNameFileLineAndFault)
               "bad.json:2: channels 0: more than 64 units on one channel");
     EXPECT_EQ(refusal("{ \"modules\": [ { \"address\": 1, \"model\": 4560, \"name\": \"VOK45\" } ] }"),
               "bad.json:1: name must be 7 characters");
-    EXPECT_EQ(refusal("{ \"modules\": [] } x"), "bad.json:1: text after the end of the document");
+    EXPECT_EQ(refusal("{ \"modules\": [] } x"),
+              "bad.json:1: not valid JSON: syntax error while parsing value - invalid literal; last read: '\"modules\": [] } x'; "
+              "expected end of input");
     EXPECT_EQ(refusal("{ \"modules\": [ { \"address\": 1, \"model\": 4560,\n \"channels\": { \"0\": [ { \"family\": 40,\n"
                       " \"temp\": { \"sine\": 1, \"drift\": 2 } } ] } } ] }"),
               "bad.json:3: temp needs exactly one of const, drift, sine, script, ramp, steps");
     EXPECT_EQ(refusal("{ \"modules\": [ { \"address\": 1, \"model\": 4560, \"firmware\": \"V1.0\n\" } ] }"),
-              "bad.json:1: line break inside a string");
+              "bad.json:1: not valid JSON: syntax error while parsing value - invalid string: control character U+000A (LF) "
+              "must be escaped to \\u000A or \\n; last read: '\"V1.0<U+000A>'");
     EXPECT_EQ(refusal("[]"), "bad.json:1: the bus file must be an object");
     EXPECT_EQ(refusal("{ \"modules\": [ { \"address\": 1e400, \"model\": 4560 } ] }"),
-              "bad.json:1: address must be a whole number");
+              "bad.json:1: not valid JSON: number overflow parsing '1e400'");
     EXPECT_EQ(refusal("{ \"modules\": [ { \"address\": 1, \"model\": 4560, \"turnaround_ms\": -1e999 } ] }"),
-              "bad.json:1: turnaround_ms must be a number");
-    EXPECT_EQ(refusal(""), "bad.json:1: unexpected end of file");
+              "bad.json:1: not valid JSON: number overflow parsing '-1e999'");
+    EXPECT_EQ(refusal(""),
+              "bad.json:1: not valid JSON: syntax error while parsing value - unexpected end of input; expected '[', '{', or a literal");
+    // A number too large for a double names its own line, not the start of the file.
+    EXPECT_EQ(refusal("{ \"modules\": [\n { \"address\": 1,\n \"model\": 4560e999 } ] }"),
+              "bad.json:3: not valid JSON: number overflow parsing '4560e999'");
+    // A key given twice is refused, not silently collapsed to one of its values.
+    EXPECT_EQ(refusal("{ \"modules\": [ { \"address\": 1,\n \"address\": 2, \"model\": 4560 } ] }"),
+              "bad.json:2: duplicate key \"address\"");
+    // Of several faults, the first in the file is named.
+    EXPECT_EQ(refusal("{ \"modules\": [ { \"address\": 1, \"model\": 4560,\n \"zz\": 1, \"aa\": 2 } ] }"),
+              "bad.json:2: unknown key \"zz\"");
+    EXPECT_EQ(refusal("{ \"comment\":\n" + std::string(80, '[') + std::string(80, ']') + ", \"modules\": [] }"),
+              "bad.json:2: nested deeper than 64 levels");
+}
+
+TEST(BusFile, ByteOrderMarkIsSkipped)
+{
+    const sim::Bus b = sim::parse_bus("\xEF\xBB\xBF{ \"modules\": [\n { \"address\": 1, \"model\": 4560 } ] }", "bom.json");
+    ASSERT_EQ(b.modules.size(), 1u);
+    try {
+        sim::parse_bus("\xEF\xBB\xBF{ \"modules\": [\n { \"address\": 1, \"model\": 45600 } ] }", "bom.json");
+        FAIL() << "accepted model 45600";
+    } catch (const sim::BusFileError &e) {
+        EXPECT_STREQ(e.what(), "bom.json:2: model must be 0..9999");
+    }
 }
 
 TEST(BusFile, MissingFileIsRefused)

@@ -105,12 +105,9 @@ int serial_setup_queues(SerialHandle h, uint32_t in_size, uint32_t out_size)
 int serial_set_timeouts(SerialHandle h, const SerialTimeouts *t)
 {
     if (!h || !h->used || !t) return 0;
-    COMMTIMEOUTS ct;
-    ct.ReadIntervalTimeout = t->read_interval;
-    ct.ReadTotalTimeoutMultiplier = t->read_total_mult;
-    ct.ReadTotalTimeoutConstant = t->read_total_const;
-    ct.WriteTotalTimeoutMultiplier = t->write_total_mult;
-    ct.WriteTotalTimeoutConstant = t->write_total_const;
+    // The seam's fields are COMMTIMEOUTS's, in its order.
+    COMMTIMEOUTS ct = {t->read_interval, t->read_total_mult, t->read_total_const, t->write_total_mult,
+                       t->write_total_const};
     return SetCommTimeouts(h->file, &ct) ? 1 : 0;
 }
 
@@ -186,8 +183,7 @@ int serial_clear_errors(SerialHandle h, uint32_t *errors, int *in_queue, int *ou
 {
     if (!h || !h->used) return 0;
     DWORD err = 0;
-    COMSTAT st;
-    memset(&st, 0, sizeof st);
+    COMSTAT st = {};
     if (!ClearCommError(h->file, &err, &st)) return 0;
     if (errors) *errors = err;
     if (in_queue) *in_queue = (int)st.cbInQue;

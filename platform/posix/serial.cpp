@@ -103,26 +103,24 @@ static void device_path(const char *name, char *out, size_t size)
     snprintf(out, size, "%s", name);
 }
 
+// The line speeds a port takes, with their termios codes.
+static const struct {
+    uint32_t baud;
+    speed_t code;
+} Speeds[] = {{1200, B1200},   {2400, B2400},   {4800, B4800},   {9600, B9600},
+              {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200}};
+
 static speed_t speed_code(uint32_t baud)
 {
-    switch (baud) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return B0;
-    }
+    for (const auto &s : Speeds)
+        if (s.baud == baud) return s.code;
+    return B0;
 }
 
-static uint32_t speed_value(speed_t s)
+static uint32_t speed_value(speed_t code)
 {
-    static const uint32_t bauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-    for (uint32_t b : bauds)
-        if (speed_code(b) == s) return b;
+    for (const auto &s : Speeds)
+        if (s.code == code) return s.baud;
     return 0;
 }
 

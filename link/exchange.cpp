@@ -17,16 +17,29 @@ static int reply_start_seen(void) {
     return port_in_queue() >= link_state.echo_len + 1;
 }
 
+// Logs what a read into RxBuffer gave (`n` bytes or a negative code) and passes it on.
+static int traced_reply(int n, int echo_len) {
+    if (n >= 0) trace_frame(TRACE_RX, RxBuffer, n, echo_len);
+    else trace_no_reply(n);
+    return n;
+}
+
 // Reads the reply into RxBuffer with one byte of slack beyond the announced length (the read
 // time-out ends it when nothing more comes), never past the end of the buffer.
 static int read_reply(int expect) {
     int count = expect + 1;
     if (count > RX_BUFFER_SIZE) count = RX_BUFFER_SIZE;
     if (count < 0) count = 0;
-    const int n = port_read(count, RxBuffer);
-    if (n >= 0) trace_frame(TRACE_RX, RxBuffer, n, link_state.echo_len);
-    else trace_no_reply(n);
-    return n;
+    return traced_reply(port_read(count, RxBuffer), link_state.echo_len);
+}
+
+// No reply began on a serial path: the port is cleared and the search's or the usual code
+// given back.
+static int no_reply_start(void) {
+    const int code = link_state.searching ? EXCHANGE_NO_REPLY_SEARCH : EXCHANGE_NO_REPLY;
+    port_discard();
+    trace_no_reply(code);
+    return code;
 }
 
 static int transmit(int cmd_len, const uint8_t *cmd) {
@@ -59,11 +72,7 @@ static int paced_path(int expect, int cmd_len, const uint8_t *cmd) {
             ok = paced_try(wait, cmd_len, cmd);
         }
     }
-    if (!ok) {
-        port_discard();
-        trace_no_reply(searching ? EXCHANGE_NO_REPLY_SEARCH : EXCHANGE_NO_REPLY);
-        return searching ? EXCHANGE_NO_REPLY_SEARCH : EXCHANGE_NO_REPLY;
-    }
+    if (!ok) return no_reply_start();
     const int t = cmd_len + expect + (searching ? 0 : 1);
     sleep_ms(post_wait(type, link_settings.baud_index, t));
     return read_reply(expect);
@@ -88,11 +97,7 @@ static int polled_path(int expect, int cmd_len, const uint8_t *cmd) {
             sleep_ms(POLL_GAP_MS);
         }
     }
-    if (!ok) {
-        port_discard();
-        trace_no_reply(searching ? EXCHANGE_NO_REPLY_SEARCH : EXCHANGE_NO_REPLY);
-        return searching ? EXCHANGE_NO_REPLY_SEARCH : EXCHANGE_NO_REPLY;
-    }
+    if (!ok) return no_reply_start();
     if (type == CONVERTER_S_WAIT) {
         if (searching) sleep_ms(USER_SEARCH_POST_MS);
     } else if (searching) {
@@ -111,10 +116,7 @@ static int net_cycle(int expect, int cmd_len, const uint8_t *cmd) {
     }
     trace_frame(TRACE_TX, cmd, cmd_len, 0);
     sleep_ms(net_wait(link_settings.baud_index, link_state.searching, cmd_len + expect));
-    const int got = net_receive(expect);
-    if (got >= 0) trace_frame(TRACE_RX, RxBuffer, got, 0);
-    else trace_no_reply(got);
-    return got;
+    return traced_reply(net_receive(expect), 0);
 }
 
 static int net_path(int expect, int cmd_len, const uint8_t *cmd) {
@@ -147,13 +149,8 @@ int probe_echo(void) {
     port_write(probe, sizeof probe);
     sleep_ms(ECHO_WAIT_MS);
     const int n = port_read(ECHO_READ_MAX, RxBuffer);
-    if (n > 2 && memcmp(RxBuffer, probe, sizeof probe) == 0) {
-        link_state.echo_on = 1;
-        link_state.echo_len = 5;
-    } else {
-        link_state.echo_on = 0;
-        link_state.echo_len = 0;
-    }
+    link_state.echo_on = n > 2 && memcmp(RxBuffer, probe, sizeof probe) == 0;
+    link_state.echo_len = link_state.echo_on ? 5 : 0;
     port_discard();
     return 0;
 }

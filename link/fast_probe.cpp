@@ -39,8 +39,10 @@ int64_t line_byte_us(void)
     return 10LL * 1000000 / baud;
 }
 
+// Bytes that came outside a probe's window: logged, and their sender noted.
 void late_bytes(FastTiming *ft, const uint8_t *p, int n)
 {
+    trace_frame(TRACE_RX, p, n, 0);
     // The end of an echoing converter's copy of the last probe, come after its purge.
     if (n <= ft->last_len && memcmp(p, ft->last_cmd + ft->last_len - n, (size_t)n) == 0) return;
     const int from = fast_reply_address(p, n);
@@ -101,10 +103,7 @@ int serial_fast(FastTiming *ft, int expect, int cmd_len, const uint8_t *cmd)
     static uint8_t acc[RX_BUFFER_SIZE];
     // Anything waiting now came after an earlier probe's window.
     int got = take_queued(acc, 0);
-    if (got > 0) {
-        trace_frame(TRACE_RX, acc, got, 0);
-        late_bytes(ft, acc, got);
-    }
+    if (got > 0) late_bytes(ft, acc, got);
     const int sent = write_keeping_input(cmd, cmd_len);
     trace_frame(TRACE_TX, cmd, sent > 0 ? sent : 0, 0);
     const int64_t out_us = now_us();
@@ -118,10 +117,7 @@ int serial_fast(FastTiming *ft, int expect, int cmd_len, const uint8_t *cmd)
     }
     // Bytes in front of the echo: the tail of an earlier one, or a late reply.
     const int front = echo_at > 0 ? echo_at : 0;
-    if (front > 0) {
-        trace_frame(TRACE_RX, acc, front, 0);
-        late_bytes(ft, acc, front);
-    }
+    if (front > 0) late_bytes(ft, acc, front);
     if (lead_at < 0) {
         // What did come (the echo) is kept out of RxBuffer; a reply starting now is found in
         // front of the next probe.
@@ -163,7 +159,6 @@ int net_fast(FastTiming *ft, int expect, int cmd_len, const uint8_t *cmd)
     while (sock_wait_readable(net_state.tcp, 0) > 0) {
         const int got = sock_recv(net_state.tcp, stale, STALE_MAX);
         if (got <= 0) return NET_SEND_FAILED;
-        trace_frame(TRACE_RX, stale, got, 0);
         late_bytes(ft, stale, got);
     }
     if (sock_send(net_state.tcp, cmd, cmd_len) != cmd_len) return NET_SEND_FAILED;
@@ -293,14 +288,7 @@ void fast_name_probe_begin(FastTiming *ft)
 
 int fast_name_probe(FastTiming *ft, uint8_t address, ModuleReply *out)
 {
-    const CommandRow *row = command_row(CMD_READ_NAME);
-    uint8_t frame[REQUEST_MAX];
-    const int len = build_request(row->lead, address, &row->command, 1, frame, sizeof frame);
-    const int got = fast_exchange(ft, command_wait_length(CMD_READ_NAME, 0) + link_state.echo_len, len, frame);
-    out->bytes = &RxBuffer[link_state.echo_len];
-    out->got = got;
-    out->len = got > link_state.echo_len ? got - link_state.echo_len : 0;
-    out->need = command_reply_length(CMD_READ_NAME, 0);
-    out->address = address;
-    return got;
+    const char command = command_row(CMD_READ_NAME)->command;
+    module_request_fast(ft, CMD_READ_NAME, address, &command, 1, 0, 0, out);
+    return out->got;
 }

@@ -21,6 +21,13 @@ static void drop_socket(void) {
     net_state.tcp = SOCK_INVALID;
 }
 
+// Leaves no socket and no socket library behind a failed open.
+static int open_failed(int code) {
+    drop_socket();
+    sock_cleanup();
+    return code;
+}
+
 int net_open(void) {
     link_state.open = 0;
     if (sock_startup() != 0) {
@@ -28,26 +35,15 @@ int net_open(void) {
         return NET_OPEN_NO_LIBRARY;
     }
     net_state.tcp = sock_tcp();
-    if (net_state.tcp == SOCK_INVALID) {
-        sock_cleanup();
-        return NET_OPEN_NO_SOCKET;
-    }
+    if (net_state.tcp == SOCK_INVALID) return open_failed(NET_OPEN_NO_SOCKET);
     uint32_t ip = 0;
-    if (sock_resolve(net_state.host_text, &ip) != 0) {
-        drop_socket();
-        sock_cleanup();
-        return NET_OPEN_NO_HOST;
-    }
+    if (sock_resolve(net_state.host_text, &ip) != 0) return open_failed(NET_OPEN_NO_HOST);
     net_state.ip = ip;
     ip_to_text(ip, net_state.ip_text);
     net_state.peer.family = 2;
     net_state.peer.ip = ip;
     net_state.peer.port = net_state.port_entered;
-    if (sock_connect(net_state.tcp, ip, net_state.port_entered) != 0) {
-        drop_socket();
-        sock_cleanup();
-        return NET_OPEN_REFUSED;
-    }
+    if (sock_connect(net_state.tcp, ip, net_state.port_entered) != 0) return open_failed(NET_OPEN_REFUSED);
     link_state.open = 1;
     // The TCP link carries the module's reply alone, from RxBuffer[0]. An echo found earlier
     // on a serial converter must not survive, or every reply would be read 5 bytes late and

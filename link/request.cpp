@@ -4,18 +4,23 @@
 
 #include "link/link_state.h"
 #include "link/exchange.h"
+#include "link/fast_probe.h"
 #include "protocol/protocol.h"
 
 namespace {
 enum { USUAL_REQUEST = 5 };
 
 // An echoing converter sends the request back first: as long as the frame on the wire.
-int exchange_with_echo(const uint8_t *frame, int len, int reply_wait, ModuleReply *out)
+int echo_of(int len) { return link_state.echo_on == 1 ? len : 0; }
+
+// Sends the frame through bus_exchange (through the fast scan's exchange with `fast`) for
+// `expect` bytes, the echo included, and leaves the reply past the echo in `out`.
+int exchange_with_echo(FastTiming *fast, const uint8_t *frame, int len, int expect, ModuleReply *out)
 {
-    const int echo = link_state.echo_on == 1 ? len : 0;
+    const int echo = echo_of(len);
     link_state.echo_len = echo;
-    const int got = bus_exchange(echo + reply_wait, len, frame);
-    link_state.echo_len = link_state.echo_on == 1 ? USUAL_REQUEST : 0;
+    const int got = fast ? fast_exchange(fast, expect, len, frame) : bus_exchange(expect, len, frame);
+    link_state.echo_len = echo_of(USUAL_REQUEST);  // as the echo probe left it
     out->bytes = &RxBuffer[echo];
     out->got = got;
     out->len = got > echo ? got - echo : 0;
@@ -45,6 +50,12 @@ int reply_at(const ModuleReply *r, int pos)
 int module_request(CommandId id, uint8_t address, const char *args, int args_len, int records, int checks,
                    ModuleReply *out)
 {
+    return module_request_fast(nullptr, id, address, args, args_len, records, checks, out);
+}
+
+int module_request_fast(FastTiming *fast, CommandId id, uint8_t address, const char *args, int args_len,
+                        int records, int checks, ModuleReply *out)
+{
     const CommandRow *row = command_row(id);
     out->bytes = RxBuffer;
     out->got = -1;
@@ -55,7 +66,7 @@ int module_request(CommandId id, uint8_t address, const char *args, int args_len
     uint8_t frame[REQUEST_MAX];
     const int len = row ? build_request(row->lead, address, args, args_len, frame, sizeof frame) : -1;
     if (len < 0 || wait < 0) return REQ_NO_REPLY;
-    exchange_with_echo(frame, len, wait, out);
+    exchange_with_echo(fast, frame, len, echo_of(len) + wait, out);
     return reply_check(out, checks, row->reply_lead, out->need);
 }
 
@@ -69,7 +80,5 @@ int frame_request(const uint8_t *frame, int len, int expect, ModuleReply *out)
 {
     out->need = 0;
     out->address = 0;
-    // The caller's count already holds the echo: wait for exactly that.
-    const int echo = link_state.echo_on == 1 ? len : 0;
-    return exchange_with_echo(frame, len, expect - echo, out);
+    return exchange_with_echo(nullptr, frame, len, expect, out);  // the caller's count holds the echo
 }

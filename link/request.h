@@ -36,6 +36,12 @@ typedef struct ModuleReply {
 int module_request(CommandId id, uint8_t address, const char *args, int args_len, int records, int checks,
                    ModuleReply *out);
 
+// module_request through the fast bus scan's exchange (link/fast_probe.h) instead of
+// bus_exchange; `fast` null is module_request itself.
+struct FastTiming;
+int module_request_fast(struct FastTiming *fast, CommandId id, uint8_t address, const char *args, int args_len,
+                        int records, int checks, ModuleReply *out);
+
 // One channel digit after the address: the common shape of the data, ID and sort reads.
 int channel_request(CommandId id, uint8_t address, int channel, int records, int checks, ModuleReply *out);
 

@@ -76,30 +76,16 @@ SerialHandle port_create(void) {
 
 int port_set_line(int baud) {
     SerialHandle h = link_state.port;
-    SerialLine line;
-    memset(&line, 0, sizeof line);
+    SerialLine line = {};
     int ok = baud > 0 && serial_get_line(h, &line);
     if (ok) {
+        // Every field is set; all but these are 0: no flow control, no special characters,
+        // DTR and RTS disabled (the program drives DTR itself, and RTS around each write).
+        line = SerialLine{};
         line.baud = (uint32_t)baud;
         line.byte_size = 8;
-        line.parity = 0;
-        line.stop_bits = 0;
         line.binary = 1;
-        line.parity_check = 0;
-        line.out_cts_flow = 0;
-        line.out_dsr_flow = 0;
-        line.dtr_control = 0;   // the program drives DTR itself
-        line.dsr_sensitivity = 0;
-        line.tx_continue_on_xoff = 0;
-        line.out_x = 0;
-        line.in_x = 0;
-        line.error_char_on = 0;
-        line.null_strip = 0;
-        line.rts_control = 0;   // the program drives RTS around each write
-        line.abort_on_error = 0;
-        line.xon_lim = 0;
         line.xoff_lim = PORT_XOFF_LIMIT;
-        line.xon_char = line.xoff_char = line.error_char = line.eof_char = line.evt_char = 0;
         ok = serial_set_line(h, &line);
     }
     if (!ok) {
@@ -119,22 +105,18 @@ int port_open(void) {
     const int i = link_settings.baud_index;
     if (!port_set_line(i >= 0 && i < BAUD_COUNT ? BaudTable[i] : 0)) return 0;
     link_state.open = 1;
-    flush_all(h);
-    memset(RxBuffer, 0, sizeof RxBuffer);
+    port_discard();
     link_changed(1);
     return 1;
 }
 
 int port_close(void) {
     SerialHandle h = link_state.port;
+    port_discard();
     if (h != SERIAL_INVALID) {
-        flush_all(h);
-        memset(RxBuffer, 0, sizeof RxBuffer);
         flush_all(h);
         serial_set_event_mask(h, 0);
         close_events_and_port(h);
-    } else {
-        memset(RxBuffer, 0, sizeof RxBuffer);
     }
     link_state.port = SERIAL_INVALID;
     link_state.open = 0;
@@ -159,18 +141,11 @@ int port_write(const uint8_t *buffer, int count) {
     if (h == SERIAL_INVALID || count < 0) return -1;
     flush_all(h);
     serial_set_rts(h, 1);
-    if (link_state.os_family == SERIAL_OS_NT) {
-        const int n = serial_write(h, buffer, count);
-        if (n < 0) {
-            flush_all(h);
-            return -1;
-        }
-        serial_set_rts(h, 0);
-        return n;
-    }
-    // 9x family: no overlapped writes there.
-    const int n = serial_write_plain(h, buffer, count);
-    serial_set_rts(h, 0);
+    // 9x family: no overlapped writes there. Its routine drops RTS whatever the write did;
+    // after a failed NT write the flush drops it.
+    const int nt = link_state.os_family == SERIAL_OS_NT;
+    const int n = nt ? serial_write(h, buffer, count) : serial_write_plain(h, buffer, count);
+    if (!nt || n >= 0) serial_set_rts(h, 0);
     if (n < 0) {
         flush_all(h);
         return -1;

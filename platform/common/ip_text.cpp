@@ -1,20 +1,15 @@
 // Dotted-quad text for IPv4 addresses held in network byte order; shared by every backend.
 #include <stdint.h>
 #include <stdio.h>
+#include <string.h>
 
 #include "platform/net.h"
 
-// The address bytes in wire order, whatever the host's byte order.
-static void ip_bytes(uint32_t ip, uint8_t b[4])
-{
-    const uint8_t *p = (const uint8_t *)&ip;
-    for (int i = 0; i < 4; i++) b[i] = p[i];
-}
-
+// The address bytes are copied as they lie in memory: wire order, whatever the host's.
 void ip_to_text(uint32_t ip, char *out)
 {
     uint8_t b[4];
-    ip_bytes(ip, b);
+    memcpy(b, &ip, 4);
     snprintf(out, 16, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
 }
 
@@ -41,9 +36,6 @@ int ip_from_text(const char *text, uint32_t *ip)
         b[part] = (uint8_t)v;
     }
     if (*s != '\0') return -1;
-    uint32_t out = 0;
-    uint8_t *p = (uint8_t *)&out;
-    for (int i = 0; i < 4; i++) p[i] = b[i];
-    *ip = out;
+    memcpy(ip, b, 4);
     return 0;
 }

@@ -64,9 +64,7 @@ int trace_on(void)
     if (!trace.env_checked) {
         trace.env_checked = 1;
         const char *path = getenv(TRACE_ENV);
-        if (path && *path) {
-            trace_open(path);
-        }
+        if (path && *path) trace_open(path);
     }
     return trace.file != nullptr;
 }

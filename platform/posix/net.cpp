@@ -1,36 +1,32 @@
-// Network backend for POSIX: BSD sockets, IPv4 only, select() for the timed waits.
+// Network backend for POSIX: BSD sockets, IPv4 only (the calls Winsock shares are in
+// common/sockets.cpp).
 #include <arpa/inet.h>
-#include <errno.h>
 #include <linux/if_packet.h>
 #include <net/ethernet.h>
 #include <sys/ioctl.h>
-#include <time.h>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <stdio.h>
 #include <string.h>
-#include <sys/select.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "platform/clock.h"
 #include "platform/net.h"
 
 int sock_startup(void) { return 0; }
 void sock_cleanup(void) {}
 
-SockHandle sock_tcp(void)
+static SockHandle new_socket(int type)
 {
-    int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int s = socket(AF_INET, type | SOCK_CLOEXEC, 0);
     return s < 0 ? SOCK_INVALID : (SockHandle)s;
 }
 
-SockHandle sock_udp(void)
-{
-    int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    return s < 0 ? SOCK_INVALID : (SockHandle)s;
-}
+SockHandle sock_tcp(void) { return new_socket(SOCK_STREAM); }
+SockHandle sock_udp(void) { return new_socket(SOCK_DGRAM); }
 
 int sock_close(SockHandle s)
 {
@@ -57,97 +53,6 @@ int sock_resolve(const char *host, uint32_t *ip)
     return 0;
 }
 
-static struct sockaddr_in make_addr(uint32_t ip, uint16_t port)
-{
-    struct sockaddr_in a;
-    memset(&a, 0, sizeof a);
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = ip;
-    a.sin_port = htons(port);
-    return a;
-}
-
-int sock_connect(SockHandle s, uint32_t ip, uint16_t port)
-{
-    struct sockaddr_in a = make_addr(ip, port);
-    for (;;) {
-        if (connect((int)s, (struct sockaddr *)&a, sizeof a) == 0) return 0;
-        if (errno != EINTR) return -1;
-    }
-}
-
-// A negative time-out waits without limit.
-static int wait_socket(SockHandle s, int64_t timeout_us, int for_write)
-{
-    if (s == SOCK_INVALID || (int)s >= FD_SETSIZE) return -1;
-    for (;;) {
-        fd_set set;
-        FD_ZERO(&set);
-        FD_SET((int)s, &set);
-        struct timeval tv, *tvp = nullptr;
-        if (timeout_us >= 0) {
-            tv.tv_sec = (time_t)(timeout_us / 1000000);
-            tv.tv_usec = (suseconds_t)(timeout_us % 1000000);
-            tvp = &tv;
-        }
-        int r = select((int)s + 1, for_write ? nullptr : &set, for_write ? &set : nullptr, nullptr, tvp);
-        if (r < 0 && errno == EINTR) continue;  // Linux select leaves the time left in tv
-        if (r < 0) return -1;
-        return r > 0 ? 1 : 0;
-    }
-}
-
-int sock_wait_readable(SockHandle s, int64_t timeout_us) { return wait_socket(s, timeout_us, 0); }
-int sock_wait_writable(SockHandle s, int64_t timeout_us) { return wait_socket(s, timeout_us, 1); }
-
-int sock_send(SockHandle s, const void *buf, int len)
-{
-    // MSG_NOSIGNAL: a peer that went away yields -1, not SIGPIPE.
-    ssize_t n = send((int)s, buf, (size_t)len, MSG_NOSIGNAL);
-    return n < 0 ? -1 : (int)n;
-}
-
-int sock_recv(SockHandle s, void *buf, int len)
-{
-    ssize_t n;
-    do n = recv((int)s, buf, (size_t)len, 0);
-    while (n < 0 && errno == EINTR);
-    return n < 0 ? -1 : (int)n;
-}
-
-int sock_set_broadcast(SockHandle s, int on)
-{
-    int v = on ? 1 : 0;
-    return setsockopt((int)s, SOL_SOCKET, SO_BROADCAST, &v, sizeof v) == 0 ? 0 : -1;
-}
-
-int sock_bind(SockHandle s, uint32_t ip, uint16_t port)
-{
-    struct sockaddr_in a = make_addr(ip, port);
-    return bind((int)s, (struct sockaddr *)&a, sizeof a) == 0 ? 0 : -1;
-}
-
-int sock_sendto(SockHandle s, const void *buf, int len, uint32_t ip, uint16_t port)
-{
-    struct sockaddr_in a = make_addr(ip, port);
-    ssize_t n = sendto((int)s, buf, (size_t)len, MSG_NOSIGNAL, (struct sockaddr *)&a, sizeof a);
-    return n < 0 ? -1 : (int)n;
-}
-
-int sock_recvfrom(SockHandle s, void *buf, int len, uint32_t *ip, uint16_t *port)
-{
-    struct sockaddr_in a;
-    socklen_t alen = sizeof a;
-    memset(&a, 0, sizeof a);
-    ssize_t n;
-    do n = recvfrom((int)s, buf, (size_t)len, 0, (struct sockaddr *)&a, &alen);
-    while (n < 0 && errno == EINTR);
-    if (n < 0) return -1;
-    if (ip) *ip = a.sin_addr.s_addr;
-    if (port) *port = ntohs(a.sin_port);
-    return (int)n;
-}
-
 // Every IPv4 interface that is up, loopback included, in the system's order (as the
 // Windows interface-list query gives them; callers skip 127.0.0.1 themselves).
 int sock_local_interfaces(uint32_t *ips, uint32_t *masks, int max)
@@ -169,13 +74,6 @@ int sock_interface_list(SockHandle s, uint32_t *ips, uint32_t *masks, int max)
 {
     (void)s;  // the list is the host's, whichever socket asks
     return sock_local_interfaces(ips, masks, max < 10 ? max : 10);
-}
-
-int sock_host_name(char *buf, int cap)
-{
-    if (!buf || cap <= 0 || gethostname(buf, (size_t)cap) != 0) return -1;
-    buf[cap - 1] = '\0';
-    return 0;
 }
 
 int net_dhcp_info(uint32_t *ip, uint32_t *mask)
@@ -244,15 +142,13 @@ int net_arp_probe(uint32_t ip)
         sendto(fd, req, sizeof req, 0, (struct sockaddr *)&to, sizeof to);
         int64_t left_us = 333000;
         while (!found && left_us > 0) {
-            struct timespec t0, t1;
-            clock_gettime(CLOCK_MONOTONIC, &t0);
-            if (wait_socket((SockHandle)fd, left_us, 0) != 1) break;
+            const int64_t t0 = now_us();
+            if (sock_wait_readable((SockHandle)fd, left_us) != 1) break;
             uint8_t rx[64];
             ssize_t n = recv(fd, rx, sizeof rx, 0);
             // An ARP reply whose sender is the probed address.
             if (n >= 28 && rx[6] == 0x00 && rx[7] == 0x02 && memcmp(rx + 14, &ip, 4) == 0) found = 1;
-            clock_gettime(CLOCK_MONOTONIC, &t1);
-            left_us -= (int64_t)(t1.tv_sec - t0.tv_sec) * 1000000 + (t1.tv_nsec - t0.tv_nsec) / 1000;
+            left_us -= now_us() - t0;
         }
     }
     close(fd);

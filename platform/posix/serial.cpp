@@ -15,6 +15,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "platform/serial.h"
 
 enum { PORT_SLOTS = 8 };
@@ -43,6 +45,13 @@ static int64_t mono_ns(void)
     struct timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);
     return (int64_t)t.tv_sec * 1000000000 + t.tv_nsec;
+}
+
+// The deadline `total_ms` from now, held to a year so it stays in range; -1 (none) for 0.
+static int64_t deadline_after(uint64_t total_ms)
+{
+    if (total_ms > 86400000ull * 365) total_ms = 86400000ull * 365;
+    return total_ms ? mono_ns() + (int64_t)total_ms * 1000000 : -1;
 }
 
 // Waits for `events` on the descriptor until `deadline_ns` (-1: no limit). Returns the
@@ -94,26 +103,24 @@ static void device_path(const char *name, char *out, size_t size)
     snprintf(out, size, "%s", name);
 }
 
+// The line speeds a port takes, with their termios codes.
+static const struct {
+    uint32_t baud;
+    speed_t code;
+} Speeds[] = {{1200, B1200},   {2400, B2400},   {4800, B4800},   {9600, B9600},
+              {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200}};
+
 static speed_t speed_code(uint32_t baud)
 {
-    switch (baud) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return B0;
-    }
+    for (const auto &s : Speeds)
+        if (s.baud == baud) return s.code;
+    return B0;
 }
 
-static uint32_t speed_value(speed_t s)
+static uint32_t speed_value(speed_t code)
 {
-    static const uint32_t bauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-    for (uint32_t b : bauds)
-        if (speed_code(b) == s) return b;
+    for (const auto &s : Speeds)
+        if (s.code == code) return s.baud;
     return 0;
 }
 
@@ -163,14 +170,8 @@ static void close_device(SerialPort *p)
 
 SerialHandle serial_open(const char *name)
 {
-    if (!name || !*name) return SERIAL_INVALID;
-    SerialPort *p = nullptr;
-    for (SerialPort &slot : Ports)
-        if (!slot.used) {
-            p = &slot;
-            break;
-        }
-    if (!p) return SERIAL_INVALID;
+    SerialPort *p = std::find_if(Ports, Ports + PORT_SLOTS, [](const SerialPort &s) { return !s.used; });
+    if (!name || !*name || p == Ports + PORT_SLOTS) return SERIAL_INVALID;
     memset(p, 0, sizeof *p);
     p->fd = -1;
 
@@ -255,7 +256,14 @@ int serial_get_line(SerialHandle h, SerialLine *line)
     return 1;
 }
 
-static int set_modem_line(SerialHandle h, int bit, int on);
+// A pty has no modem lines: the state is remembered and the call succeeds.
+static int set_modem_line(SerialHandle h, int bit, int on)
+{
+    if (bit == TIOCM_RTS) h->rts = on ? 1 : 0;
+    else h->dtr = on ? 1 : 0;
+    if (ioctl(h->fd, on ? TIOCMBIS : TIOCMBIC, &bit) == 0) return 1;
+    return errno == ENOTTY || errno == EINVAL;
+}
 
 int serial_set_line(SerialHandle h, const SerialLine *line)
 {
@@ -284,14 +292,8 @@ int serial_set_line(SerialHandle h, const SerialLine *line)
     if (tcsetattr(h->fd, TCSANOW, &t) != 0) return 0;
     h->line = *line;
     // As SetCommState does: "disable" drops the line, "enable" raises it.
-    if (line->dtr_control <= 1) {
-        h->dtr = line->dtr_control;
-        set_modem_line(h, TIOCM_DTR, h->dtr);
-    }
-    if (line->rts_control <= 1) {
-        h->rts = line->rts_control;
-        set_modem_line(h, TIOCM_RTS, h->rts);
-    }
+    if (line->dtr_control <= 1) set_modem_line(h, TIOCM_DTR, line->dtr_control);
+    if (line->rts_control <= 1) set_modem_line(h, TIOCM_RTS, line->rts_control);
     return 1;
 }
 
@@ -306,41 +308,18 @@ int serial_purge(SerialHandle h, uint32_t flags)
     return 1;
 }
 
-// A pty has no modem lines: the state is remembered and the call succeeds.
-static int set_modem_line(SerialHandle h, int bit, int on)
-{
-    int bits = bit;
-    if (ioctl(h->fd, on ? TIOCMBIS : TIOCMBIC, &bits) == 0) return 1;
-    return errno == ENOTTY || errno == EINVAL;
-}
+int serial_set_rts(SerialHandle h, int on) { return h && h->used ? set_modem_line(h, TIOCM_RTS, on) : 0; }
+int serial_set_dtr(SerialHandle h, int on) { return h && h->used ? set_modem_line(h, TIOCM_DTR, on) : 0; }
 
-int serial_set_rts(SerialHandle h, int on)
-{
-    if (!h || !h->used) return 0;
-    h->rts = on ? 1 : 0;
-    return set_modem_line(h, TIOCM_RTS, on);
-}
-
-int serial_set_dtr(SerialHandle h, int on)
-{
-    if (!h || !h->used) return 0;
-    h->dtr = on ? 1 : 0;
-    return set_modem_line(h, TIOCM_DTR, on);
-}
-
-int serial_create_event(SerialHandle h, int which)
+static int mark_event(SerialHandle h, int which, int is_open)
 {
     if (!h || !h->used || which < 0 || which > 1) return 0;
-    h->event_open[which] = 1;
+    h->event_open[which] = is_open;
     return 1;
 }
 
-int serial_close_event(SerialHandle h, int which)
-{
-    if (!h || !h->used || which < 0 || which > 1) return 0;
-    h->event_open[which] = 0;
-    return 1;
-}
+int serial_create_event(SerialHandle h, int which) { return mark_event(h, which, 1); }
+int serial_close_event(SerialHandle h, int which) { return mark_event(h, which, 0); }
 
 int serial_clear_errors(SerialHandle h, uint32_t *errors, int *in_queue, int *out_queue)
 {
@@ -369,10 +348,8 @@ int serial_read(SerialHandle h, void *buf, int count)
     int immediate = t.read_interval == NO_WAIT && t.read_total_mult == 0 && t.read_total_const == 0;
     // Interval and multiplier both MAXDWORD: wait up to the constant for the first bytes.
     int first_bytes = t.read_interval == NO_WAIT && t.read_total_mult == NO_WAIT;
-    uint64_t total_ms = first_bytes ? t.read_total_const
-                                    : (uint64_t)t.read_total_mult * (uint64_t)count + t.read_total_const;
-    if (total_ms > 86400000ull * 365) total_ms = 86400000ull * 365;  // keeps the ns deadline in range
-    int64_t deadline = total_ms ? mono_ns() + (int64_t)total_ms * 1000000 : -1;
+    int64_t deadline = deadline_after(first_bytes ? t.read_total_const
+                                                  : (uint64_t)t.read_total_mult * (uint64_t)count + t.read_total_const);
     int interval = t.read_interval != 0 && t.read_interval != NO_WAIT;
     int got = 0, hung_up = 0;
     for (;;) {
@@ -407,9 +384,7 @@ int serial_read(SerialHandle h, void *buf, int count)
 static int write_all(SerialHandle h, const uint8_t *src, int count)
 {
     const SerialTimeouts &t = h->timeouts;
-    uint64_t total_ms = (uint64_t)t.write_total_mult * (uint64_t)count + t.write_total_const;
-    if (total_ms > 86400000ull * 365) total_ms = 86400000ull * 365;
-    int64_t deadline = total_ms ? mono_ns() + (int64_t)total_ms * 1000000 : -1;
+    const int64_t deadline = deadline_after((uint64_t)t.write_total_mult * (uint64_t)count + t.write_total_const);
     int done = 0;
     while (done < count) {
         ssize_t n = write(h->fd, src + done, (size_t)(count - done));
@@ -458,8 +433,7 @@ uint32_t serial_wait_event(SerialHandle h, uint32_t mask, int timeout_ms)
         if (ioctl(h->fd, TIOCINQ, &in) == 0 && in > 0) {
             seen |= SERIAL_EV_RXCHAR;
         } else if (!seen && timeout_ms != 0) {
-            int64_t deadline = timeout_ms < 0 ? -1 : mono_ns() + (int64_t)timeout_ms * 1000000;
-            int r = wait_fd(h->fd, POLLIN, deadline);
+            int r = wait_fd(h->fd, POLLIN, timeout_ms < 0 ? -1 : deadline_after((uint64_t)timeout_ms));
             // A hung-up pty polls readable with nothing queued: only real bytes count.
             if (r > 0 && ioctl(h->fd, TIOCINQ, &in) == 0 && in > 0) seen |= SERIAL_EV_RXCHAR;
         }

@@ -1,4 +1,5 @@
-// Network backend for Windows: Winsock 1.1 calls (ws2_32), IPv4, select() for the waits.
+// Network backend for Windows: Winsock 1.1 calls (ws2_32), IPv4 (the calls BSD sockets
+// share are in common/sockets.cpp).
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
@@ -39,86 +40,21 @@ int sock_resolve(const char *host, uint32_t *ip)
     return 0;
 }
 
-static struct sockaddr_in make_addr(uint32_t ip, uint16_t port)
+// SIO_GET_INTERFACE_LIST on `s`: up to 10 entries of INTERFACE_INFO (only the IPv4 ones
+// with `ipv4_only`). The count, or -1 when the query fails.
+static int query_interfaces(SOCKET s, uint32_t *ips, uint32_t *masks, int max, int ipv4_only)
 {
-    struct sockaddr_in a;
-    memset(&a, 0, sizeof a);
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = ip;
-    a.sin_port = htons(port);
-    return a;
-}
-
-int sock_connect(SockHandle s, uint32_t ip, uint16_t port)
-{
-    struct sockaddr_in a = make_addr(ip, port);
-    return connect((SOCKET)s, (struct sockaddr *)&a, sizeof a) == 0 ? 0 : -1;
-}
-
-// A negative time-out waits without limit.
-static int wait_socket(SockHandle s, int64_t timeout_us, int for_write)
-{
-    if (s == SOCK_INVALID) return -1;
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET((SOCKET)s, &set);
-    struct timeval tv, *tvp = nullptr;
-    if (timeout_us >= 0) {
-        tv.tv_sec = (long)(timeout_us / 1000000);
-        tv.tv_usec = (long)(timeout_us % 1000000);
-        tvp = &tv;
+    INTERFACE_INFO list[10];
+    DWORD bytes = 0;
+    if (WSAIoctl(s, SIO_GET_INTERFACE_LIST, nullptr, 0, list, sizeof list, &bytes, nullptr, nullptr) != 0)
+        return -1;
+    int n = 0, total = (int)(bytes / sizeof(INTERFACE_INFO));
+    for (int i = 0; i < total && n < max; i++) {
+        if (ipv4_only && list[i].iiAddress.Address.sa_family != AF_INET) continue;
+        if (ips) ips[n] = list[i].iiAddress.AddressIn.sin_addr.s_addr;
+        if (masks) masks[n] = list[i].iiNetmask.AddressIn.sin_addr.s_addr;
+        n++;
     }
-    int r = select(0, for_write ? nullptr : &set, for_write ? &set : nullptr, nullptr, tvp);
-    if (r == SOCKET_ERROR) return -1;
-    return r > 0 ? 1 : 0;
-}
-
-int sock_wait_readable(SockHandle s, int64_t timeout_us) { return wait_socket(s, timeout_us, 0); }
-int sock_wait_writable(SockHandle s, int64_t timeout_us) { return wait_socket(s, timeout_us, 1); }
-
-int sock_send(SockHandle s, const void *buf, int len)
-{
-    int n = send((SOCKET)s, (const char *)buf, len, 0);
-    return n == SOCKET_ERROR ? -1 : n;
-}
-
-int sock_recv(SockHandle s, void *buf, int len)
-{
-    int n = recv((SOCKET)s, (char *)buf, len, 0);
-    return n == SOCKET_ERROR ? -1 : n;
-}
-
-int sock_set_broadcast(SockHandle s, int on)
-{
-    BOOL v = on ? TRUE : FALSE;
-    return setsockopt((SOCKET)s, SOL_SOCKET, SO_BROADCAST, (const char *)&v, sizeof v) == 0 ? 0 : -1;
-}
-
-int sock_bind(SockHandle s, uint32_t ip, uint16_t port)
-{
-    struct sockaddr_in a = make_addr(ip, port);
-    return bind((SOCKET)s, (struct sockaddr *)&a, sizeof a) == 0 ? 0 : -1;
-}
-
-int sock_sendto(SockHandle s, const void *buf, int len, uint32_t ip, uint16_t port)
-{
-    struct sockaddr_in a = make_addr(ip, port);
-    int n = sendto((SOCKET)s, (const char *)buf, len, 0, (struct sockaddr *)&a, sizeof a);
-    return n == SOCKET_ERROR ? -1 : n;
-}
-
-int sock_recvfrom(SockHandle s, void *buf, int len, uint32_t *ip, uint16_t *port)
-{
-    struct sockaddr_in a;
-    int alen = sizeof a;
-    memset(&a, 0, sizeof a);
-    int n = recvfrom((SOCKET)s, (char *)buf, len, 0, (struct sockaddr *)&a, &alen);
-    // Winsock fails a datagram longer than the buffer, yet fills the buffer with its start
-    // and drops the rest; every other backend returns the cut datagram, and so does this.
-    if (n == SOCKET_ERROR && WSAGetLastError() == WSAEMSGSIZE) n = len;
-    if (n == SOCKET_ERROR) return -1;
-    if (ip) *ip = a.sin_addr.s_addr;
-    if (port) *port = ntohs(a.sin_port);
     return n;
 }
 
@@ -130,20 +66,9 @@ int sock_local_interfaces(uint32_t *ips, uint32_t *masks, int max)
     if (max <= 0) return 0;
     SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (s != INVALID_SOCKET) {
-        INTERFACE_INFO list[10];
-        DWORD bytes = 0;
-        int r = WSAIoctl(s, SIO_GET_INTERFACE_LIST, nullptr, 0, list, sizeof list, &bytes, nullptr, nullptr);
+        const int n = query_interfaces(s, ips, masks, max, 1);
         closesocket(s);
-        if (r == 0) {
-            int n = 0, total = (int)(bytes / sizeof(INTERFACE_INFO));
-            for (int i = 0; i < total && n < max; i++) {
-                if (list[i].iiAddress.Address.sa_family != AF_INET) continue;
-                if (ips) ips[n] = list[i].iiAddress.AddressIn.sin_addr.s_addr;
-                if (masks) masks[n] = list[i].iiNetmask.AddressIn.sin_addr.s_addr;
-                n++;
-            }
-            return n;
-        }
+        if (n >= 0) return n;
     }
     char name[256];
     if (gethostname(name, sizeof name) != 0) return -1;
@@ -157,28 +82,10 @@ int sock_local_interfaces(uint32_t *ips, uint32_t *masks, int max)
     return n;
 }
 
-// SIO_GET_INTERFACE_LIST on the caller's socket: up to 10 entries of INTERFACE_INFO.
+// The query on the caller's socket, every entry as the system gives it.
 int sock_interface_list(SockHandle s, uint32_t *ips, uint32_t *masks, int max)
 {
-    INTERFACE_INFO list[10];
-    DWORD bytes = 0;
-    if (s == SOCK_INVALID) return -1;
-    if (WSAIoctl((SOCKET)s, SIO_GET_INTERFACE_LIST, nullptr, 0, list, sizeof list, &bytes, nullptr, nullptr) != 0)
-        return -1;
-    int total = (int)(bytes / sizeof(INTERFACE_INFO));
-    int n = 0;
-    for (int i = 0; i < total && n < max; i++, n++) {
-        if (ips) ips[n] = list[i].iiAddress.AddressIn.sin_addr.s_addr;
-        if (masks) masks[n] = list[i].iiNetmask.AddressIn.sin_addr.s_addr;
-    }
-    return n;
-}
-
-int sock_host_name(char *buf, int cap)
-{
-    if (!buf || cap <= 0 || gethostname(buf, cap) != 0) return -1;
-    buf[cap - 1] = '\0';
-    return 0;
+    return s == SOCK_INVALID ? -1 : query_interfaces((SOCKET)s, ips, masks, max, 0);
 }
 
 // Raw registry bytes of the 9x family's DHCP lease: the first four, dotted order.

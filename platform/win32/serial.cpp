@@ -5,6 +5,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
+
 #include "platform/serial.h"
 
 enum { PORT_SLOTS = 8 };
@@ -17,6 +19,27 @@ struct SerialPort {
 };
 
 static SerialPort Ports[PORT_SLOTS];
+
+// Each DCB field the seam carries beside its SerialLine field, once for both directions:
+// plain values, one-bit flags, and the two-bit DTR and RTS modes.
+#define DCB_VALUES(X)                                                                          \
+    X(BaudRate, baud) X(ByteSize, byte_size) X(Parity, parity) X(StopBits, stop_bits)          \
+    X(XonLim, xon_lim) X(XoffLim, xoff_lim) X(XonChar, xon_char) X(XoffChar, xoff_char)        \
+    X(ErrorChar, error_char) X(EofChar, eof_char) X(EvtChar, evt_char)
+#define DCB_FLAGS(X)                                                                           \
+    X(fBinary, binary) X(fParity, parity_check) X(fOutxCtsFlow, out_cts_flow)                  \
+    X(fOutxDsrFlow, out_dsr_flow) X(fDsrSensitivity, dsr_sensitivity)                          \
+    X(fTXContinueOnXoff, tx_continue_on_xoff) X(fOutX, out_x) X(fInX, in_x)                    \
+    X(fErrorChar, error_char_on) X(fNull, null_strip) X(fAbortOnError, abort_on_error)
+#define DCB_MODES(X) X(fDtrControl, dtr_control) X(fRtsControl, rts_control)
+
+// The device's current DCB.
+static BOOL read_dcb(HANDLE f, DCB *d)
+{
+    memset(d, 0, sizeof *d);
+    d->DCBlength = sizeof *d;
+    return GetCommState(f, d);
+}
 
 int serial_os_family(void)
 {
@@ -32,14 +55,8 @@ int serial_os_family(void)
 // "COMn" becomes "\\.\COMn", which also reaches ports above COM9; other names are used as given.
 SerialHandle serial_open(const char *name)
 {
-    if (!name || !*name) return SERIAL_INVALID;
-    SerialPort *p = nullptr;
-    for (SerialPort &slot : Ports)
-        if (!slot.used) {
-            p = &slot;
-            break;
-        }
-    if (!p) return SERIAL_INVALID;
+    SerialPort *p = std::find_if(Ports, Ports + PORT_SLOTS, [](const SerialPort &s) { return !s.used; });
+    if (!name || !*name || p == Ports + PORT_SLOTS) return SERIAL_INVALID;
 
     char path[300];
     if (strncmp(name, "COM", 3) == 0)
@@ -55,9 +72,7 @@ SerialHandle serial_open(const char *name)
     // Only a serial line will do: a name may also reach a file, another device, or a port
     // whose device has gone (still listed by the system), none of which has line settings.
     DCB d;
-    memset(&d, 0, sizeof d);
-    d.DCBlength = sizeof d;
-    if (!GetCommState(f, &d)) {
+    if (!read_dcb(f, &d)) {
         CloseHandle(f);
         return SERIAL_INVALID;
     }
@@ -90,12 +105,9 @@ int serial_setup_queues(SerialHandle h, uint32_t in_size, uint32_t out_size)
 int serial_set_timeouts(SerialHandle h, const SerialTimeouts *t)
 {
     if (!h || !h->used || !t) return 0;
-    COMMTIMEOUTS ct;
-    ct.ReadIntervalTimeout = t->read_interval;
-    ct.ReadTotalTimeoutMultiplier = t->read_total_mult;
-    ct.ReadTotalTimeoutConstant = t->read_total_const;
-    ct.WriteTotalTimeoutMultiplier = t->write_total_mult;
-    ct.WriteTotalTimeoutConstant = t->write_total_const;
+    // The seam's fields are COMMTIMEOUTS's, in its order.
+    COMMTIMEOUTS ct = {t->read_interval, t->read_total_mult, t->read_total_const, t->write_total_mult,
+                       t->write_total_const};
     return SetCommTimeouts(h->file, &ct) ? 1 : 0;
 }
 
@@ -103,33 +115,10 @@ int serial_get_line(SerialHandle h, SerialLine *line)
 {
     if (!h || !h->used || !line) return 0;
     DCB d;
-    memset(&d, 0, sizeof d);
-    d.DCBlength = sizeof d;
-    if (!GetCommState(h->file, &d)) return 0;
-    line->baud = d.BaudRate;
-    line->byte_size = d.ByteSize;
-    line->parity = d.Parity;
-    line->stop_bits = d.StopBits;
-    line->binary = (uint8_t)d.fBinary;
-    line->parity_check = (uint8_t)d.fParity;
-    line->out_cts_flow = (uint8_t)d.fOutxCtsFlow;
-    line->out_dsr_flow = (uint8_t)d.fOutxDsrFlow;
-    line->dtr_control = (uint8_t)d.fDtrControl;
-    line->dsr_sensitivity = (uint8_t)d.fDsrSensitivity;
-    line->tx_continue_on_xoff = (uint8_t)d.fTXContinueOnXoff;
-    line->out_x = (uint8_t)d.fOutX;
-    line->in_x = (uint8_t)d.fInX;
-    line->error_char_on = (uint8_t)d.fErrorChar;
-    line->null_strip = (uint8_t)d.fNull;
-    line->rts_control = (uint8_t)d.fRtsControl;
-    line->abort_on_error = (uint8_t)d.fAbortOnError;
-    line->xon_lim = d.XonLim;
-    line->xoff_lim = d.XoffLim;
-    line->xon_char = d.XonChar;
-    line->xoff_char = d.XoffChar;
-    line->error_char = d.ErrorChar;
-    line->eof_char = d.EofChar;
-    line->evt_char = d.EvtChar;
+    if (!read_dcb(h->file, &d)) return 0;
+#define TO_LINE(dcb, seam) line->seam = d.dcb;
+    DCB_VALUES(TO_LINE) DCB_FLAGS(TO_LINE) DCB_MODES(TO_LINE)
+#undef TO_LINE
     return 1;
 }
 
@@ -138,33 +127,14 @@ int serial_set_line(SerialHandle h, const SerialLine *line)
 {
     if (!h || !h->used || !line) return 0;
     DCB d;
-    memset(&d, 0, sizeof d);
-    d.DCBlength = sizeof d;
-    if (!GetCommState(h->file, &d)) return 0;
-    d.BaudRate = line->baud;
-    d.ByteSize = line->byte_size;
-    d.Parity = line->parity;
-    d.StopBits = line->stop_bits;
-    d.fBinary = line->binary ? 1 : 0;
-    d.fParity = line->parity_check ? 1 : 0;
-    d.fOutxCtsFlow = line->out_cts_flow ? 1 : 0;
-    d.fOutxDsrFlow = line->out_dsr_flow ? 1 : 0;
-    d.fDtrControl = line->dtr_control & 3;
-    d.fDsrSensitivity = line->dsr_sensitivity ? 1 : 0;
-    d.fTXContinueOnXoff = line->tx_continue_on_xoff ? 1 : 0;
-    d.fOutX = line->out_x ? 1 : 0;
-    d.fInX = line->in_x ? 1 : 0;
-    d.fErrorChar = line->error_char_on ? 1 : 0;
-    d.fNull = line->null_strip ? 1 : 0;
-    d.fRtsControl = line->rts_control & 3;
-    d.fAbortOnError = line->abort_on_error ? 1 : 0;
-    d.XonLim = line->xon_lim;
-    d.XoffLim = line->xoff_lim;
-    d.XonChar = line->xon_char;
-    d.XoffChar = line->xoff_char;
-    d.ErrorChar = line->error_char;
-    d.EofChar = line->eof_char;
-    d.EvtChar = line->evt_char;
+    if (!read_dcb(h->file, &d)) return 0;
+#define VALUE_TO_DCB(dcb, seam) d.dcb = line->seam;
+#define FLAG_TO_DCB(dcb, seam) d.dcb = line->seam ? 1 : 0;
+#define MODE_TO_DCB(dcb, seam) d.dcb = line->seam & 3;
+    DCB_VALUES(VALUE_TO_DCB) DCB_FLAGS(FLAG_TO_DCB) DCB_MODES(MODE_TO_DCB)
+#undef VALUE_TO_DCB
+#undef FLAG_TO_DCB
+#undef MODE_TO_DCB
     return SetCommState(h->file, &d) ? 1 : 0;
 }
 
@@ -183,24 +153,27 @@ int serial_set_dtr(SerialHandle h, int on)
     return h && h->used && EscapeCommFunction(h->file, on ? SETDTR : CLRDTR) ? 1 : 0;
 }
 
+// The overlapped record of a direction; nullptr for a closed port or an unknown direction.
 static OVERLAPPED *record(SerialHandle h, int which)
 {
+    if (!h || !h->used || (which != SERIAL_READ_EVENT && which != SERIAL_WRITE_EVENT)) return nullptr;
     return which == SERIAL_READ_EVENT ? &h->read_ov : &h->write_ov;
 }
 
+static HANDLE new_event(void) { return CreateEventW(nullptr, TRUE, FALSE, nullptr); }  // manual reset, not signalled
+
 int serial_create_event(SerialHandle h, int which)
 {
-    if (!h || !h->used || (which != SERIAL_READ_EVENT && which != SERIAL_WRITE_EVENT)) return 0;
     OVERLAPPED *ov = record(h, which);
-    if (ov->hEvent) return 1;
-    ov->hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);  // manual reset, not signalled
+    if (!ov) return 0;
+    if (!ov->hEvent) ov->hEvent = new_event();
     return ov->hEvent ? 1 : 0;
 }
 
 int serial_close_event(SerialHandle h, int which)
 {
-    if (!h || !h->used || (which != SERIAL_READ_EVENT && which != SERIAL_WRITE_EVENT)) return 0;
     OVERLAPPED *ov = record(h, which);
+    if (!ov) return 0;
     if (ov->hEvent) CloseHandle(ov->hEvent);
     ov->hEvent = nullptr;
     return 1;
@@ -210,8 +183,7 @@ int serial_clear_errors(SerialHandle h, uint32_t *errors, int *in_queue, int *ou
 {
     if (!h || !h->used) return 0;
     DWORD err = 0;
-    COMSTAT st;
-    memset(&st, 0, sizeof st);
+    COMSTAT st = {};
     if (!ClearCommError(h->file, &err, &st)) return 0;
     if (errors) *errors = err;
     if (in_queue) *in_queue = (int)st.cbInQue;
@@ -266,9 +238,8 @@ int serial_write_plain(SerialHandle h, const void *buf, int count)
         DWORD n = 0;
         return WriteFile(h->file, buf, (DWORD)count, &n, nullptr) ? (int)n : -1;
     }
-    OVERLAPPED ov;
-    memset(&ov, 0, sizeof ov);
-    ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    OVERLAPPED ov = {};
+    ov.hEvent = new_event();
     if (!ov.hEvent) return -1;
     int n = overlapped_io(h, &ov, (void *)buf, count, 1);
     CloseHandle(ov.hEvent);
@@ -283,9 +254,8 @@ int serial_transmit_char(SerialHandle h, uint8_t c)
 uint32_t serial_wait_event(SerialHandle h, uint32_t mask, int timeout_ms)
 {
     if (!h || !h->used) return 0;
-    OVERLAPPED ov;
-    memset(&ov, 0, sizeof ov);
-    ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    OVERLAPPED ov = {};
+    ov.hEvent = new_event();
     if (!ov.hEvent) return 0;
     DWORD start = GetTickCount();
     uint32_t seen = 0;

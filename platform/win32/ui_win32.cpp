@@ -15,6 +15,13 @@ LRESULT send_item(UiWindow dlg, int id, UINT msg, WPARAM wp, LPARAM lp)
     return SendDlgItemMessageW(hw(dlg), id, msg, wp, lp);
 }
 
+// A message that hands a list or combo box one text (add, insert).
+int send_text(UiWindow dlg, int id, UINT msg, WPARAM wp, const char *utf8)
+{
+    std::wstring w = ui_widen(utf8);
+    return static_cast<int>(send_item(dlg, id, msg, wp, reinterpret_cast<LPARAM>(w.c_str())));
+}
+
 std::string narrow_text(const wchar_t *w, int len)
 {
     if (len <= 0) return std::string();
@@ -33,6 +40,18 @@ int copy_out(const std::string &s, char *buf, int cap)
     return n;
 }
 
+// Text of item `index` of a list or combo box, by its length and text messages; -1 when
+// there is no such item (LB_ERR and CB_ERR are both -1).
+int item_text(UiWindow dlg, int id, UINT len_msg, UINT text_msg, int index, char *buf, int cap)
+{
+    LRESULT len = send_item(dlg, id, len_msg, static_cast<WPARAM>(index), 0);
+    if (len == LB_ERR) return -1;
+    std::wstring w(static_cast<size_t>(len) + 1, L'\0');
+    LRESULT got = send_item(dlg, id, text_msg, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(w.data()));
+    if (got == LB_ERR) return -1;
+    return copy_out(narrow_text(w.data(), static_cast<int>(got)), buf, cap);
+}
+
 INT_PTR CALLBACK dialog_proc(HWND h, UINT m, WPARAM wp, LPARAM lp)
 {
     UiWindow dlg = reinterpret_cast<UiWindow>(h);
@@ -47,12 +66,14 @@ INT_PTR CALLBACK dialog_proc(HWND h, UINT m, WPARAM wp, LPARAM lp)
     if (!hd) return FALSE;
     switch (m) {
     case WM_COMMAND:
-        if (LOWORD(wp) == IDCANCEL && lp == 0) {  // Esc: treat like the close box
-            if (hd->on_close) hd->on_close(dlg);
-            else EndDialog(h, UI_ID_CANCEL);
+        if (LOWORD(wp) != IDCANCEL || lp != 0) {
+            if (hd->on_command) hd->on_command(dlg, LOWORD(wp), HIWORD(wp));
             return TRUE;
         }
-        if (hd->on_command) hd->on_command(dlg, LOWORD(wp), HIWORD(wp));
+        [[fallthrough]];  // Esc: treat like the close box
+    case WM_CLOSE:
+        if (hd->on_close) hd->on_close(dlg);
+        else EndDialog(h, UI_ID_CANCEL);
         return TRUE;
     case WM_TIMER:
         if (hd->on_timer) hd->on_timer(dlg, static_cast<int>(wp));
@@ -68,10 +89,6 @@ INT_PTR CALLBACK dialog_proc(HWND h, UINT m, WPARAM wp, LPARAM lp)
                            code == SB_LINEUP ? UI_SCROLL_LINE_UP : UI_SCROLL_LINE_DOWN);
         return TRUE;
     }
-    case WM_CLOSE:
-        if (hd->on_close) hd->on_close(dlg);
-        else EndDialog(h, UI_ID_CANCEL);
-        return TRUE;
     default:
         return FALSE;
     }
@@ -177,16 +194,10 @@ void ui_check(UiWindow dlg, int id, int checked) { CheckDlgButton(hw(dlg), id, c
 int ui_is_checked(UiWindow dlg, int id) { return IsDlgButtonChecked(hw(dlg), id) == BST_CHECKED ? 1 : 0; }
 void ui_focus(UiWindow dlg, int id) { SetFocus(item(dlg, id)); }
 
-int ui_list_add(UiWindow dlg, int id, const char *utf8)
-{
-    std::wstring w = ui_widen(utf8);
-    return static_cast<int>(send_item(dlg, id, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w.c_str())));
-}
-
+int ui_list_add(UiWindow dlg, int id, const char *utf8) { return send_text(dlg, id, LB_ADDSTRING, 0, utf8); }
 int ui_list_insert(UiWindow dlg, int id, int index, const char *utf8)
 {
-    std::wstring w = ui_widen(utf8);
-    return static_cast<int>(send_item(dlg, id, LB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(w.c_str())));
+    return send_text(dlg, id, LB_INSERTSTRING, static_cast<WPARAM>(index), utf8);
 }
 
 void ui_list_delete(UiWindow dlg, int id, int index) { send_item(dlg, id, LB_DELETESTRING, static_cast<WPARAM>(index), 0); }
@@ -195,12 +206,7 @@ int ui_list_count(UiWindow dlg, int id) { return static_cast<int>(send_item(dlg,
 
 int ui_list_text(UiWindow dlg, int id, int index, char *buf, int cap)
 {
-    LRESULT len = send_item(dlg, id, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-    if (len == LB_ERR) return -1;
-    std::wstring w(static_cast<size_t>(len) + 1, L'\0');
-    LRESULT got = send_item(dlg, id, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(w.data()));
-    if (got == LB_ERR) return -1;
-    return copy_out(narrow_text(w.data(), static_cast<int>(got)), buf, cap);
+    return item_text(dlg, id, LB_GETTEXTLEN, LB_GETTEXT, index, buf, cap);
 }
 
 void ui_list_set_sel(UiWindow dlg, int id, int index) { send_item(dlg, id, LB_SETCURSEL, static_cast<WPARAM>(index), 0); }
@@ -210,12 +216,7 @@ int ui_list_is_selected(UiWindow dlg, int id, int index) { return send_item(dlg,
 void ui_list_set_top(UiWindow dlg, int id, int index) { send_item(dlg, id, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0); }
 int ui_list_get_top(UiWindow dlg, int id) { return static_cast<int>(send_item(dlg, id, LB_GETTOPINDEX, 0, 0)); }
 
-int ui_combo_add(UiWindow dlg, int id, const char *utf8)
-{
-    std::wstring w = ui_widen(utf8);
-    return static_cast<int>(send_item(dlg, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w.c_str())));
-}
-
+int ui_combo_add(UiWindow dlg, int id, const char *utf8) { return send_text(dlg, id, CB_ADDSTRING, 0, utf8); }
 void ui_combo_reset(UiWindow dlg, int id) { send_item(dlg, id, CB_RESETCONTENT, 0, 0); }
 int ui_combo_count(UiWindow dlg, int id) { return static_cast<int>(send_item(dlg, id, CB_GETCOUNT, 0, 0)); }
 void ui_combo_set_sel(UiWindow dlg, int id, int index) { send_item(dlg, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0); }
@@ -223,12 +224,7 @@ int ui_combo_get_sel(UiWindow dlg, int id) { return static_cast<int>(send_item(d
 
 int ui_combo_text(UiWindow dlg, int id, int index, char *buf, int cap)
 {
-    LRESULT len = send_item(dlg, id, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-    if (len == CB_ERR) return -1;
-    std::wstring w(static_cast<size_t>(len) + 1, L'\0');
-    LRESULT got = send_item(dlg, id, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(w.data()));
-    if (got == CB_ERR) return -1;
-    return copy_out(narrow_text(w.data(), static_cast<int>(got)), buf, cap);
+    return item_text(dlg, id, CB_GETLBTEXTLEN, CB_GETLBTEXT, index, buf, cap);
 }
 
 void ui_create_button(UiWindow parent, int id, const char *utf8, int x, int y, int width, int height)

@@ -42,10 +42,7 @@ void enter_realtime(UiWindow w)
     const Module &m = current_module();
     const char *advice = fault_advice_text(m.fault_state, m.chan_error, m.chan_warning);
     if (advice) ui_message_box(w, advice, CaptionNotice, UI_MB_OK | UI_ICON_WARNING);
-    static const int Greyed[] = {IDM_COMM, IDM_SEARCH, IDM_PARAMS, IDM_DATA,
-                                 IDM_REALTIME, IDM_TERMINAL, IDM_IO, IDM_RESET};
-    for (int id : Greyed) ui_menu_enable(w, id, 0);
-    ui_menu_redraw(w);
+    enable_view_menu(w, 0);
     real_time.active = 1;
     real_time.max_points = 300;
     if (module_table.current != real_time.module) {

@@ -4,6 +4,7 @@
 #include <stdio.h>
 
 #include "app/state.h"
+#include "resources/resource_ids.h"
 
 // Out-of-range values can come from a hand-edited settings file; show 0 rather than read
 // past a table.
@@ -30,14 +31,14 @@ int title_text(char *out, int cap) {
     return n < cap ? n : cap - 1;
 }
 
-static const int ModuleCommands[] = {MENU_SEARCH, MENU_PARAMETERS, MENU_DATA, MENU_REALTIME,
-                                     MENU_TERMINAL, MENU_IO, MENU_RESET};
+static const int ModuleCommands[] = {IDM_SEARCH, IDM_PARAMS, IDM_DATA, IDM_REALTIME,
+                                     IDM_TERMINAL, IDM_IO, IDM_RESET};
 
 int menu_states(int link_open, MenuItemState *out) {
     int n = 0;
     if (!link_open) {
-        out[n++] = MenuItemState{MENU_COM, 1};
-        out[n++] = MenuItemState{MENU_EXIT, 1};
+        out[n++] = MenuItemState{IDM_COMM, 1};
+        out[n++] = MenuItemState{IDM_EXIT, 1};
     }
     for (int id : ModuleCommands) out[n++] = MenuItemState{id, link_open ? 1 : 0};
     return n;
@@ -54,6 +55,17 @@ void update_menu(UiWindow window) {
     MenuItemState items[MENU_STATE_MAX];
     const int n = menu_states(link_state.open, items);
     for (int k = 0; k < n; ++k) ui_menu_enable(window, items[k].id, items[k].enabled);
+    ui_menu_redraw(window);
+}
+
+void update_title_menu(void) {
+    update_title();
+    update_menu(main_window.hwnd);
+}
+
+void enable_view_menu(UiWindow window, int enabled) {
+    ui_menu_enable(window, IDM_COMM, enabled);
+    for (int id : ModuleCommands) ui_menu_enable(window, id, enabled);
     ui_menu_redraw(window);
 }
 

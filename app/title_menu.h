@@ -5,19 +5,6 @@
 
 #include "platform/ui.h"
 
-// Menu command ids of the main window.
-enum {
-    MENU_COM = 100,
-    MENU_SEARCH = 101,
-    MENU_PARAMETERS = 102,
-    MENU_DATA = 103,
-    MENU_REALTIME = 105,
-    MENU_TERMINAL = 106,
-    MENU_RESET = 107,
-    MENU_EXIT = 108,
-    MENU_IO = 109,
-};
-
 typedef struct MenuItemState {
     int id;
     int enabled;
@@ -39,6 +26,13 @@ void update_title(void);
 
 // Applies menu_states for link_state.open to `window` and redraws its menu bar.
 void update_menu(UiWindow window);
+
+// update_title, then update_menu of main_window.hwnd.
+void update_title_menu(void);
+
+// Enables or greys the items the curve view greys while it covers the grid (every command
+// but exit, in the order of menu_states), then redraws `window`'s menu bar.
+void enable_view_menu(UiWindow window, int enabled);
 
 // The main window's handler of link_set_change_handler: on open the title, then the menu;
 // on close the menu, then the title.

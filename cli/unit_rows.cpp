@@ -56,6 +56,15 @@ const char *reply_text(char *out, int cap)
     return frame_text(p, n, out, cap);
 }
 
+// A reply to the `what` of `channel` that is no data reply, said with its start.
+int wrong_reply(const Module *m, const char *what, int channel, FILE *err)
+{
+    char text[80];
+    fprintf(err, "vokcli: module 0x%02X answered the %s of CH%d with \"%s\", no data reply: check the module's model\n",
+            m->address, what, channel, reply_text(text, sizeof text));
+    return EXIT_BAD_REPLY;
+}
+
 }  // namespace
 
 int unit_channels(const Module *m, int channel, int *out, int max)
@@ -86,12 +95,7 @@ int read_channel_ids_rows(Module *m, int channel, UnitRows *rows, FILE *err)
     const int r = read_unit_ids(rd.ids, m, rd.channel, &Ids);
     if (r == IDS_NO_UNITS) return no_units(m, channel, err);
     if (r == IDS_NO_REPLY) return cli_no_reply(err, m->address);
-    if (r == IDS_WRONG_REPLY) {
-        char text[80];
-        fprintf(err, "vokcli: module 0x%02X answered the ID read of CH%d with \"%s\", no data reply: check the module's model\n",
-                m->address, rd.channel, reply_text(text, sizeof text));
-        return EXIT_BAD_REPLY;
-    }
+    if (r == IDS_WRONG_REPLY) return wrong_reply(m, "ID read", rd.channel, err);
     for (int i = 0; i < Ids.count; ++i) {
         UnitRow *row = row_of(rows, rd.channel, i);
         if (!row) break;
@@ -111,12 +115,7 @@ int read_channel_value_rows(Module *m, int channel, UnitRows *rows, FILE *err)
     const int r = read_channel_values(rd.values, m, rd.channel, &Values);
     if (r == READ_NO_UNITS || r == READ_MODEL_NO_UNITS) return no_units(m, channel, err);
     if (r == READ_NO_REPLY) return cli_no_reply(err, m->address);
-    if (r == READ_WRONG_REPLY) {
-        char text[80];
-        fprintf(err, "vokcli: module 0x%02X answered the readout of CH%d with \"%s\", no data reply: check the module's model\n",
-                m->address, rd.channel, reply_text(text, sizeof text));
-        return EXIT_BAD_REPLY;
-    }
+    if (r == READ_WRONG_REPLY) return wrong_reply(m, "readout", rd.channel, err);
     for (int i = 0; i < Values.count; ++i) {
         UnitRow *row = row_of(rows, rd.channel, i);
         if (!row) break;

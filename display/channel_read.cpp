@@ -18,9 +18,8 @@ int readout_unit_count(const Module *m, int reader, int channel)
 {
     if (channel == CHANNEL_ALL) return m->itu_total < UNITS_PER_MODULE ? m->itu_total : UNITS_PER_MODULE;
     if (channel < 0 || channel > CHANNEL_ALL || m->itu_count[channel] == 0) return -READ_NO_UNITS;
-    if (reader == VALUE_READER_SENSORS) {
-        if (channel >= model_caps(m->model)->sensor_channels) return -READ_MODEL_NO_UNITS;
-    }
+    if (reader == VALUE_READER_SENSORS && channel >= model_caps(m->model)->sensor_channels)
+        return -READ_MODEL_NO_UNITS;
     // A channel holds 64 units; a larger count from the module cannot be kept.
     const int n = m->itu_count[channel];
     return n < UNITS_PER_CHANNEL ? n : UNITS_PER_CHANNEL;

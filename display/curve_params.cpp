@@ -4,6 +4,7 @@
 
 #include <stdio.h>
 
+#include "app/dialogs.h"
 #include "app/settings.h"
 #include "display/realtime.h"
 #include "display/sensor_ids.h"
@@ -44,10 +45,8 @@ int enumerate_channel(UiWindow dlg, Module *m, int channel)
 {
     int reader = model_caps(m->model)->th_itus || is_456x(m->model) ? ID_READER_ITUS : ID_READER_SENSORS;
     int result = read_unit_ids(reader, m, channel, &unit_ids);
-    if (result == IDS_NO_REPLY)
-        ui_message_box(dlg, "模块未应答，请重试一次!", "系统提示", UI_MB_OK | UI_ICON_WARNING);
-    else if (result != IDS_OK)
-        ui_beep(UI_BEEP_WARNING);
+    if (result == IDS_NO_REPLY) system_notice(dlg, "模块未应答，请重试一次!");
+    else if (result != IDS_OK) ui_beep(UI_BEEP_WARNING);
     return result == IDS_OK ? unit_ids.count : 0;
 }
 
@@ -99,22 +98,10 @@ void on_command(UiWindow dlg, int id, int notify)
     if (curve_bars_command(dlg, Bars, BAR_COUNT, id, notify, real_time.min_period_index)) return;
     if (id == IDC_CP_CHANNEL && notify == UI_SELCHANGE) curve_params_on_channel(dlg);
     if (notify != UI_CLICKED) return;
-    switch (id) {
-    case IDC_CP_SHOW_TEMP:
-        curve_params_on_mode(dlg, 1);
-        break;
-    case IDC_CP_SHOW_HUM:
-        curve_params_on_mode(dlg, 0);
-        break;
-    case IDC_CP_CONFIRM:
-        curve_params_on_confirm(dlg);
-        break;
-    case IDC_CP_EXIT:
-        ui_end_dialog(dlg, IDC_CP_EXIT);
-        break;
-    default:
-        break;
-    }
+    if (id == IDC_CP_SHOW_TEMP) curve_params_on_mode(dlg, 1);
+    else if (id == IDC_CP_SHOW_HUM) curve_params_on_mode(dlg, 0);
+    else if (id == IDC_CP_CONFIRM) curve_params_on_confirm(dlg);
+    else if (id == IDC_CP_EXIT) ui_end_dialog(dlg, IDC_CP_EXIT);
 }
 
 void on_close(UiWindow dlg) { ui_end_dialog(dlg, IDC_CP_EXIT); }
@@ -170,12 +157,9 @@ void curve_params_fill(UiWindow dlg)
     curve_bars_show(dlg, Bars, BAR_COUNT);
 
     ui_enable(dlg, IDC_CP_SHOW_TEMP, 1);
-    if (humidity_allowed(m, channel)) {
-        ui_enable(dlg, IDC_CP_SHOW_HUM, 1);
-    } else {
-        ui_enable(dlg, IDC_CP_SHOW_HUM, 0);
-        real_time.show_temperature = 1;
-    }
+    const int humidity = humidity_allowed(m, channel) ? 1 : 0;
+    ui_enable(dlg, IDC_CP_SHOW_HUM, humidity);
+    if (!humidity) real_time.show_temperature = 1;
     ui_check(dlg, IDC_CP_SHOW_TEMP, real_time.show_temperature == 1);
     ui_check(dlg, IDC_CP_SHOW_HUM, real_time.show_temperature == 0);
     enable_mode_controls(dlg, real_time.show_temperature == 1);

@@ -7,6 +7,7 @@
 
 #include "app/fault_advice.h"
 #include "app/settings.h"
+#include "display/realtime.h"
 #include "display/sensor_list_file.h"
 #include "platform/clock.h"
 #include "protocol/model_caps.h"
@@ -58,15 +59,9 @@ void enable_numbering_controls(UiWindow dlg, int enabled)
 // followed by a pause that lets the converter settle.
 void enable_periods(UiWindow dlg, int enabled, int with_pause)
 {
-    if (is_fast_model(displayed_module().model)) {
-        ui_enable(dlg, IDC_DD_P05, enabled);
-        ui_enable(dlg, IDC_DD_P15, enabled);
-        ui_enable(dlg, IDC_DD_P30, enabled);
-        return;
-    }
-    ui_enable(dlg, IDC_DD_P15, enabled);
-    ui_enable(dlg, IDC_DD_P30, enabled);
-    if (with_pause && link_settings.converter_type == CONVERTER_NET) sleep_ms(NET_PAUSE_MS);
+    const int fast = is_fast_model(displayed_module().model);
+    for (int id = fast ? IDC_DD_P05 : IDC_DD_P15; id <= IDC_DD_P30; ++id) ui_enable(dlg, id, enabled);
+    if (!fast && with_pause && link_settings.converter_type == CONVERTER_NET) sleep_ms(NET_PAUSE_MS);
 }
 
 // Idle: Start can be pressed again, Stop not.
@@ -169,12 +164,14 @@ void on_command(UiWindow dlg, int id, int notify)
         on_numbering(dlg, id);
 }
 
-void on_close(UiWindow dlg)
+void end_display(UiWindow dlg, int result)
 {
     data_display.refreshing = 0;
     ui_kill_timer(dlg, TIMER_DATA_DISPLAY);
-    ui_end_dialog(dlg, UI_ID_CANCEL);
+    ui_end_dialog(dlg, result);
 }
+
+void on_close(UiWindow dlg) { end_display(dlg, UI_ID_CANCEL); }
 }  // namespace
 
 const UiDialogHandlers data_display_handlers = {data_display_open, on_command, data_display_on_timer, on_close};
@@ -188,10 +185,9 @@ void data_display_reset(void)
 
 void update_numbering_controls(UiWindow dlg)
 {
+    // The numbered families, and the 1-Wire channels of models 4562/4563 (channel 8 never is one).
     const Module &m = displayed_module();
-    const int c = current_channel();
-    const int one_wire_456x = is_456x(m.model) && c >= 0 && c <= CHANNEL_COUNT && channel_kind.a[c] == 1;
-    enable_numbering_controls(dlg, m.sort_valid == 1 && (numbered_family(m) || one_wire_456x));
+    enable_numbering_controls(dlg, m.sort_valid == 1 && uses_reader_a(&m, current_channel()));
 }
 
 void data_display_open(UiWindow dlg)
@@ -216,9 +212,7 @@ void data_display_open(UiWindow dlg)
         if (data_display.period_index < 1) data_display.period_index = 1;
     }
     // "1.5 s" is shown at every opening; the stored period still applies at the next start.
-    ui_check(dlg, IDC_DD_P05, 0);
-    ui_check(dlg, IDC_DD_P15, 1);
-    ui_check(dlg, IDC_DD_P30, 0);
+    for (int id = IDC_DD_P05; id <= IDC_DD_P30; ++id) ui_check(dlg, id, id == IDC_DD_P15);
 
     ui_wait_cursor(1);
     if (is_4500(m.model)) read_fixed_4500(dlg);
@@ -372,7 +366,7 @@ void data_display_on_dblclk(UiWindow dlg, int list_id)
     const Module &m = displayed_module();
     const int c = current_channel();
     if (c < 0 || c >= CHANNEL_COUNT) return;
-    if (!(model_caps(m.model)->th_itus || (is_456x(m.model) && channel_kind.b[c] == 1))) return;
+    if (!is_th_channel(&m, c)) return;
     if (data_display.refreshing == 1) stop_refresh(dlg);
     ui_enable(dlg, IDC_DD_P15, 1);
     ui_enable(dlg, IDC_DD_P30, 1);
@@ -408,9 +402,4 @@ void data_display_on_save(UiWindow dlg)
     ui_wait_cursor(0);
 }
 
-void data_display_on_exit(UiWindow dlg)
-{
-    data_display.refreshing = 0;
-    ui_kill_timer(dlg, TIMER_DATA_DISPLAY);
-    ui_end_dialog(dlg, IDC_DD_EXIT);
-}
+void data_display_on_exit(UiWindow dlg) { end_display(dlg, IDC_DD_EXIT); }

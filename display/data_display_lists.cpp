@@ -2,6 +2,7 @@
 // readout, with their messages; show_channel for the mixed channels of models 4562/4563.
 #include <stdio.h>
 
+#include "app/dialogs.h"
 #include "app/state.h"
 #include "display/channel_read.h"
 #include "display/channel_reader.h"
@@ -10,7 +11,6 @@
 #include "resources/resource_ids.h"
 
 namespace {
-const char *const CaptionNotice = "系统提示";
 const char *const NoSensor = "无传感器!";
 const char *const WrongReply = "应答错误或不支持此命令!";
 
@@ -39,7 +39,7 @@ int show_ids(UiWindow dlg, int reader, int channel)
         add_line_and_beep(dlg, IDC_DD_ID_LIST, NoSensor);
         return 2;
     case IDS_NO_REPLY:
-        ui_message_box(dlg, "模块未应答，请重试一次!", CaptionNotice, UI_MB_OK | UI_ICON_WARNING);
+        system_notice(dlg, "模块未应答，请重试一次!");
         return 2;
     case IDS_WRONG_REPLY:
         add_line_and_beep(dlg, IDC_DD_ID_LIST, WrongReply);
@@ -78,8 +78,7 @@ int show_readings(UiWindow dlg, int reader, int channel)
     const int r = read_channel_values(reader, &m, channel, &readout);
     if (r == READ_NO_REPLY) {
         stop_from_reader(dlg);
-        ui_message_box(dlg, "模块未应答或刷新周期太短,\r\n请重试一次或增大刷新周期!", CaptionNotice,
-                       UI_MB_OK | UI_ICON_WARNING);
+        system_notice(dlg, "模块未应答或刷新周期太短,\r\n请重试一次或增大刷新周期!");
         return 2;
     }
     if (r == READ_WRONG_REPLY) {
@@ -112,7 +111,7 @@ int show_readings(UiWindow dlg, int reader, int channel)
         stop_from_reader(dlg);
         char text[96];
         snprintf(text, sizeof text, "此CH存在校准参数超差传感器! 超差次数：%d", readout.out_of_tolerance);
-        ui_message_box(dlg, text, "错误提示", UI_MB_OK | UI_ICON_WARNING);
+        error_notice(dlg, text);
         return -5;
     }
     return 0;

@@ -195,10 +195,14 @@ static int itu_value(const uint8_t rec[4], int t, const Module *module, Reading 
     const char *absent = "(----------)";
     int no_temp = rec[2] == 0xFF && rec[3] == 0xFF;
     int point = rec[2] >> 5;
+    // Without bytes 2 and 3 an ITU of any type but 1 shows as absent.
+    if (no_temp && ((t >= 0 && t <= 6 && t != 1) || t == 11)) {
+        add(out, "%s", absent);
+        return 1;
+    }
     switch (t) {
     case 0:
-        if (no_temp) add(out, "%s", absent);
-        else add(out, "%+04.1f%%RH", humidity_h(rec[1]));
+        add(out, "%+04.1f%%RH", humidity_h(rec[1]));
         return 1;
     case 1:
         if (model_caps(module->model)->short_itu_record) {
@@ -219,39 +223,27 @@ static int itu_value(const uint8_t rec[4], int t, const Module *module, Reading 
         else add(out, "(%+04.1f%%RH)", humidity_h(rec[1]));
         return 1;
     case 2:
-        if (no_temp) add(out, "%s", absent);
-        else if (rec[2] == 0x80) add(out, "--热电偶开路!--");
+        if (rec[2] == 0x80) add(out, "--热电偶开路!--");
         else add(out, "%+06.2f" DEG, (float)((256 * rec[2] + rec[1]) * 0.25));
         return 1;
     case 3:
-        if (no_temp) add(out, "%s", absent);
-        else if ((rec[2] & 0x10) && rec[1] == 0xFF) add(out, "CH%d --------", point);
+        if ((rec[2] & 0x10) && rec[1] == 0xFF) add(out, "CH%d --------", point);
         else add(out, "CH%d--%+06.3f" DEG, point, temp_sm16(rec[1], rec[2]));
         return 1;
     case 4:
     case 5:
-        if (no_temp) {
-            add(out, "%s", absent);
-        } else {
-            add(out, t == 4 ? "(8  I)" : "(8O)");
-            add_bits(out, t == 4 ? rec[1] : rec[2], 0);
-        }
+        add(out, t == 4 ? "(8  I)" : "(8O)");
+        add_bits(out, t == 4 ? rec[1] : rec[2], 0);
         return 1;
     case 6:
-        if (no_temp) {
-            add(out, "%s", absent);
-        } else {
-            add(out, "(4  I)");
-            add_bits(out, rec[1], 1);
-            add(out, "--");
-            add_bits(out, rec[2], 1);
-            add(out, "(4O)");
-        }
+        add(out, "(4  I)");
+        add_bits(out, rec[1], 1);
+        add(out, "--");
+        add_bits(out, rec[2], 1);
+        add(out, "(4O)");
         return 1;
     case 11:
-        if (no_temp) {
-            add(out, "%s", absent);
-        } else if ((rec[2] & 0x10) && rec[1] == 0xFF) {
+        if ((rec[2] & 0x10) && rec[1] == 0xFF) {
             add(out, "CH%d --------", point);
         } else {
             // 10-bit reading of a 0-5 V input; 4-20 mA loops read through 250 ohms.

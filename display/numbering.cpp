@@ -16,7 +16,6 @@
 namespace {
 const char *const CaptionNotice = "系统提示";
 
-
 // The unit the numbering controls act on must be one of the channel's units.
 int unit_of_channel(int i)
 {

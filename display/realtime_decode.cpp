@@ -15,6 +15,12 @@ float clamp_percent(float v)
     return v;
 }
 
+// A channel of model 4562/4563 whose kind flag (channel_kind.a or .b) is set.
+bool kind_456x(const Module *m, int channel, const int *kind)
+{
+    return is_456x(m->model) && channel >= 0 && channel < CHANNEL_COUNT && kind[channel] == 1;
+}
+
 // 0x10: 9-bit half degrees refined by count-remain / count-per-degree. A zero count per
 // degree gives nothing to divide by: no new value.
 int decode_family10(const uint8_t rec[4], int points, float held, float *v)
@@ -52,18 +58,14 @@ float decode_family26(const uint8_t rec[4])
 
 int uses_reader_a(const Module *m, int channel)
 {
-    if (is_family_type(m->type_code) || is_4501(m->model)) return 1;
-    return is_456x(m->model) && channel >= 0 && channel < CHANNEL_COUNT &&
-           channel_kind.a[channel] == 1;
+    return is_family_type(m->type_code) || is_4501(m->model) || kind_456x(m, channel, channel_kind.a);
 }
 
 int uses_reader_b(const Module *m) { return is_4500(m->model); }
 
 int is_th_channel(const Module *m, int channel)
 {
-    if (model_caps(m->model)->th_itus) return 1;
-    return is_456x(m->model) && channel >= 0 && channel < CHANNEL_COUNT &&
-           channel_kind.b[channel] == 1;
+    return model_caps(m->model)->th_itus || kind_456x(m, channel, channel_kind.b);
 }
 
 int humidity_allowed(const Module *m, int channel)
@@ -84,35 +86,24 @@ Module *realtime_module(void) { return &current_module(); }
 int curve_decode_a(const uint8_t rec[4], int type, int temperature_mode, int points, float held, float *v)
 {
     if (all_ff(rec)) return CURVE_SAMPLE_ERROR;
-    if (temperature_mode) {
-        switch (type) {
-        case 0x10:
-            return decode_family10(rec, points, held, v);
-        case 0x22:
-        case 0x28:
-            *v = decode_family28(rec, points, held);
-            return CURVE_SAMPLE_OK;
-        case 0x1E:
-        case 0x26:
-            *v = decode_family26(rec);
-            return CURVE_SAMPLE_OK;
-        case 0x89:
-            if (rec[3] == 0xFF) return CURVE_SAMPLE_ERROR;
-            *v = temp_sm16(rec[2], rec[3]);
-            return CURVE_SAMPLE_OK;
-        default:
-            return CURVE_SAMPLE_ERROR;
-        }
-    }
+    // One row per family: its temperature, its humidity (families 0x10, 0x22, 0x28 give none).
+    const int t = temperature_mode;
     switch (type) {
+    case 0x10:
+        return t ? decode_family10(rec, points, held, v) : CURVE_SAMPLE_ERROR;
+    case 0x22:
+    case 0x28:
+        if (!t) return CURVE_SAMPLE_ERROR;
+        *v = decode_family28(rec, points, held);
+        return CURVE_SAMPLE_OK;
     case 0x1E:
     case 0x26:
-        if (rec[2] == 0xFF || rec[3] == 0xFF) return CURVE_SAMPLE_ERROR;
-        *v = humidity_v(rec[2], rec[3]);
+        if (!t && (rec[2] == 0xFF || rec[3] == 0xFF)) return CURVE_SAMPLE_ERROR;
+        *v = t ? decode_family26(rec) : humidity_v(rec[2], rec[3]);
         return CURVE_SAMPLE_OK;
     case 0x89:
-        if (rec[1] == 0xFF) return CURVE_SAMPLE_ERROR;
-        *v = humidity_h(rec[1]);
+        if (rec[t ? 3 : 1] == 0xFF) return CURVE_SAMPLE_ERROR;
+        *v = t ? temp_sm16(rec[2], rec[3]) : humidity_h(rec[1]);
         return CURVE_SAMPLE_OK;
     default:
         return CURVE_SAMPLE_ERROR;

@@ -2,6 +2,7 @@
 // used curve slot the value box and a two-pixel segment from the curve's last point.
 #include <stdio.h>
 
+#include "app/dialogs.h"
 #include "display/realtime.h"
 #include "link/request.h"
 #include "link/serial_port.h"
@@ -10,8 +11,6 @@
 namespace {
 enum Reader { READER_A, READER_B, READER_C };
 enum { NO_POINT = -1 };  // prev_y of a curve with no good point in this sweep yet
-
-const char *const CaptionNotice = "系统提示";
 
 // One sample's request for the view's module after a discard: the 4500's two readings, or
 // the records of the curve channel. < 0 when the exchange failed.
@@ -78,8 +77,7 @@ int run_reader(UiWindow w, Reader reader)
     int units = m->itu_count[channel];
     ModuleReply reply;
     if (exchange_read(m, reader, channel, units, &reply) < 0) {
-        if (reader == READER_B)
-            ui_message_box(w, "模块未应答，请重试一次!", CaptionNotice, UI_MB_OK | UI_ICON_WARNING);
+        if (reader == READER_B) system_notice(w, "模块未应答，请重试一次!");
         port_discard();
         return 1;
     }

@@ -1,15 +1,13 @@
 // Curve view sampling and buttons: the sample tick of timer 100 and the commands of the
 // start, parameters, save curve and exit buttons.
+#include "app/dialogs.h"
+#include "app/title_menu.h"
 #include "display/curve_params.h"
 #include "display/realtime.h"
 #include "display/snapshot.h"
 #include "resources/resource_ids.h"
 
 namespace {
-// Menu items greyed while the view is shown.
-const int ViewMenuItems[] = {IDM_COMM, IDM_SEARCH, IDM_PARAMS, IDM_DATA,
-                             IDM_REALTIME, IDM_TERMINAL, IDM_IO, IDM_RESET};
-
 void after_reader(UiWindow w, int failed)
 {
     if (!failed) {
@@ -18,7 +16,7 @@ void after_reader(UiWindow w, int failed)
     }
     ui_kill_timer(w, TIMER_REALTIME);
     real_time.points = real_time.max_points;
-    ui_message_box(w, "模块忙或刷新周期太短,请增大刷新周期!", "系统提示", UI_MB_OK | UI_ICON_WARNING);
+    system_notice(w, "模块忙或刷新周期太短,请增大刷新周期!");
 }
 
 void start_sweep(UiWindow w)
@@ -53,8 +51,7 @@ void leave_view(UiWindow w)
 {
     ui_kill_timer(w, TIMER_REALTIME);
     real_time.active = 0;
-    for (int id : ViewMenuItems) ui_menu_enable(w, id, 1);
-    ui_menu_redraw(w);
+    enable_view_menu(w, 1);
     realtime_destroy_buttons(w);
     ui_invalidate(w);
 }
@@ -75,20 +72,8 @@ void realtime_on_tick(UiWindow w)
 
 void realtime_on_command(UiWindow w, int id)
 {
-    switch (id) {
-    case IDC_RT_START:
-        start_sweep(w);
-        break;
-    case IDC_RT_PARAMS:
-        open_parameters(w);
-        break;
-    case IDC_RT_SAVE:
-        save_curve(w);
-        break;
-    case IDC_RT_EXIT:
-        leave_view(w);
-        break;
-    default:
-        break;
-    }
+    if (id == IDC_RT_START) start_sweep(w);
+    else if (id == IDC_RT_PARAMS) open_parameters(w);
+    else if (id == IDC_RT_SAVE) save_curve(w);
+    else if (id == IDC_RT_EXIT) leave_view(w);
 }

@@ -11,14 +11,16 @@
 
 namespace {
 
-void show_fields(UiWindow dlg)
+void show_fields(UiWindow dlg, int address, int found)
 {
     char text[16];
-    snprintf(text, sizeof text, " %02X", module_table.scan_pos & 0xFF);
+    snprintf(text, sizeof text, " %02X", address & 0xFF);
     ui_set_text(dlg, IDC_SEARCH_ADDRESS, text);
-    snprintf(text, sizeof text, " %02d", module_table.count);
+    snprintf(text, sizeof text, " %02d", found);
     ui_set_text(dlg, IDC_SEARCH_FOUND, text);
 }
+
+void show_fields(UiWindow dlg) { show_fields(dlg, module_table.scan_pos, module_table.count); }
 
 void on_command(UiWindow dlg, int id, int notify)
 {
@@ -32,11 +34,7 @@ const UiDialogHandlers search_handlers = {search_on_init, on_command, search_on_
 
 void search_on_init(UiWindow dlg)
 {
-    char text[16];
-    snprintf(text, sizeof text, " %02X", 0);
-    ui_set_text(dlg, IDC_SEARCH_ADDRESS, text);
-    snprintf(text, sizeof text, " %02d", 0);
-    ui_set_text(dlg, IDC_SEARCH_FOUND, text);
+    show_fields(dlg, 0, 0);
     ui_focus(dlg, IDC_SEARCH_START);
 }
 

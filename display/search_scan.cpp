@@ -39,8 +39,6 @@ int ask(uint8_t address, CommandId id)
 uint8_t rx(int pos) { return Last.bytes[pos]; }
 uint8_t rx_hex(int pos) { return hex_pair_value(&Last.bytes[pos]); }
 
-
-
 // Counts of the $AA6 reply, by the layout of the module's model.
 int read_counts(Module &m)
 {
@@ -102,7 +100,6 @@ int read_counts(Module &m)
     }
     return 0;
 }
-int probe_checked(int address, int first_answer);
 
 void late_reply(int probed, int answered, int again)
 {
@@ -156,7 +153,7 @@ int probe_with(int address, FastTiming *ft, int first_answer = -1)
         port_discard();
         late_reply(address, answered, answered == first_answer);
         // The module probed may have answered behind the late one: ask it once more.
-        if (first_answer < 0) return probe_checked(address, answered);
+        if (first_answer < 0) return probe_with(address, nullptr, answered);
         return 0;
     }
     // The table holds 64 modules; further answers are not kept.
@@ -167,11 +164,6 @@ int probe_with(int address, FastTiming *ft, int first_answer = -1)
     }
     if (!ft) port_discard();
     return added;
-}
-
-int probe_checked(int address, int first_answer)
-{
-    return probe_with(address, nullptr, first_answer);
 }
 
 int in_table(int address)
@@ -338,9 +330,8 @@ int read_module_parameters(int i)
     port_discard();
 
     int last = 0;
-    if (m.type_code == 0x80) last = read_sort_numbers(i, 8);
+    if (m.type_code == 0x80 || m.type_code == 0x83) last = read_sort_numbers(i, 8);
     if (m.type_code == 0x82) last = read_sort_numbers(i, 1);
-    if (m.type_code == 0x83) last = read_sort_numbers(i, 8);
     if (caps->sort_by_model) {
         last = read_sort_numbers(i, 8);
         // The temperature-humidity modules' numbers are their ITU addresses, not sort numbers.

@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "display/channel_read.h"
 #include "link/request.h"
 #include "protocol/model_caps.h"
 #include "link/serial_port.h"
@@ -14,7 +15,6 @@ namespace {
 const char *const ItuModuleText = "VOK4701-ITU温湿度模块";
 enum { ID_BYTES = 8, ITU_TVOC = 8 };
 const uint8_t TYPE_ITU_MODULE = 0x89;
-
 
 // Appends printf-style text to a line, never past its end.
 void append(char *line, const char *fmt, int a, int b = 0, int c = 0)
@@ -60,16 +60,12 @@ void itu_type_text(char *out, int cap, int type, uint8_t id1, uint8_t id2, int t
     else snprintf(out, static_cast<size_t>(cap), "(%02X ]未知ITU---%02X-%02X ", type & 0xFF, id1, id2);
 }
 
+// The readout's count, its refusals as 0 (the ID and value readers are numbered alike).
+static_assert(+ID_READER_SENSORS == +VALUE_READER_SENSORS, "one reader numbering");
 int id_read_count(const Module *m, int reader, int channel)
 {
-    if (channel == CHANNEL_COUNT) return m->itu_total < UNITS_PER_MODULE ? m->itu_total : UNITS_PER_MODULE;
-    if (channel < 0 || channel > CHANNEL_COUNT) return 0;
-    if (reader == ID_READER_SENSORS) {
-        if (channel >= model_caps(m->model)->sensor_channels) return 0;
-    }
-    // A channel holds 64 units; a larger count from the module cannot be kept.
-    int n = m->itu_count[channel];
-    return n < UNITS_PER_CHANNEL ? n : UNITS_PER_CHANNEL;
+    const int n = readout_unit_count(m, reader, channel);
+    return n > 0 ? n : 0;
 }
 
 int request_unit_ids(const Module *m, int channel, int n, ModuleReply *reply)

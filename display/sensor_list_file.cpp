@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "app/dialogs.h"
 #include "app/state.h"
 #include "display/sensor_ids.h"
 #include "protocol/model_caps.h"
@@ -34,6 +35,14 @@ int write_all(FILE *f, const char *text, int len)
 void error_box(UiWindow window, const char *text)
 {
     ui_message_box(window, text, "ERROR!", UI_MB_OK);
+}
+
+// A write that failed: the file closed, then the box that says which part; `result`.
+int write_failed(FILE *f, UiWindow window, const char *text, int result)
+{
+    fclose(f);
+    error_box(window, text);
+    return result;
 }
 
 }  // namespace
@@ -72,7 +81,7 @@ int read_channel_ids(int c, UiWindow window, ModuleReply *reply)
         if (reply_check(reply, checks, LEAD_DATA, reply->need) != REQ_OK) result = CHANNEL_IDS_BAD_REPLY;
     }
     if (result != CHANNEL_IDS_READ) {
-        ui_message_box(window, NO_ANSWER_TEXT, "系统提示", UI_MB_OK | UI_ICON_WARNING);
+        system_notice(window, NO_ANSWER_TEXT);
         port_discard();
     }
     return result;
@@ -97,19 +106,12 @@ int export_sensor_list(UiWindow window)
         const int n = m.itu_count[c];
         char text[SENSOR_LIST_HEAD_MAX];
         const int head_len = sensor_list_head(text, sizeof text, m.address, c, n);
-        if (!write_all(f, text, head_len)) {
-            fclose(f);
-            error_box(window, "write file header err");
-            return -1;
-        }
+        if (!write_all(f, text, head_len)) return write_failed(f, window, "write file header err", -1);
         if (n == 0) continue;
         ModuleReply reply;
         const int read = read_channel_ids(c, window, &reply);
-        if (!write_all(f, SEPARATOR, (int)sizeof SEPARATOR - 1)) {
-            fclose(f);
-            error_box(window, "write file header err");
-            return -1;
-        }
+        if (!write_all(f, SEPARATOR, (int)sizeof SEPARATOR - 1))
+            return write_failed(f, window, "write file header err", -1);
         for (int i = 0; i < n; i++) {
             // A failed read writes its lines with "--" IDs rather than zeros taken for IDs.
             const uint8_t *id =
@@ -118,11 +120,7 @@ int export_sensor_list(UiWindow window)
             const int sort_no = m.sort_valid == 1 && i < UNITS_PER_CHANNEL ? m.sort_no[c][i] : -1;
             char line[SENSOR_LIST_LINE_MAX];
             const int line_len = sensor_list_line(line, sizeof line, i, sort_no, id);
-            if (!write_all(f, line, line_len)) {
-                fclose(f);
-                error_box(window, "write file info err");
-                return -2;
-            }
+            if (!write_all(f, line, line_len)) return write_failed(f, window, "write file info err", -2);
         }
     }
     fclose(f);

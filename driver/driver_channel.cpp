@@ -17,12 +17,7 @@ typedef enum ChannelRead { READ_TEMP, READ_ID, READ_SORT, READ_4103 } ChannelRea
 // Model 4103 carries three raw count bytes at 5-7 instead of eight hex pairs.
 static int read_channel_count(uint8_t address, int channel, int raw_4103, int *count)
 {
-    uint8_t frame[REQUEST_MAX];
-    int len = driver_short_request('$', address, '6', frame);
-    int n = driver_request(frame, len, COUNTS_WAIT_MS, COUNTS_READ);
-    if (n == VOK_E_SEND)
-        return VOK_E_SEND;
-    int rc = driver_check_reply(n, LEAD_ACK, address, COUNTS_REPLY);
+    int rc = driver_ask('$', address, '6', COUNTS_WAIT_MS, COUNTS_READ, LEAD_ACK, COUNTS_REPLY);
     if (rc != 0)
         return rc;
     int channels = raw_4103 ? 3 : 8;

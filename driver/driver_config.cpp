@@ -30,13 +30,7 @@ extern "C" VOK_API int VOK_CALL vok_read_config(int port, int address, vok_modul
     info->address = addr;
     info->new_address = addr;
     driver_clear();
-
-    uint8_t frame[REQUEST_MAX];
-    int len = driver_short_request('$', addr, '2', frame);
-    int n = driver_request(frame, len, CONFIG_WAIT_MS, ACK_READ);
-    if (n == VOK_E_SEND)
-        return VOK_E_SEND;
-    if ((rc = driver_check_reply(n, LEAD_ACK, addr, CONFIG_REPLY)) != 0)
+    if ((rc = driver_ask('$', addr, '2', CONFIG_WAIT_MS, ACK_READ, LEAD_ACK, CONFIG_REPLY)) != 0)
         return rc;
     info->type_code = hex_pair_value(driver_reply_at(3));
     info->baud_index = (uint8_t)(dec_pair_value(driver_reply_at(5)) - 3);
@@ -45,37 +39,28 @@ extern "C" VOK_API int VOK_CALL vok_read_config(int port, int address, vok_modul
 
     driver_clear();
     sleep_ms(SETTLE_MS);
-    len = driver_short_request('$', addr, 'M', frame);
-    n = driver_request(frame, len, NAME_WAIT_MS, ACK_READ);
-    if (n == VOK_E_SEND)
-        return VOK_E_SEND;
-    if ((rc = driver_check_reply(n, LEAD_ACK, addr, NAME_REPLY)) != 0)
+    if ((rc = driver_ask('$', addr, 'M', NAME_WAIT_MS, ACK_READ, LEAD_ACK, NAME_REPLY)) != 0)
         return rc;
     memcpy(info->name, driver_reply_at(3), 7);
 
     driver_clear();
     sleep_ms(SETTLE_MS);
-    len = driver_short_request('$', addr, 'F', frame);
-    n = driver_request(frame, len, NAME_WAIT_MS, ACK_READ);
-    if (n == VOK_E_SEND) {
+    rc = driver_ask('$', addr, 'F', NAME_WAIT_MS, ACK_READ, LEAD_ACK, FIRMWARE_REPLY);
+    if (rc == VOK_E_SEND)
         memcpy(info->version, "None", 5);
-        return VOK_E_SEND;
-    }
-    if ((rc = driver_check_reply(n, LEAD_ACK, addr, FIRMWARE_REPLY)) != 0)
+    if (rc != 0)
         return rc;
     memcpy(info->version, driver_reply_at(3), 5);
     info->version[5] = 0;
 
     driver_clear();
     sleep_ms(SETTLE_MS);
-    len = driver_short_request('$', addr, '6', frame);
-    n = driver_request(frame, len, COUNTS_WAIT_MS, COUNTS_READ);
-    if (n == VOK_E_SEND) {
+    rc = driver_ask('$', addr, '6', COUNTS_WAIT_MS, COUNTS_READ, LEAD_ACK, COUNTS_REPLY);
+    if (rc == VOK_E_SEND) {
         info->channel_state = 0;
         memset(info->itu_count, 0, sizeof info->itu_count);
-        return VOK_E_SEND;
     }
-    if ((rc = driver_check_reply(n, LEAD_ACK, addr, COUNTS_REPLY)) != 0)
+    if (rc != 0)
         return rc;
     info->channel_state = hex_pair_value(driver_reply_at(3));
     info->itu_total = 0;
@@ -102,9 +87,7 @@ static int write_config(const vok_module_info *info)
     if (n == VOK_E_SEND)
         return VOK_E_SEND;
     int rc = driver_check_reply(n, LEAD_ACK, info->new_address, WRITE_CONFIG_NEED);
-    if (rc == VOK_E_SHORT)
-        return rc;
-    return rc == 0 ? VOK_OK : VOK_E_REPLY;
+    return rc == 0 ? VOK_OK : rc;
 }
 
 extern "C" VOK_API int VOK_CALL vok_set_config(int port, vok_module_info *info)

@@ -18,12 +18,8 @@ extern "C" VOK_API int VOK_CALL vok_soft_reset(int port, int address)
     int rc = driver_check_port(port);
     if (rc != 0)
         return rc;
-    uint8_t addr = (uint8_t)address;
-    uint8_t frame[REQUEST_MAX];
     driver_clear();
-    int len = driver_short_request('&', addr, '9', frame);
-    int n = driver_request(frame, len, RESET_WAIT_MS, RESET_READ);
-    rc = n == VOK_E_SEND ? VOK_E_SEND : driver_check_reply(n, LEAD_DATA, addr, RESET_REPLY);
+    rc = driver_ask('&', (uint8_t)address, '9', RESET_WAIT_MS, RESET_READ, LEAD_DATA, RESET_REPLY);
     driver_clear();
     return rc == 0 ? VOK_OK : rc;
 }

@@ -16,30 +16,24 @@
 // for the transmit queue to empty.
 #define TX_EMPTY_WAIT_MS 23
 
-void driver_set_idle_lines(void)
+// Line mode 1 sets RTS, then DTR; mode 2 DTR, then RTS; mode 0 leaves both alone.
+static void set_lines(int rts, int dtr)
 {
     SerialHandle h = DriverState.port_handle;
     if (DriverState.line_mode == 1) {
-        serial_set_rts(h, 0);
-        serial_set_dtr(h, 1);
+        serial_set_rts(h, rts);
+        serial_set_dtr(h, dtr);
     } else if (DriverState.line_mode == 2) {
-        serial_set_dtr(h, 0);
-        serial_set_rts(h, 1);
+        serial_set_dtr(h, dtr);
+        serial_set_rts(h, rts);
     }
 }
 
-// Keys the converter's transmitter; the idle lines drop it again after the frame.
-static void set_transmit_lines(void)
-{
-    SerialHandle h = DriverState.port_handle;
-    if (DriverState.line_mode == 1) {
-        serial_set_rts(h, 1);
-        serial_set_dtr(h, 1);
-    } else if (DriverState.line_mode == 2) {
-        serial_set_dtr(h, 1);
-        serial_set_rts(h, 1);
-    }
-}
+// Idle: mode 1 holds DTR alone up, mode 2 RTS alone.
+void driver_set_idle_lines(void) { set_lines(DriverState.line_mode == 2, DriverState.line_mode == 1); }
+
+// Keys the converter's transmitter (both lines up); the idle lines drop it again after the frame.
+static void set_transmit_lines(void) { set_lines(1, 1); }
 
 void driver_reset_line(void)
 {
@@ -163,4 +157,12 @@ const uint8_t *driver_reply_at(int pos) { return DriverState.work_buffer + Drive
 int driver_short_request(char lead, uint8_t address, char c, uint8_t *frame)
 {
     return build_request(lead, address, &c, 1, frame, REQUEST_MAX);
+}
+
+int driver_ask(char lead, uint8_t address, char c, int wait, int read_count, uint8_t reply_lead, int need)
+{
+    uint8_t frame[REQUEST_MAX];
+    const int len = driver_short_request(lead, address, c, frame);
+    const int n = driver_request(frame, len, wait, read_count);
+    return n == VOK_E_SEND ? VOK_E_SEND : driver_check_reply(n, reply_lead, address, need);
 }

@@ -66,5 +66,8 @@ int driver_check_reply(int received, uint8_t lead, uint8_t address, int need);
 const uint8_t *driver_reply_at(int pos);
 // The 5-byte request lead, address digits, one character, CR into `frame`; returns 5.
 int driver_short_request(char lead, uint8_t address, char c, uint8_t *frame);
+// driver_short_request, driver_request and driver_check_reply of its reply in one:
+// 0, VOK_E_SEND, VOK_E_SHORT or VOK_E_REPLY.
+int driver_ask(char lead, uint8_t address, char c, int wait, int read_count, uint8_t reply_lead, int need);
 
 #endif

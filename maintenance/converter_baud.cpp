@@ -3,6 +3,7 @@
 
 #include <stdio.h>
 
+#include "app/dialogs.h"
 #include "app/state.h"
 #include "app/title_menu.h"
 #include "link/net_link.h"
@@ -13,11 +14,6 @@
 #include "resources/resource_ids.h"
 
 namespace {
-void error_box(UiWindow dlg, const char *text)
-{
-    ui_message_box(dlg, text, "错误提示", UI_MB_OK | UI_ICON_WARNING);
-}
-
 // The link settings and address texts take the chosen converter's address and port, so the
 // link opens again where the converter is.
 void take_selected_converter(void)
@@ -38,17 +34,16 @@ int change_converter_baud(UiWindow dlg, int baud_index)
 {
     ui_wait_cursor(1);
     net_close();
-    update_title();  // the link stays closed until it is open again at the new speed
-    update_menu(main_window.hwnd);
+    update_title_menu();  // the link stays closed until it is open again at the new speed
     if (udp_open() != 0) {
         ui_wait_cursor(0);
-        error_box(dlg, "网络操作出现错误! 请重新设置!");
+        error_notice(dlg, "网络操作出现错误! 请重新设置!");
         return 0;
     }
     // Refused without a converter chosen in a discovery: there is no record to write back.
     if (converter_set_baud(baud_index) != 0) {
         ui_wait_cursor(0);
-        error_box(dlg, "波特率修改出现错误! 请重新设置!");
+        error_notice(dlg, "波特率修改出现错误! 请重新设置!");
         return 0;
     }
     link_settings.baud_index = baud_index;
@@ -61,12 +56,11 @@ int change_converter_baud(UiWindow dlg, int baud_index)
     sleep_ms(CONVERTER_RESTART_MS);
     if (net_open() != 0) {
         ui_wait_cursor(0);
-        error_box(dlg, "端口不存在或出现错误，请检查网络设置!");
+        error_notice(dlg, "端口不存在或出现错误，请检查网络设置!");
         return 1;
     }
     ui_post_command(main_window.hwnd, IDM_SEARCH);
-    update_title();
-    update_menu(main_window.hwnd);
+    update_title_menu();
     module_table.stale = 1;
     ui_wait_cursor(0);
     return 0;

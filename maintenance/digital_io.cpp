@@ -3,6 +3,7 @@
 
 #include <stdio.h>
 
+#include "app/dialogs.h"
 #include "app/state.h"
 #include "link/request.h"
 #include "protocol/model_caps.h"
@@ -66,7 +67,7 @@ void normal_refresh(UiWindow dlg)
 {
     if (!is_4500(current_module().model)) return;
     if (write_outputs(digital_io_output_byte(dlg)) != 0 || read_inputs() != 0) {
-        ui_message_box(dlg, NoAnswer, "系统提示", UI_MB_OK | UI_ICON_WARNING);
+        system_notice(dlg, NoAnswer);
         port_discard();
         return;
     }

@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "app/dialogs.h"
 #include "link/request.h"
 #include "protocol/model_caps.h"
 #include "link/serial_port.h"
@@ -16,7 +17,6 @@ IoTest io_test;
 
 namespace {
 enum { ID_BYTES = 8, STATE_BYTES = 2, SETTLE_MS = 300 };
-const char *const Caption = "系统提示";
 const char *const NoAnswer = "模块未应答，请重试一次!";
 const char *const BadAnswer = "模块应答错误，请重试一次!";
 
@@ -28,11 +28,6 @@ int itu_count(int c)
     return n < UNITS_PER_CHANNEL ? n : UNITS_PER_CHANNEL;
 }
 
-void warn(UiWindow dlg, const char *text)
-{
-    ui_message_box(dlg, text, Caption, UI_MB_OK | UI_ICON_WARNING);
-}
-
 // The channel read `id` of n digital ITUs. 0 when the whole reply came from the module;
 // -1 otherwise (link cleared, message shown).
 int read_channel(UiWindow dlg, CommandId id, int c, int n, ModuleReply *reply)
@@ -40,7 +35,7 @@ int read_channel(UiWindow dlg, CommandId id, int c, int n, ModuleReply *reply)
     port_discard();
     if (channel_request(id, current_module().address, c, n, REQ_CHECK_ALL, reply) != REQ_OK) {
         port_discard();
-        warn(dlg, NoAnswer);
+        system_notice(dlg, NoAnswer);
         return -1;
     }
     return 0;
@@ -61,11 +56,9 @@ void on_channel(UiWindow dlg, int c)
     io_test_read_states(dlg, c);
     ui_wait_cursor(0);
 }
-
-void on_close(UiWindow dlg) { ui_end_dialog(dlg, 0); }
 }  // namespace
 
-const UiDialogHandlers io_test_handlers = {io_test_on_init, io_test_on_command, nullptr, on_close};
+const UiDialogHandlers io_test_handlers = {io_test_on_init, io_test_on_command, nullptr, dialog_close};
 
 int io_test_read_ids(UiWindow dlg, int c)
 {
@@ -147,20 +140,12 @@ void io_test_on_set(UiWindow dlg)
              ui_is_checked(dlg, IDC_IOT_ON) ? '0' : '1');
     port_discard();
     ModuleReply reply;
-    const int r = module_request(CMD_4501_SWITCH, m.address, part, 4, 0, REQ_CHECK_LEAD, &reply);
-    int ok = 0;
-    if (reply.got <= 0) {
-        warn(dlg, NoAnswer);
-        port_discard();
-    } else if (r != REQ_OK) {
-        warn(dlg, BadAnswer);
-        port_discard();
-    } else {
-        ok = 1;
-    }
-    if (ok) {
+    if (module_request(CMD_4501_SWITCH, m.address, part, 4, 0, REQ_CHECK_LEAD, &reply) == REQ_OK) {
         sleep_ms(SETTLE_MS);
         io_test_read_states(dlg, c);
+    } else {
+        system_notice(dlg, reply.got <= 0 ? NoAnswer : BadAnswer);
+        port_discard();
     }
     ui_wait_cursor(0);
 }

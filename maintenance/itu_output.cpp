@@ -3,6 +3,7 @@
 
 #include <stdio.h>
 
+#include "app/dialogs.h"
 #include "app/state.h"
 #include "display/data_display.h"
 #include "link/request.h"
@@ -26,11 +27,9 @@ void on_command(UiWindow dlg, int id, int notify)
     if (id == IDC_ITUO_SET) itu_output_on_set(dlg);
     else if (id == IDC_ITUO_EXIT) ui_end_dialog(dlg, 0);
 }
-
-void on_close(UiWindow dlg) { ui_end_dialog(dlg, 0); }
 }  // namespace
 
-const UiDialogHandlers itu_output_handlers = {itu_output_on_init, on_command, nullptr, on_close};
+const UiDialogHandlers itu_output_handlers = {itu_output_on_init, on_command, nullptr, dialog_close};
 
 void itu_output_show(UiWindow dlg)
 {

@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "app/dialogs.h"
 #include "app/state.h"
 #include "display/data_display.h"
 #include "link/request.h"
@@ -81,11 +82,9 @@ void report(UiWindow dlg, int result, const char *success)
 {
     ui_message_box(dlg, result == 0 ? success : Failed, Caption, UI_MB_OK);
 }
-
-void on_close(UiWindow dlg) { ui_end_dialog(dlg, 0); }
 }  // namespace
 
-const UiDialogHandlers itu_setup_handlers = {itu_setup_on_init, itu_setup_on_command, nullptr, on_close};
+const UiDialogHandlers itu_setup_handlers = {itu_setup_on_init, itu_setup_on_command, nullptr, dialog_close};
 
 int itu_offset_position(uint8_t raw)
 {

@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "app/dialogs.h"
 #include "app/main_window.h"
 #include "app/title_menu.h"
 #include "link/request.h"
@@ -17,11 +18,6 @@
 namespace {
 const char *const CaptionNotice = "系统提示";
 enum { CONFIG_WRITE_LEN = 12, ACK_REPLY_LEN = 4, MODE_NORMAL = 238 };
-
-void notice(UiWindow owner, const char *text)
-{
-    ui_message_box(owner, text, CaptionNotice, UI_MB_OK | UI_ICON_WARNING);
-}
 
 void set_textf(UiWindow dlg, int id, const char *format, int value)
 {
@@ -123,8 +119,6 @@ void on_command(UiWindow dlg, int id, int notify)
     }
 }
 
-void on_close(UiWindow dlg) { ui_end_dialog(dlg, 0); }
-
 void alarm_on_command(UiWindow dlg, int id, int notify)
 {
     if (notify == UI_CLICKED && id == IDC_AL_EXIT) ui_end_dialog(dlg, 0);
@@ -139,8 +133,8 @@ int reopen_serial(int baud_index)
 }
 }  // namespace
 
-const UiDialogHandlers module_params_handlers = {module_params_on_init, on_command, nullptr, on_close};
-const UiDialogHandlers alarm_settings_handlers = {alarm_settings_on_init, alarm_on_command, nullptr, on_close};
+const UiDialogHandlers module_params_handlers = {module_params_on_init, on_command, nullptr, dialog_close};
+const UiDialogHandlers alarm_settings_handlers = {alarm_settings_on_init, alarm_on_command, nullptr, dialog_close};
 
 uint8_t reverse_bits(uint8_t v)
 {
@@ -164,7 +158,7 @@ void module_params_on_init(UiWindow dlg)
 {
     const Module &m = current_module();
     const char *advice = fault_advice_text(m.fault_state, m.chan_error, m.chan_warning);
-    if (advice) notice(dlg, advice);
+    if (advice) system_notice(dlg, advice);
 
     ui_set_text(dlg, IDC_MP_NAME, m.name);
     set_textf(dlg, IDC_MP_TYPE, "%02X", m.type_code);
@@ -213,7 +207,7 @@ int module_params_apply(UiWindow dlg)
     if (typed[0] == current[0] && typed[1] == current[1] && typed[2] == 0 && sel == link_settings.baud_index)
         return PARAMS_UNCHANGED;
     if (!address_is_valid(typed)) {
-        notice(dlg, "模块地址须为两位十六进制数(00-FF)!");
+        system_notice(dlg, "模块地址须为两位十六进制数(00-FF)!");
         ui_focus(dlg, IDC_MP_ADDRESS);
         return PARAMS_BAD_ADDRESS;
     }
@@ -228,15 +222,15 @@ int module_params_apply(UiWindow dlg)
     const int r = module_request(CMD_WRITE_CONFIG, m.address, reinterpret_cast<const char *>(frame) + 3, len - 4, 0,
                                  REQ_CHECK_LEAD, &reply);
     if (r == REQ_NO_REPLY) {
-        notice(dlg, "模块忙，请重试一次!");
+        system_notice(dlg, "模块忙，请重试一次!");
         port_discard();
         return PARAMS_NO_ANSWER;
     }
     if (r != REQ_OK) {
-        notice(dlg, "通讯接收数据错误!");
+        system_notice(dlg, "通讯接收数据错误!");
         return PARAMS_BAD_REPLY;
     }
-    notice(dlg, sel != link_settings.baud_index ? "设定成功,须按新波特率重新查找模块!" : "设定成功,须重新查找模块地址!");
+    system_notice(dlg, sel != link_settings.baud_index ? "设定成功,须按新波特率重新查找模块!" : "设定成功,须重新查找模块地址!");
     return PARAMS_WRITTEN;
 }
 
@@ -273,8 +267,7 @@ void module_params_on_confirm(UiWindow dlg)
         // port cannot be opened again (then there is no link to search on).
         module_table.stale = 1;
         if (changed && !reopen_serial(new_index)) {
-            ui_message_box(main, "端口不存在或出现错误或正在使用，请重新设置!", "错误提示",
-                           UI_MB_OK | UI_ICON_WARNING);
+            error_notice(main, "端口不存在或出现错误或正在使用，请重新设置!");
             break;
         }
         ui_post_command(main, IDM_SEARCH);

@@ -4,9 +4,11 @@
 #include <math.h>
 #include <stdio.h>
 
+#include "app/dialogs.h"
 #include "app/state.h"
 #include "link/request.h"
 #include "link/serial_port.h"
+#include "maintenance/reset.h"
 #include "protocol/protocol.h"
 #include "resources/resource_ids.h"
 
@@ -16,19 +18,12 @@ namespace {
 const char *const CaptionNotice = "系统提示";
 enum { MODE_SEARCH = 0, MODE_STORAGE = 1, COUNTDOWN_MIN_S = 8 };
 
-void show_seconds(UiWindow dlg)
-{
-    char text[16];
-    snprintf(text, sizeof text, "%02d", mode_switch.seconds);
-    ui_set_text(dlg, IDC_PM_SECONDS, text);
-}
-
 // Sends the switch; on success the countdown runs (owned by the main window, which then
 // searches the bus again) and the dialog ends with 1.
 void switch_mode(UiWindow dlg, char command, int to_search)
 {
     if (send_mode_switch(command) != 0) {
-        ui_message_box(dlg, "模块应答错误，请重试一次!", CaptionNotice, UI_MB_OK | UI_ICON_WARNING);
+        system_notice(dlg, "模块应答错误，请重试一次!");
         return;
     }
     mode_switch.to_search = to_search;
@@ -45,16 +40,10 @@ void on_command(UiWindow dlg, int id, int notify)
     else if (id == IDC_PM_EXIT) ui_end_dialog(dlg, 0);
 }
 
-void on_close(UiWindow dlg) { ui_end_dialog(dlg, 0); }
-
-void countdown_on_close(UiWindow dlg)
-{
-    ui_kill_timer(dlg, TIMER_MODE_COUNTDOWN);
-    ui_end_dialog(dlg, 1);
-}
+void countdown_on_close(UiWindow dlg) { countdown_end(dlg, TIMER_MODE_COUNTDOWN); }
 }  // namespace
 
-const UiDialogHandlers port_mode_handlers = {port_mode_on_init, on_command, nullptr, on_close};
+const UiDialogHandlers port_mode_handlers = {port_mode_on_init, on_command, nullptr, dialog_close};
 const UiDialogHandlers mode_countdown_handlers = {mode_countdown_on_init, nullptr, mode_countdown_on_timer,
                                                   countdown_on_close};
 
@@ -103,20 +92,11 @@ int mode_countdown_seconds(int itu_total, int to_search)
 void mode_countdown_on_init(UiWindow dlg)
 {
     mode_switch.seconds = mode_countdown_seconds(current_module().itu_total, mode_switch.to_search);
-    show_seconds(dlg);
-    ui_beep(UI_BEEP_DEFAULT);
-    ui_set_timer(dlg, TIMER_MODE_COUNTDOWN, 1000);
+    countdown_start(dlg, TIMER_MODE_COUNTDOWN, IDC_PM_SECONDS, mode_switch.seconds);
 }
 
 void mode_countdown_on_timer(UiWindow dlg, int timer_id)
 {
-    if (timer_id != TIMER_MODE_COUNTDOWN) return;
-    mode_switch.seconds--;
-    if (mode_switch.seconds > 0) {
-        ui_beep(UI_BEEP_DEFAULT);
-        show_seconds(dlg);
-        return;
-    }
-    ui_kill_timer(dlg, TIMER_MODE_COUNTDOWN);
-    ui_end_dialog(dlg, 1);
+    if (timer_id == TIMER_MODE_COUNTDOWN)
+        countdown_tick(dlg, TIMER_MODE_COUNTDOWN, IDC_PM_SECONDS, &mode_switch.seconds);
 }

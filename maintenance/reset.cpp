@@ -15,17 +15,11 @@ ResetCountdown reset_countdown;
 namespace {
 enum { COUNTDOWN_TICK_MS = 1000 };
 
-void show_seconds(UiWindow dlg)
+void show_seconds(UiWindow dlg, int text_id, int seconds)
 {
     char text[16];
-    snprintf(text, sizeof text, "%02d", reset_countdown.seconds);
-    ui_set_text(dlg, IDC_RESET_SECONDS, text);
-}
-
-void finish(UiWindow dlg)
-{
-    ui_kill_timer(dlg, TIMER_RESET_COUNTDOWN);
-    ui_end_dialog(dlg, 1);
+    snprintf(text, sizeof text, "%02d", seconds);
+    ui_set_text(dlg, text_id, text);
 }
 }  // namespace
 
@@ -56,25 +50,40 @@ int reset_wait_seconds(int type_code, int model, int itu_total)
     return 6;
 }
 
+void countdown_start(UiWindow dlg, int timer_id, int text_id, int seconds)
+{
+    show_seconds(dlg, text_id, seconds);
+    ui_beep(UI_BEEP_DEFAULT);
+    ui_set_timer(dlg, timer_id, COUNTDOWN_TICK_MS);
+}
+
+void countdown_tick(UiWindow dlg, int timer_id, int text_id, int *seconds)
+{
+    if (--*seconds > 0) {
+        ui_beep(UI_BEEP_DEFAULT);
+        show_seconds(dlg, text_id, *seconds);
+        return;
+    }
+    countdown_end(dlg, timer_id);
+}
+
+void countdown_end(UiWindow dlg, int timer_id)
+{
+    ui_kill_timer(dlg, timer_id);
+    ui_end_dialog(dlg, 1);
+}
+
 void reset_countdown_on_init(UiWindow dlg)
 {
     const Module &m = current_module();
     reset_countdown.seconds = reset_wait_seconds(m.type_code, m.model, m.itu_total);
-    show_seconds(dlg);
-    ui_beep(UI_BEEP_DEFAULT);
-    ui_set_timer(dlg, TIMER_RESET_COUNTDOWN, COUNTDOWN_TICK_MS);
+    countdown_start(dlg, TIMER_RESET_COUNTDOWN, IDC_RESET_SECONDS, reset_countdown.seconds);
 }
 
 void reset_countdown_on_timer(UiWindow dlg, int timer_id)
 {
-    if (timer_id != TIMER_RESET_COUNTDOWN) return;
-    reset_countdown.seconds--;
-    if (reset_countdown.seconds > 0) {
-        ui_beep(UI_BEEP_DEFAULT);
-        show_seconds(dlg);
-        return;
-    }
-    finish(dlg);
+    if (timer_id == TIMER_RESET_COUNTDOWN)
+        countdown_tick(dlg, TIMER_RESET_COUNTDOWN, IDC_RESET_SECONDS, &reset_countdown.seconds);
 }
 
-void reset_countdown_on_close(UiWindow dlg) { finish(dlg); }
+void reset_countdown_on_close(UiWindow dlg) { countdown_end(dlg, TIMER_RESET_COUNTDOWN); }

@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "app/dialogs.h"
 #include "app/state.h"
 #include "link/request.h"
 #include "protocol/model_caps.h"
@@ -53,11 +54,9 @@ void on_command(UiWindow dlg, int id, int notify)
     if (id == IDC_TERM_SEND) terminal_on_send(dlg);
     else if (id == IDC_TERM_EXIT) ui_end_dialog(dlg, 0);
 }
-
-void on_close(UiWindow dlg) { ui_end_dialog(dlg, 0); }
 }  // namespace
 
-const UiDialogHandlers terminal_handlers = {terminal_on_init, on_command, nullptr, on_close};
+const UiDialogHandlers terminal_handlers = {terminal_on_init, on_command, nullptr, dialog_close};
 
 void terminal_on_init(UiWindow dlg)
 {
@@ -98,9 +97,7 @@ void terminal_on_send(UiWindow dlg)
         ui_set_text(dlg, IDC_TERM_ANSWER, "No response!");
         port_discard();
     } else {
-        const Module &cur = module_table.module[module_table.current >= 0 && module_table.current < MODULE_MAX
-                                                    ? module_table.current : 0];
-        terminal_answer(reply.bytes, 0, terminal.command, is_4500(cur.model), terminal.response,
+        terminal_answer(reply.bytes, 0, terminal.command, is_4500(current_module().model), terminal.response,
                         sizeof terminal.response);
         ui_beep(UI_BEEP_DEFAULT);
         show_answer(dlg, terminal.response);

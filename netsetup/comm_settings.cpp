@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "app/dialogs.h"
 #include "app/state.h"
 #include "app/title_menu.h"
 #include "link/exchange.h"
@@ -18,8 +19,6 @@ CommSettingsFeatures comm_settings_features = {&converter_list_handlers, comm_se
 
 namespace {
 enum { WAIT_MIN_MS = 10, WAIT_MAX_MS = 15000 };
-const char *const CaptionError = "错误提示";
-const char *const CaptionNotice = "系统提示";
 const char *const RangeText = "应答等待时间设置范围为: 10 --> 15000 ms，请重新设置!";
 
 const int NetGroup[] = {IDC_NET_GROUP, IDC_NET_IP_LABEL, IDC_NET_PORT_LABEL, IDC_NET_BAUD_LABEL,
@@ -47,24 +46,24 @@ void take_radio_choices(UiWindow dlg, int take_com)
         }
 }
 
-void range_message(UiWindow dlg)
-{
-    ui_message_box(dlg, RangeText, CaptionError, UI_MB_OK | UI_ICON_WARNING);
-    ui_focus(dlg, IDC_WAIT_EDIT);
-}
-
-// Edit 1309 as the program keeps it: an unsigned number cut to its low 16 bits, signed.
-int16_t wait_from_edit(UiWindow dlg)
+// Edit 1309 into the stored wait, as the program keeps it: an unsigned number cut to its low
+// 16 bits, signed. A wait out of range is set to its limit, with the message; 1 then.
+int take_wait_edit(UiWindow dlg)
 {
     int ok = 0;
-    unsigned v = ui_get_uint(dlg, IDC_WAIT_EDIT, &ok);
-    return static_cast<int16_t>(static_cast<uint16_t>(v & 0xFFFF));
+    const unsigned v = ui_get_uint(dlg, IDC_WAIT_EDIT, &ok);
+    link_settings.reply_wait_ms = static_cast<int16_t>(static_cast<uint16_t>(v & 0xFFFF));
+    const int clamped = reply_wait_out_of_range(link_settings.reply_wait_ms);
+    if (!clamped) return 0;
+    link_settings.reply_wait_ms = static_cast<int16_t>(clamped);
+    error_notice(dlg, RangeText);
+    ui_focus(dlg, IDC_WAIT_EDIT);
+    return 1;
 }
 
 void end_dialog(UiWindow dlg, int result)
 {
-    update_title();
-    update_menu(main_window.hwnd);
+    update_title_menu();
     ui_end_dialog(dlg, result);
 }
 
@@ -76,7 +75,7 @@ void open_network(UiWindow dlg)
             owner,
             "VOK445X波特率与设定的3900模块波特率不同!,是否修改VOK445X的波特率?\r\n"
             "注: 或可运行<搜索IP参数...>,重新查找VOK445X模块参数.",
-            CaptionNotice, UI_MB_YESNO | UI_ICON_WARNING);
+            "系统提示", UI_MB_YESNO | UI_ICON_WARNING);
         if (answer == UI_ID_YES && comm_settings_features.change_converter_speed)
             comm_settings_features.change_converter_speed(dlg, link_settings.baud_index);
         return;  // the link stays closed and the dialog open
@@ -89,41 +88,34 @@ void open_network(UiWindow dlg)
     if (r != 0) {
         snprintf(text + n, sizeof text - static_cast<size_t>(n), "%s",
                  "端口不存在或出现错误，请检查网络设置!\r\n 或运行<搜索IP参数...>");
-        ui_message_box(owner, text, CaptionError, UI_MB_OK | UI_ICON_WARNING);
+        error_notice(owner, text);
         ui_wait_cursor(0);
         return;
     }
     snprintf(text + n, sizeof text - static_cast<size_t>(n), "%s", "已连接, 按<确认>键继续! ");
-    ui_message_box(owner, text, CaptionNotice, UI_MB_OK | UI_ICON_WARNING);
+    system_notice(owner, text);
     ui_post_command(main_window.hwnd, IDM_SEARCH);
     ui_wait_cursor(0);
     end_dialog(dlg, IDC_COMM_OPEN);
 }
 
+// Which notification of which control runs which step.
+const struct {
+    int id, notify;
+    void (*run)(UiWindow dlg);
+} Commands[] = {
+    {IDC_COMM_OPEN, UI_CLICKED, comm_settings_on_open},
+    {IDC_COMM_CLOSE, UI_CLICKED, comm_settings_on_close_link},
+    {IDC_COMM_EXIT, UI_CLICKED, comm_settings_on_exit},
+    {IDC_NET_SEARCH, UI_CLICKED, comm_settings_on_discovery},
+    {IDC_CONVERTER_LIST, UI_SELCHANGE, comm_settings_on_converter},
+    {IDC_WAIT_EDIT, UI_EDIT_CHANGE, comm_settings_on_wait_edit},
+};
+
 void on_command(UiWindow dlg, int id, int notify)
 {
-    switch (id) {
-    case IDC_COMM_OPEN:
-        if (notify == UI_CLICKED) comm_settings_on_open(dlg);
-        break;
-    case IDC_COMM_CLOSE:
-        if (notify == UI_CLICKED) comm_settings_on_close_link(dlg);
-        break;
-    case IDC_COMM_EXIT:
-        if (notify == UI_CLICKED) comm_settings_on_exit(dlg);
-        break;
-    case IDC_NET_SEARCH:
-        if (notify == UI_CLICKED) comm_settings_on_discovery(dlg);
-        break;
-    case IDC_CONVERTER_LIST:
-        if (notify == UI_SELCHANGE) comm_settings_on_converter(dlg);
-        break;
-    case IDC_WAIT_EDIT:
-        if (notify == UI_EDIT_CHANGE) comm_settings_on_wait_edit(dlg);
-        break;
-    default:
-        break;
-    }
+    for (const auto &c : Commands)
+        if (c.id == id && c.notify == notify) c.run(dlg);
 }
 }  // namespace
 
@@ -185,30 +177,13 @@ void comm_settings_on_converter(UiWindow dlg)
     comm_settings_apply_states(dlg);
 }
 
-void comm_settings_on_wait_edit(UiWindow dlg)
-{
-    link_settings.reply_wait_ms = wait_from_edit(dlg);
-    int clamped = reply_wait_out_of_range(link_settings.reply_wait_ms);
-    if (clamped) {
-        range_message(dlg);
-        link_settings.reply_wait_ms = static_cast<int16_t>(clamped);
-    }
-}
+void comm_settings_on_wait_edit(UiWindow dlg) { take_wait_edit(dlg); }
 
 void comm_settings_on_open(UiWindow dlg)
 {
     take_radio_choices(dlg, 1);
-    if (link_settings.converter_type == CONVERTER_S_WAIT) {
-        link_settings.reply_wait_ms = wait_from_edit(dlg);
-        int clamped = reply_wait_out_of_range(link_settings.reply_wait_ms);
-        if (clamped) {
-            // Keep the stored wait inside its range: it is saved at exit even if the
-            // dialog is left now.
-            link_settings.reply_wait_ms = static_cast<int16_t>(clamped);
-            range_message(dlg);
-            return;
-        }
-    }
+    // The stored wait stays inside its range: it is saved at exit even if the dialog is left now.
+    if (link_settings.converter_type == CONVERTER_S_WAIT && take_wait_edit(dlg)) return;
     char host[HOST_TEXT_MAX + 1];
     ui_get_text(dlg, IDC_NET_IP, host, sizeof host);
     memcpy(net_state.host_text, host, sizeof host);
@@ -219,8 +194,7 @@ void comm_settings_on_open(UiWindow dlg)
     if (link_state.open != 1) {
         if (link_settings.converter_type != CONVERTER_NET) {
             if (!port_open()) {
-                ui_message_box(dlg, "端口不存在或出现错误或正在使用，请重新设置!", CaptionError,
-                               UI_MB_OK | UI_ICON_WARNING);
+                error_notice(dlg, "端口不存在或出现错误或正在使用，请重新设置!");
                 return;
             }
             probe_echo();
@@ -243,8 +217,7 @@ void comm_settings_on_close_link(UiWindow dlg)
             port_close();
         comm_settings_init(dlg);
     }
-    update_title();
-    update_menu(main_window.hwnd);
+    update_title_menu();
 }
 
 void comm_settings_on_discovery(UiWindow dlg)
@@ -261,13 +234,12 @@ void comm_settings_change_converter_speed(UiWindow dlg, int baud_index)
 {
     ui_wait_cursor(1);
     if (udp_open() != 0) {
-        ui_message_box(dlg, "网络操作出现错误! 请重新设置!", CaptionError, UI_MB_OK | UI_ICON_WARNING);
+        error_notice(dlg, "网络操作出现错误! 请重新设置!");
     } else if (converter_set_baud(baud_index) != 0) {
-        ui_message_box(dlg, "出现错误! 请重新设置!", CaptionError, UI_MB_OK | UI_ICON_WARNING);
+        error_notice(dlg, "出现错误! 请重新设置!");
     } else {
         udp_close();
-        ui_message_box(dlg, "VOK445X波特率修改完毕!\r\n请等待8-10秒后重新运行<搜索IP参数...>", CaptionNotice,
-                       UI_MB_OK | UI_ICON_WARNING);
+        system_notice(dlg, "VOK445X波特率修改完毕!\r\n请等待8-10秒后重新运行<搜索IP参数...>");
         sleep_ms(CONVERTER_RESTART_MS);
     }
     ui_wait_cursor(0);

@@ -4,10 +4,10 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "app/dialogs.h"
 #include "app/state.h"
 #include "netsetup/converter_proto.h"
 #include "netsetup/ip_setting.h"
-#include "netsetup/net_messages.h"
 #include "platform/clock.h"
 #include "protocol/protocol.h"
 #include "resources/resource_ids.h"
@@ -35,12 +35,6 @@ void take_converter(int sel)
     link_settings.net_baud_index = static_cast<uint8_t>(c.baud_code[sel] < 5 ? converter_speed_code(c.baud_code[sel]) : 5);
 }
 
-int in_own_subnet(int sel)
-{
-    const int k = converter_list.if_index[sel];
-    return k >= 0 && k < local_if.count && local_if_contains(k, converter_list.ip[sel]);
-}
-
 void wait_for_restart(void)
 {
     ui_wait_cursor(1);
@@ -55,17 +49,17 @@ void offer_auto_ip(UiWindow dlg)
                        UI_MB_YESNO | UI_ICON_WARNING) != UI_ID_YES)
         return;
     if (udp_open() != 0) {
-        net_error_box(dlg, "网络访问出现错误，请检查网络设置!");
+        error_notice(dlg, "网络访问出现错误，请检查网络设置!");
         return;
     }
     if (converter_auto_ip() != 0) {
-        net_error_box(dlg, "IP 修改出现错误，请检查网络设置!");
+        error_notice(dlg, "IP 修改出现错误，请检查网络设置!");
         return;
     }
     udp_close();
     char text[160];
     snprintf(text, sizeof text, "VOK445X IP修改完毕!\r\n%s", RestartWait);
-    net_notice_box(dlg, text);
+    system_notice(dlg, text);
     wait_for_restart();
 }
 
@@ -75,11 +69,9 @@ void on_command(UiWindow dlg, int id, int notify)
     if (id == IDC_CL_OK) converter_list_on_ok(dlg);
     if (id == IDC_CL_IP_SETTING) converter_list_on_ip_setting(dlg);
 }
-
-void on_close(UiWindow dlg) { ui_end_dialog(dlg, 0); }
 }  // namespace
 
-const UiDialogHandlers converter_list_handlers = {converter_list_on_init, on_command, nullptr, on_close};
+const UiDialogHandlers converter_list_handlers = {converter_list_on_init, on_command, nullptr, dialog_close};
 
 void converter_list_line(int i, char *out, int cap)
 {
@@ -123,9 +115,9 @@ void converter_list_on_init(UiWindow dlg)
     ui_wait_cursor(1);
     converter_list.found = 0;
     if (udp_open() != 0) {
-        net_error_box(dlg, "网络操作出现错误, 请检查网络是否打开!");
+        error_notice(dlg, "网络操作出现错误, 请检查网络是否打开!");
     } else if (local_if_query() != 0) {
-        net_error_box(dlg, "本机网络操作出现错误, 请检查网络是否打开!");
+        error_notice(dlg, "本机网络操作出现错误, 请检查网络是否打开!");
     } else {
         char text[64];
         local_if_text(0, text, sizeof text);
@@ -159,7 +151,7 @@ void converter_list_on_ok(UiWindow dlg)
     if (sel >= 0 && sel < converter_list.count) {
         converter_list.selected = sel;
         take_converter(sel);
-        if (!in_own_subnet(sel)) offer_auto_ip(dlg);
+        if (!converter_subnet_contains(sel, converter_list.ip[sel])) offer_auto_ip(dlg);
     }
     ui_end_dialog(dlg, 0);
 }
@@ -170,19 +162,19 @@ void converter_list_on_ip_setting(UiWindow dlg)
         return;
     const int sel = ui_list_get_sel(dlg, IDC_CL_LIST);
     if (sel < 0 || sel >= converter_list.count) {
-        net_error_box(dlg, "445X模块IP参数读取错误!");
+        error_notice(dlg, "445X模块IP参数读取错误!");
         return;
     }
     converter_list.selected = sel;
     if (ui_dialog_run(dlg, IDD_IP_SETTING, &ip_entry_handlers) != 1) return;
     ui_wait_cursor(1);
     if (udp_open() != 0 || converter_set_ip() != 0) {
-        net_error_box(dlg, "IP参数手动修改出现错误!");
+        error_notice(dlg, "IP参数手动修改出现错误!");
     } else {
         udp_close();
         net_state.ip = ip_host_to_net(converter_list.ip[sel]);
         ip_to_text(net_state.ip, net_state.ip_text);
-        net_notice_box(dlg, "IP参数修改完毕! 请等待8-10秒...");
+        system_notice(dlg, "IP参数修改完毕! 请等待8-10秒...");
         sleep_ms(CONVERTER_RESTART_MS);
         ui_end_dialog(dlg, 0);
     }

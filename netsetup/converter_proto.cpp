@@ -41,9 +41,6 @@ uint32_t ip_host_to_net(uint32_t host)
 }
 
 namespace {
-uint32_t to_host(uint32_t net) { return ip_net_to_host(net); }
-uint32_t to_net(uint32_t host) { return ip_host_to_net(host); }
-
 // Failure path shared by every operation: the socket and the library go.
 int fail(int code)
 {
@@ -56,14 +53,29 @@ int send_to(const uint8_t *bytes, int len, uint32_t ip_net)
     return sock_sendto(net_state.udp, bytes, len, ip_net, CONVERTER_UDP_PORT) == len ? 0 : -1;
 }
 
-// Waits for the next datagram (1 s 200 us) and takes it into rx[RX_CAP]: 1 with its length
-// (-1 for a failed receive) and source, 0 when the wait ran out, -1 when the wait failed.
-int next_reply(uint8_t *rx, uint32_t *from, int *len)
+struct Datagram {
+    uint8_t rx[RX_CAP];
+    uint32_t from;  // source, network order
+    int len;        // -1 for a failed receive
+};
+
+// Waits for the next datagram (1 s 200 us) and takes it into d: 1, 0 when the wait ran out,
+// -1 when the wait failed.
+int next_reply(Datagram *d)
 {
     const int w = sock_wait_readable(net_state.udp, CONVERTER_WAIT_US);
     if (w <= 0) return w;
-    *len = sock_recvfrom(net_state.udp, rx, RX_CAP, from, nullptr);
+    d->from = 0;
+    d->len = sock_recvfrom(net_state.udp, d->rx, RX_CAP, &d->from, nullptr);
     return 1;
+}
+
+// Every datagram to a converter starts with three zero bytes and its code.
+int put_head(uint8_t *out, uint8_t code)
+{
+    out[0] = out[1] = out[2] = 0x00;
+    out[3] = code;
+    return 4;
 }
 
 // One converter selected from a complete list: a write must never carry an empty record.
@@ -89,36 +101,30 @@ uint32_t local_if_broadcast(int j)
 
 int local_if_contains(int j, uint32_t ip)
 {
-    const uint32_t m = to_host(local_if.mask[j]);
-    return (to_host(local_if.addr[j]) & m) == (ip & m);
+    const uint32_t m = ip_net_to_host(local_if.mask[j]);
+    return (ip_net_to_host(local_if.addr[j]) & m) == (ip & m);
 }
 
-int build_discovery_query(uint8_t out[4])
+int converter_subnet_contains(int i, uint32_t ip)
 {
-    const uint8_t q[4] = {0x00, 0x00, 0x00, 0xF6};
-    memcpy(out, q, 4);
-    return 4;
+    const int k = converter_list.if_index[i];
+    return k >= 0 && k < local_if.count && local_if_contains(k, ip);
 }
 
-int build_config_query(uint8_t out[4])
-{
-    const uint8_t q[4] = {0x00, 0x00, 0x00, 0xF8};
-    memcpy(out, q, 4);
-    return 4;
-}
+int build_discovery_query(uint8_t out[4]) { return put_head(out, 0xF6); }
+
+int build_config_query(uint8_t out[4]) { return put_head(out, 0xF8); }
 
 int build_config_write(const uint8_t record[CONVERTER_RECORD_LEN], uint8_t out[124])
 {
-    out[0] = out[1] = out[2] = 0x00;
-    out[3] = 0xFA;
+    put_head(out, 0xFA);
     memcpy(out + 4, record, CONVERTER_RECORD_LEN);
     return 124;
 }
 
 int build_ip_set(const uint8_t mac[6], uint32_t ip_net, uint8_t out[20])
 {
-    out[0] = out[1] = out[2] = 0x00;
-    out[3] = 0xFC;
+    put_head(out, 0xFC);
     memcpy(out + 4, "IP-SETUP", 8);
     out[12] = out[13] = 0x00;
     out[14] = mac[4];
@@ -162,7 +168,7 @@ int local_if_query(void)
         if (net_dhcp_info(&dhcp_ip, &dhcp_mask) == 0 && dhcp_ip == addr)
             local_if.mask[0] = dhcp_mask;
         else
-            local_if.mask[0] = to_net(0xFFFFFF00u);
+            local_if.mask[0] = ip_host_to_net(0xFFFFFF00u);
         return 0;
     }
     uint32_t ips[10], masks[10];
@@ -170,7 +176,7 @@ int local_if_query(void)
     if (n < 0) return fail(-3);
     if (n < 2) return fail(-4);
     for (int i = 0; i < n && local_if.count < LOCAL_IF_MAX; i++) {
-        if (to_host(ips[i]) == 0x7F000001u) continue;
+        if (ip_net_to_host(ips[i]) == 0x7F000001u) continue;
         local_if.addr[local_if.count] = ips[i];
         local_if.mask[local_if.count] = masks[i];
         local_if.count++;
@@ -194,15 +200,13 @@ int converter_discover(void)
         if (send_to(q, 4, local_if_broadcast(i)) != 0) return fail(-3);
         int through = 0;
         for (int k = 0; k < DATAGRAMS_PER_QUERY; k++) {
-            uint8_t rx[RX_CAP];
-            uint32_t from = 0;
-            int len = 0;
-            const int w = next_reply(rx, &from, &len);
+            Datagram d;
+            const int w = next_reply(&d);
             if (w < 0) return fail(-4);
             if (w == 0) break;
-            if (len != DISCOVERY_REPLY_LEN || through >= NET_CONVERTER_MAX) continue;
-            c.seen_ip[c.count] = to_host(from);
-            memcpy(c.seen_mac[c.count], rx + 24, 6);
+            if (d.len != DISCOVERY_REPLY_LEN || through >= NET_CONVERTER_MAX) continue;
+            c.seen_ip[c.count] = ip_net_to_host(d.from);
+            memcpy(c.seen_mac[c.count], d.rx + 24, 6);
             c.seen_if[c.count] = i;
             c.if_index[c.count] = i;
             c.count++;
@@ -222,14 +226,13 @@ int converter_read_configs(void)
     for (int i = 0; i < local_if.count; i++) {
         if (send_to(q, 4, local_if_broadcast(i)) != 0) return fail(-3);
         for (int k = 0; k < DATAGRAMS_PER_QUERY && n < NET_CONVERTER_MAX; k++) {
-            uint8_t rx[RX_CAP];
-            uint32_t from = 0;
-            int len = 0;
-            const int w = next_reply(rx, &from, &len);
+            Datagram d;
+            const int w = next_reply(&d);
             if (w < 0) return fail(-4);
             if (w == 0) break;
-            if (len != CONFIG_REPLY_LEN) continue;
-            c.cfg_from[n] = to_host(from);
+            if (d.len != CONFIG_REPLY_LEN) continue;
+            const uint8_t *rx = d.rx;
+            c.cfg_from[n] = ip_net_to_host(d.from);
             c.ip[n] = (static_cast<uint32_t>(rx[4]) << 24) | (static_cast<uint32_t>(rx[5]) << 16) |
                       (static_cast<uint32_t>(rx[6]) << 8) | rx[7];
             c.port[n] = static_cast<uint16_t>(rx[24] | (rx[25] << 8));
@@ -261,7 +264,7 @@ int converter_set_baud(int baud_index)
     record[17] = static_cast<uint8_t>(converter_speed_code(baud_index));
     uint8_t d[124];
     build_config_write(record, d);
-    if (send_to(d, sizeof d, to_net(c.ip[c.selected])) != 0) return fail(-3);
+    if (send_to(d, sizeof d, ip_host_to_net(c.ip[c.selected])) != 0) return fail(-3);
     const int w = sock_wait_readable(net_state.udp, CONVERTER_ACK_WAIT_US);
     if (w < 0) return fail(-4);
     if (w == 0) return fail(-5);
@@ -280,7 +283,7 @@ int converter_auto_ip(void)
     if (!have_selection()) return fail(-3);
     const int k = c.if_index[c.selected];
     if (k < 0 || k >= local_if.count) return fail(-3);
-    const uint32_t net = to_host(local_if.addr[k] & local_if.mask[k]) & 0xFFFFFF00u;
+    const uint32_t net = ip_net_to_host(local_if.addr[k] & local_if.mask[k]) & 0xFFFFFF00u;
     uint32_t last = 100;
     if (c.count > 1) {
         for (;; last++) {
@@ -291,7 +294,7 @@ int converter_auto_ip(void)
             if (!taken) break;
         }
     }
-    return send_ip_set(to_net(net | last)) == 0 ? 0 : fail(-3);
+    return send_ip_set(ip_host_to_net(net | last)) == 0 ? 0 : fail(-3);
 }
 
 int converter_set_ip(void)
@@ -299,7 +302,7 @@ int converter_set_ip(void)
     ConverterList &c = converter_list;
     if (!have_selection()) return fail(-3);
     if (send_ip_set(c.new_ip) != 0) return fail(-3);
-    c.ip[c.selected] = to_host(c.new_ip);
+    c.ip[c.selected] = ip_net_to_host(c.new_ip);
     return 0;
 }
 

@@ -52,6 +52,8 @@ uint32_t ip_host_to_net(uint32_t host);
 uint32_t local_if_broadcast(int j);
 // 1 when `ip` (host order) lies in the subnet of local interface j.
 int local_if_contains(int j, uint32_t ip);
+// 1 when `ip` (host order) lies in the subnet of the interface that reaches converter i.
+int converter_subnet_contains(int i, uint32_t ip);
 
 // Starts the socket library and opens the broadcast-enabled datagram socket in
 // net_state.udp. 0, -1 (library), -2 (socket; the library is cleaned up again).

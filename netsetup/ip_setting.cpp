@@ -1,9 +1,9 @@
 // IP setting dialog logic and the checks of a typed converter address.
 #include "netsetup/ip_setting.h"
 
+#include "app/dialogs.h"
 #include "app/state.h"
 #include "netsetup/converter_proto.h"
-#include "netsetup/net_messages.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -11,16 +11,12 @@ enum { ADDRESS_TEXT_MAX = 19 };
 
 int refuse(UiWindow owner, const char *text, int code)
 {
-    net_error_box(owner, text);
+    error_notice(owner, text);
     return code;
 }
 
 // The selected converter's interface contains `ip` (host order).
-int in_converter_subnet(uint32_t ip)
-{
-    const int k = converter_list.if_index[converter_list.selected];
-    return k >= 0 && k < local_if.count && local_if_contains(k, ip);
-}
+int in_converter_subnet(uint32_t ip) { return converter_subnet_contains(converter_list.selected, ip); }
 
 void on_command(UiWindow dlg, int id, int notify)
 {
@@ -28,11 +24,9 @@ void on_command(UiWindow dlg, int id, int notify)
     if (id == IDC_IP_CONFIRM) ip_entry_on_confirm(dlg);
     if (id == IDC_IP_EXIT) ui_end_dialog(dlg, 0);
 }
-
-void on_close(UiWindow dlg) { ui_end_dialog(dlg, 0); }
 }  // namespace
 
-const UiDialogHandlers ip_entry_handlers = {ip_entry_on_init, on_command, nullptr, on_close};
+const UiDialogHandlers ip_entry_handlers = {ip_entry_on_init, on_command, nullptr, dialog_close};
 
 int validate_new_ip(UiWindow dlg)
 {
@@ -68,7 +62,7 @@ void ip_entry_on_init(UiWindow dlg)
     ui_set_text(dlg, IDC_IP_EDIT, text);
     ui_focus(dlg, IDC_IP_EDIT);
     if (!in_converter_subnet(ip)) {
-        net_error_box(dlg, "非本子网模块,请关闭<IP设定>,按<确定>!");
+        error_notice(dlg, "非本子网模块,请关闭<IP设定>,按<确定>!");
         ui_end_dialog(dlg, 0);
     }
 }
@@ -79,7 +73,7 @@ void ip_entry_on_confirm(UiWindow dlg)
     ui_get_text(dlg, IDC_IP_EDIT, text, sizeof text);
     uint32_t ip = 0;
     if (ip_from_text(text, &ip) != 0 || ip == 0xFFFFFFFFu) {
-        net_error_box(dlg, "IP地址输入错误,请重新输入!");
+        error_notice(dlg, "IP地址输入错误,请重新输入!");
         ui_focus(dlg, IDC_IP_EDIT);
         return;
     }

@@ -20,11 +20,8 @@ int build_request(char lead, uint8_t address, const char *part, int part_len, ui
     int len = 3 + part_len + 1;
     if (len > cap)
         return -1;
-    char digits[2];
-    format_address(address, digits);
     out[0] = (uint8_t)lead;
-    out[1] = (uint8_t)digits[0];
-    out[2] = (uint8_t)digits[1];
+    format_address(address, (char *)out + 1);
     if (part_len > 0)
         memcpy(out + 3, part, (size_t)part_len);
     out[3 + part_len] = FRAME_CR;

@@ -7,7 +7,6 @@
 #include "maintenance/itu_setup.h"
 #include "platform/clock.h"
 #include "tests/maintenance/found_modules.h"
-#include "tests/ui/ui_fixture.h"
 
 namespace {
 
@@ -32,13 +31,13 @@ TEST(ItuOffset, PositionsCodesAndTypedAddresses)
     EXPECT_EQ(itu_typed_address("Z9"), static_cast<uint8_t>(359));
 }
 
-class ItuSetupDialog : public UiFixture {
+class ItuSetupDialog : public FoundModules {
 protected:
     sim::Module *m = nullptr;
 
     void SetUp() override
     {
-        UiFixture::SetUp();
+        FoundModules::SetUp();
         data_display_reset();
         data_display_hooks = DataDisplayHooks{};
         itu_set = ItuSet{};
@@ -46,14 +45,6 @@ protected:
         // Channel 1: a temperature-humidity ITU at address 81 with offset -3 (raw 0x13), an
         // 8-output ITU at address 49.
         m->channels[1].units = {sim::make_itu(1, 0x51, 0x13, 21.5), sim::make_itu(5, 0x31, 0, 0)};
-    }
-
-    void open(int echo = 0)
-    {
-        conv->echo = echo != 0;
-        open_serial(0, 2);
-        if (echo) probe_echo();
-        find_modules(bus, 0, requests);
     }
 
     // What the data display leaves for a double click on line i of channel 1.

@@ -5,6 +5,8 @@ and running a program of the Windows x64 tree under Wine (scripts/wine_run.sh).
     import testkit
 """
 import os
+import signal
+import subprocess
 import time
 
 source = os.environ.get("VOK_SOURCE_DIR") or os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -26,6 +28,17 @@ def summary():
         return 1
     print("passed")
     return 0
+
+
+def stop(p, sig=signal.SIGTERM):
+    """Ends process p with sig (killed when it is still there after 15 s); its exit code."""
+    if p.poll() is None:
+        p.send_signal(sig)
+    try:
+        return p.wait(timeout=15)
+    except subprocess.TimeoutExpired:
+        p.kill()
+        return p.wait()
 
 
 def wait_until(predicate, timeout, step=0.1):

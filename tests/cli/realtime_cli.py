@@ -24,7 +24,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 import testkit  # noqa: E402
-from testkit import build, check, source  # noqa: E402
+from testkit import build, check, source, stop  # noqa: E402
 voksim = os.path.join(build, "sim", "voksim")
 vokcli = os.path.join(build, "cli", "vokcli")
 demo_bus = os.path.join(source, "sim", "buses", "demo.json")
@@ -45,15 +45,6 @@ def start_voksim(args, log_path, stdin=False):
         time.sleep(0.05)
     p.kill()
     sys.exit("voksim did not start")
-
-
-def stop(p):
-    p.send_signal(signal.SIGTERM)
-    try:
-        p.wait(timeout=5)
-    except subprocess.TimeoutExpired:
-        p.kill()
-        p.wait()
 
 
 def cli(args, env=None, timeout=240):

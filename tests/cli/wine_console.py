@@ -35,9 +35,11 @@ def on_console(workdir, code_page, command):
 
 
 def main():
+    if not shutil.which("script"):
+        print("no script(1)")
+        return 77
     exe = testkit.win64_program(os.path.join("cli", "vokcli.exe"), "no Windows x64 build")
-    if not exe or not shutil.which("script"):
-        print("no script(1)" if exe else "")
+    if not exe:
         return 77
     sim_exe = os.path.join(testkit.win64, "sim", "voksim.exe")
     tmp = tempfile.mkdtemp(prefix="vok_console_")

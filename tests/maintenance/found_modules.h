@@ -1,5 +1,5 @@
-// The module table as a search leaves it: every module of the bus probed and read; the
-// maintenance dialogs' fixture that opens COM1 and finds them.
+// The module table as a search leaves it: every module of the bus probed and read; and the
+// maintenance dialogs' fixture: COM1 opened, the modules found or searched, eight-box rows.
 #ifndef VOK_TESTS_MAINTENANCE_FOUND_MODULES_H
 #define VOK_TESTS_MAINTENANCE_FOUND_MODULES_H
 
@@ -32,6 +32,16 @@ protected:
         open_serial(0, 2);
         if (echo) probe_echo();
         find_modules(bus, selected, requests);
+    }
+
+    // The search as the posted command runs it: start, all 256 addresses, parameter reads.
+    void search()
+    {
+        headless::on_dialog(IDD_SEARCH, [](UiWindow d) {
+            headless::click(d, IDC_SEARCH_START);
+            headless::run_timers(d);
+        });
+        main_window_on_command(window, IDM_SEARCH);
     }
 
     // Eight controls from `first` on: their boxes checked after `bits`, and which of them are

@@ -70,13 +70,6 @@ protected:
     {
         for (int k = 0; k < times; ++k) headless::scroll(d, IDC_ITUS_SCROLL, notify);
     }
-
-    std::vector<std::string> texts() const
-    {
-        std::vector<std::string> t;
-        for (const auto &b : headless::boxes()) t.push_back(b.text);
-        return t;
-    }
 };
 
 const char *const AddressDone = "下载成功! \r\n需复位模块,ITU才可以新地址工作!";
@@ -120,7 +113,7 @@ TEST_F(ItuSetupDialog, MovedOffsetIsSentAndHeldAfterTheReset)
         headless::click(d, IDC_ITUS_OK);
     });
     EXPECT_EQ(requests, std::vector<std::string>{"@061812A2"});
-    EXPECT_EQ(texts(), std::vector<std::string>{OffsetDone});
+    EXPECT_EQ(box_texts(), std::vector<std::string>{OffsetDone});
     EXPECT_EQ(headless::boxes()[0].caption, "系统提示");
     EXPECT_EQ(headless::boxes()[0].flags, UI_MB_OK);
     const auto &sl = fake::sleep_log();
@@ -151,7 +144,7 @@ TEST_F(ItuSetupDialog, NewAddressOfAnItuAndThenItsOffsetUnderTheNewAddress)
         headless::click(d, IDC_ITUS_OK);
     });
     EXPECT_EQ(requests, std::vector<std::string>{"@06149190"});
-    EXPECT_EQ(texts(), std::vector<std::string>{AddressDone});
+    EXPECT_EQ(box_texts(), std::vector<std::string>{AddressDone});
     const auto &sl = fake::sleep_log();
     EXPECT_NE(std::find(sl.begin(), sl.end(), 1000), sl.end());
     EXPECT_EQ(itu_set.old_addr, 90);
@@ -164,7 +157,7 @@ TEST_F(ItuSetupDialog, NewAddressOfAnItuAndThenItsOffsetUnderTheNewAddress)
         headless::click(d, IDC_ITUS_OK);
     });
     EXPECT_EQ(requests, (std::vector<std::string>{"@06181185", "@061852F3"}));
-    EXPECT_EQ(texts(), std::vector<std::string>{AddressDone});
+    EXPECT_EQ(box_texts(), std::vector<std::string>{AddressDone});
 
     // After the reset the module reports the new addresses; the offset is as it was.
     bus.power_cycle(0x06, fake::now_us());
@@ -201,7 +194,7 @@ TEST_F(ItuSetupDialog, ConfirmPathsByWhatWasTyped)
             EXPECT_TRUE(win(d).ended);
         });
         EXPECT_EQ(distinct_requests(), c.sent);
-        EXPECT_EQ(texts(), c.texts);
+        EXPECT_EQ(box_texts(), c.texts);
     }
     // An old address field that holds no number sends nothing either.
     requests.clear();
@@ -212,7 +205,7 @@ TEST_F(ItuSetupDialog, ConfirmPathsByWhatWasTyped)
         headless::click(d, IDC_ITUS_OK);
     });
     EXPECT_TRUE(requests.empty());
-    EXPECT_EQ(texts(), std::vector<std::string>{Failed});
+    EXPECT_EQ(box_texts(), std::vector<std::string>{Failed});
 }
 
 TEST_F(ItuSetupDialog, SilenceAndRefusalReportTheFailureOnce)
@@ -235,7 +228,7 @@ TEST_F(ItuSetupDialog, SilenceAndRefusalReportTheFailureOnce)
             scroll(d, UI_SCROLL_LINE_UP, c.up);
             headless::click(d, IDC_ITUS_OK);
         });
-        EXPECT_EQ(texts(), std::vector<std::string>{Failed});
+        EXPECT_EQ(box_texts(), std::vector<std::string>{Failed});
         EXPECT_EQ(distinct_requests().size(), 1u);  // nothing after a failed address command
         m->faults = sim::Faults{};
     }
@@ -249,7 +242,7 @@ TEST_F(ItuSetupDialog, EchoOfTenByteCommandsIsSkippedAndPutBack)
         headless::type_text(d, IDC_ITUS_NEW, "85");
         headless::click(d, IDC_ITUS_OK);
     });
-    EXPECT_EQ(texts(), std::vector<std::string>{AddressDone});
+    EXPECT_EQ(box_texts(), std::vector<std::string>{AddressDone});
     EXPECT_EQ(link_state.echo_len, 5);
     EXPECT_EQ(read_module_parameters(0), 0);
 }
@@ -277,7 +270,7 @@ TEST_F(ItuSetupDialog, OpensFromTheDataDisplayDoubleClick)
     main_window_on_command(window, IDM_DATA);
     EXPECT_EQ(headless::dialogs_run(), (std::vector<int>{IDD_DATA_DISPLAY, IDD_ITU_SETTINGS}));
     EXPECT_EQ(count_requests("@061812F4"), 1);
-    EXPECT_EQ(texts(), std::vector<std::string>{OffsetDone});
+    EXPECT_EQ(box_texts(), std::vector<std::string>{OffsetDone});
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ import urllib.request
 
 mode = sys.argv[1] if len(sys.argv) > 1 else "short"
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-from testkit import build, check, failures, source, wait_until  # noqa: E402
+from testkit import build, check, failures, source, stop, wait_until  # noqa: E402
 voksim = os.path.join(build, "sim", "voksim")
 vokcli = os.path.join(build, "cli", "vokcli")
 demo_bus = os.path.join(source, "sim", "buses", "demo.json")
@@ -59,16 +59,6 @@ def start(args, log, **kw):
     p = subprocess.Popen(args, stdout=open(log, "w"), stderr=subprocess.STDOUT, **kw)
     procs.append(p)
     return p
-
-
-def stop(p, sig=signal.SIGTERM):
-    if p.poll() is None:
-        p.send_signal(sig)
-    try:
-        return p.wait(timeout=15)
-    except subprocess.TimeoutExpired:
-        p.kill()
-        return p.wait()
 
 
 def start_voksim(tmp, name, link_args):

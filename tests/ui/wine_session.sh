@@ -19,7 +19,7 @@
 #   has LINE [WHY]                  $last has the line LINE, else the case fails
 #   holds TEXT                      whether $last holds TEXT
 #   shot NAME
-# Needs VOK_SOURCE_DIR, VOK_BUILD_DIR and VOK_WIN64_DIR (set by ctest); a session needs all three.
+# Needs VOK_WIN64_DIR, and for a session VOK_SOURCE_DIR and VOK_BUILD_DIR too (ctest sets all three).
 src="${VOK_SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
 build="${VOK_BUILD_DIR:-}"
 win="${VOK_WIN64_DIR:-}"

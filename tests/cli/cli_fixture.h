@@ -37,6 +37,16 @@ protected:
         attach();
     }
 
+    // The small bus of the read, watch and field cases: module 0x21 (model 4201, type 80) with
+    // two 1-Wire sensors on CH0, module 0x23 (model 4500) with a fixed first reading.
+    void use_small_bus()
+    {
+        bus.modules.clear();
+        sim::Module &m = bus.add(sim::make_module(0x21, 4201, 0x80));
+        m.channels[0].units = {sim::make_sensor(0x28, 0x1001, 21.5), sim::make_sensor(0x28, 0x1002, -10.125)};
+        bus.add(sim::make_module(0x23, 4500)).analog[0] = sim::Reading::constant(64.875);
+    }
+
     // (Re)connects COM1 and the network converter to `bus`.
     void attach()
     {

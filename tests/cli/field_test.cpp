@@ -18,11 +18,7 @@ protected:
     void SetUp() override
     {
         CliFixture::SetUp();
-        bus.modules.clear();
-        sim::Module &m = bus.add(sim::make_module(0x21, 4201, 0x80));
-        m.channels[0].units = {sim::make_sensor(0x28, 0x1001, 21.5), sim::make_sensor(0x28, 0x1002, -10.125)};
-        sim::Module &fixed = bus.add(sim::make_module(0x23, 4500));
-        fixed.analog[0] = sim::Reading::constant(64.875);
+        use_small_bus();
     }
 
     // Runs `action` once, when the bus sees the n-th readout request ('#') from now on.

@@ -15,18 +15,14 @@ protected:
     void SetUp() override
     {
         CliFixture::SetUp();
-        bus.modules.clear();
-        sim::Module &m = bus.add(sim::make_module(0x21, 4201, 0x80));
-        m.channels[0].units = {sim::make_sensor(0x28, 0x1001, 21.5), sim::make_sensor(0x28, 0x1002, -10.125)};
+        use_small_bus();  // and sort numbers, a unit on CH2, an ITU module at 0x22
+        sim::Module &m = *bus.find(0x21);
         m.channels[0].units[0].sort = 7;
         m.channels[0].units[1].sort = 3;
         m.channels[2].units = {sim::make_sensor(0x28, 0x1003, 125.0)};
         m.channels[2].units[0].sort = 1;
-        sim::Module &itu = bus.add(sim::make_module(0x22, 4560));
-        itu.channels[1].units = {sim::make_itu(2, 0x05, 0x06, 437.5)};
-        sim::Module &fixed = bus.add(sim::make_module(0x23, 4500));
-        fixed.analog[0] = sim::Reading::constant(64.875);
-        fixed.analog[1] = sim::Reading::constant(62.5);
+        bus.find(0x23)->analog[1] = sim::Reading::constant(62.5);
+        bus.add(sim::make_module(0x22, 4560)).channels[1].units = {sim::make_itu(2, 0x05, 0x06, 437.5)};
     }
 };
 

@@ -22,19 +22,12 @@ import sys
 import tempfile
 import time
 
-here = os.path.dirname(os.path.abspath(__file__))
-build = os.environ.get("VOK_BUILD_DIR", "")
-source = os.environ.get("VOK_SOURCE_DIR", os.path.dirname(os.path.dirname(here)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import testkit  # noqa: E402
+from testkit import build, check, source, stop  # noqa: E402
 voksim = os.path.join(build, "sim", "voksim")
 vokcli = os.path.join(build, "cli", "vokcli")
 demo_bus = os.path.join(source, "sim", "buses", "demo.json")
-failures = []
-
-
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what, flush=True)
-    if not ok:
-        failures.append(what)
 
 
 def start_voksim(args, log_path, stdin=False):
@@ -52,15 +45,6 @@ def start_voksim(args, log_path, stdin=False):
         time.sleep(0.05)
     p.kill()
     sys.exit("voksim did not start")
-
-
-def stop(p):
-    p.send_signal(signal.SIGTERM)
-    try:
-        p.wait(timeout=5)
-    except subprocess.TimeoutExpired:
-        p.kill()
-        p.wait()
 
 
 def cli(args, env=None, timeout=240):
@@ -309,22 +293,20 @@ def mode_discover():
     finally:
         stop(far)
     shutil.rmtree(tmp, ignore_errors=True)
-    return 1 if failures else 0
+    return 1 if testkit.failures else 0
 
 
 def mode_wine():
     """vokcli.exe under Wine against voksim on TCP loopback, with VOK_TRACE."""
-    win64 = os.environ.get("VOK_WIN64_DIR", "")
-    exe = os.path.join(win64, "cli", "vokcli.exe")
-    if not win64 or not os.path.exists(exe):
-        print("no Windows x64 build")
+    exe = testkit.win64_program(os.path.join("cli", "vokcli.exe"), "no Windows x64 build")
+    if not exe:
         return 77
     tmp = tempfile.mkdtemp(prefix="vokcli_rt_")
     sim_log = os.path.join(tmp, "voksim.log")
     p, addr = start_voksim(["--tcp", "127.0.0.1:0"], sim_log)
     trace = os.path.join(tmp, "wine.log")
     env = dict(os.environ, VOK_TRACE="Z:" + trace.replace("/", "\\"))
-    wine = [os.path.join(source, "scripts", "wine_run.sh"), "--timeout", "200", "--", exe]
+    wine = testkit.under_wine(exe, 200)
     try:
         since = sim_log_lines(sim_log)
         r = subprocess.run(wine + ["search", "--port", addr, "--fast", "--json", "--quiet"], capture_output=True,
@@ -348,16 +330,6 @@ def mode_wine():
         stop(p)
     shutil.rmtree(tmp, ignore_errors=True)
     return 0
-
-
-def wait_for(what, deadline_s, poll):
-    """Polls poll() until it is true or deadline_s passed; returns its last result."""
-    deadline = time.time() + deadline_s
-    while True:
-        ok = poll()
-        if ok or time.time() > deadline:
-            return ok
-        time.sleep(0.05)
 
 
 def watch_slots(path, period):
@@ -399,8 +371,8 @@ def mode_field():
         w = watch_process(["watch", "01", "--channel", "0", "--period", str(period), "--count", str(count), "--out", out,
                            "--port", addr, "--quiet"])
         for at in (3.0, 8.0):
-            wait_for("the watch at %.0f s" % at, at + 5, lambda: os.path.exists(out) and
-                     len(watch_slots(out, period)[1]) * period >= at)
+            testkit.wait_until(lambda: os.path.exists(out) and len(watch_slots(out, period)[1]) * period >= at,
+                               at + 5, 0.05)  # the watch at `at` s
             p.stdin.write("tcp-close-after 0\n")
             p.stdin.flush()
             time.sleep(0.1)  # the close happens at once; the next connection must stay
@@ -431,7 +403,7 @@ def mode_field():
     try:
         w = watch_process(["watch", "01", "--channel", "0", "--period", str(period), "--count", str(count), "--out", out,
                            "--port", link, "--quiet"])
-        wait_for("three readouts", 15, lambda: os.path.exists(out) and len(watch_slots(out, period)[1]) >= 3)
+        testkit.wait_until(lambda: os.path.exists(out) and len(watch_slots(out, period)[1]) >= 3, 15, 0.05)
         stop(p)
         # Gone for longer than a request with its retries: the watch's reopen finds no device
         # and must keep its grid meanwhile.
@@ -462,7 +434,7 @@ def mode_field():
         # Ctrl-C during a watch.
         out2 = os.path.join(tmp, "int.csv")
         w = watch_process(["watch", "01", "--channel", "0", "--period", "0.5", "--out", out2, "--port", link, "--quiet"])
-        wait_for("two readouts", 15, lambda: os.path.exists(out2) and len(watch_slots(out2, 0.5)[1]) >= 2)
+        testkit.wait_until(lambda: os.path.exists(out2) and len(watch_slots(out2, 0.5)[1]) >= 2, 15, 0.05)
         sent = time.time()
         w.send_signal(signal.SIGINT)
         _, err = w.communicate(timeout=10)
@@ -492,11 +464,7 @@ def main():
             return rc
     else:
         sys.exit(__doc__)
-    if failures:
-        print("%d check(s) failed" % len(failures))
-        return 1
-    print("passed")
-    return 0
+    return testkit.summary()
 
 
 if __name__ == "__main__":

@@ -16,25 +16,15 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 
-build = os.environ.get("VOK_BUILD_DIR", "")
-win64 = os.environ.get("VOK_WIN64_DIR", "")
-source = os.environ.get("VOK_SOURCE_DIR", "")
-wine_run = os.path.join(source, "scripts", "wine_run.sh")
-failures = []
-
-
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what, flush=True)
-    if not ok:
-        failures.append(what)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import testkit  # noqa: E402
+from testkit import build, check, source  # noqa: E402
 
 
 def on_console(workdir, code_page, command):
     """What Wine's console shows for `command` run by cmd after `chcp code_page`, as text."""
-    inner = "bash %s --timeout 120 -- cmd /c %s" % (
-        shlex.quote(wine_run), shlex.quote("chcp %d >nul & %s" % (code_page, command)))
+    inner = shlex.join(testkit.under_wine("cmd", 120) + ["/c", "chcp %d >nul & %s" % (code_page, command)])
     r = subprocess.run(["script", "-qefc", inner, "/dev/null"], cwd=workdir, capture_output=True,
                        stdin=subprocess.DEVNULL, timeout=200)
     # The pty gets the console's cursor and line escapes around the text, blanks as cursor
@@ -45,11 +35,13 @@ def on_console(workdir, code_page, command):
 
 
 def main():
-    exe = os.path.join(win64, "cli", "vokcli.exe")
-    sim_exe = os.path.join(win64, "sim", "voksim.exe")
-    if not win64 or not os.path.exists(exe) or not shutil.which("script"):
-        print("no Windows x64 build or no script(1)")
+    if not shutil.which("script"):
+        print("no script(1)")
         return 77
+    exe = testkit.win64_program(os.path.join("cli", "vokcli.exe"), "no Windows x64 build")
+    if not exe:
+        return 77
+    sim_exe = os.path.join(testkit.win64, "sim", "voksim.exe")
     tmp = tempfile.mkdtemp(prefix="vok_console_")
     for f in (exe, sim_exe):
         shutil.copy(f, tmp)
@@ -57,26 +49,22 @@ def main():
     sim = subprocess.Popen([os.path.join(build, "sim", "voksim"), os.path.join(source, "sim", "buses", "two_ends.json"),
                             "--no-stdin", "--tcp", "127.0.0.1:0"], stdout=log, stderr=subprocess.STDOUT)
     try:
-        addr = None
-        deadline = time.time() + 10
-        while time.time() < deadline and addr is None:
-            m = re.search(r"^listening (\S+)$", open(log.name).read(), re.M)
-            addr = m.group(1) if m else None
-            time.sleep(0.05)
-        if addr is None:
+        m = testkit.wait_until(lambda: re.search(r"^listening (\S+)$", open(log.name).read(), re.M), 10, 0.05)
+        if m is None:
             check(False, "voksim is listening")
             return 1
+        addr = m.group(1)
         # Module 00 is an ITU (℃ and %RH), module FF a sensor module; their readings do not move.
         reads = [["read", "00", "--port", addr], ["read", "FF", "--port", addr, "--csv"]]
         wants = [subprocess.run([os.path.join(build, "cli", "vokcli")] + args, capture_output=True).stdout
                  for args in reads]
         check(all("℃".encode() in w for w in wants), "the Linux vokcli shows ℃ for both modules")
-        got = subprocess.run(["bash", wine_run, "--timeout", "120", "--", exe] + reads[1], cwd=tmp,
+        got = subprocess.run(testkit.under_wine(exe, 120) + reads[1], cwd=tmp,
                              capture_output=True, timeout=200).stdout
         check(got == wants[1], "vokcli.exe %s into a pipe: the Linux bytes (%d and %d bytes)"
               % (" ".join(reads[1]), len(got), len(wants[1])))
         files = ["out%d.txt" % i for i in range(len(reads))]
-        subprocess.run(["bash", wine_run, "--timeout", "120", "--", "cmd", "/c", " & ".join(
+        subprocess.run(testkit.under_wine("cmd", 120) + ["/c", " & ".join(
             "vokcli.exe %s > %s" % (" ".join(args), f) for args, f in zip(reads, files))],
             cwd=tmp, capture_output=True, timeout=200)
         for args, f, want in zip(reads, files, wants):
@@ -88,17 +76,13 @@ def main():
             check("+21.500℃(+45.0%RH)" in shown, "code page %d: the console shows +21.500℃(+45.0%%RH)" % code_page)
             check("ch  unit  sort  id" in shown and "\nvoksim " in shown, "code page %d: every line shows"
                   % code_page)
-            if failures:
+            if testkit.failures:
                 print(shown)
     finally:
         sim.terminate()
         sim.wait()
     shutil.rmtree(tmp, ignore_errors=True)
-    if failures:
-        print("%d check(s) failed" % len(failures))
-        return 1
-    print("passed")
-    return 0
+    return testkit.summary()
 
 
 if __name__ == "__main__":

@@ -63,13 +63,6 @@ protected:
 
     static std::vector<std::string> lines(UiWindow d, int id) { return win(d).ctl(id).items; }
 
-    static std::vector<std::string> box_texts()
-    {
-        std::vector<std::string> out;
-        for (const auto &b : headless::boxes()) out.push_back(b.text);
-        return out;
-    }
-
     static int boxes_saying(const std::string &text)
     {
         int n = 0;

@@ -17,7 +17,6 @@ write_cfg 0 10001
 bash "$src/scripts/wine_run.sh" --com "1=$out/ttyVOK" --timeout 280 -- "$vokmon" >"$out/vokmon.log" 2>&1 &
 pids+=($!)
 
-holds() { printf '%s\n' "$last" | grep -qF -- "$1"; }
 search() {
     vokctl "wait-main" "dialog 300 20000" "click 300" || fail "search start"
     vokctl "wait-main" "gone 300 150000" "sleep 1000" || fail "search did not end"

@@ -16,8 +16,8 @@ wine_session_start "$build/tests/display/wine-dd-$mode" "dd-$mode"
 com_args=()
 if [ "$mode" = net ]; then
     start_voksim "$bus" --no-stdin --tcp 127.0.0.1:0 --control 127.0.0.1:0
-    port=$(sed -n 's/^listening .*:\([0-9]*\)$/\1/p' "$out/voksim.log" | head -n1)
-    [ -n "$port" ] || { echo "no TCP port in voksim's output"; exit 1; }
+    port=$(voksim_port listening)
+    [ -n "$port" ] || fail "no TCP port in voksim's output"
     write_cfg 4 "$port"
 else
     start_voksim "$bus" --no-stdin --pty "$out/ttyVOK" --echo --control 127.0.0.1:0
@@ -28,8 +28,6 @@ fi
 bash "$src/scripts/wine_run.sh" "${com_args[@]}" --timeout 280 -- "$vokmon" >"$out/vokmon.log" 2>&1 &
 pids+=($!)
 
-contains() { printf '%s\n' "$last" | grep -qF -- "$1"; }
-cell() { echo "$((20 + 82 * ($1 % 8) + 16)) $((20 + 82 * ($1 / 8) + 16))"; }
 # Both lists of the current dialog hold the same number of lines (readings beside their IDs).
 same_counts() {
     local a b
@@ -51,22 +49,22 @@ vokctl "wait-main" "dblclick-xy $(cell 0)" "dialog 1043 20000" "sleep 500" "list
 same_counts "opening"
 vokctl "wait-main" "dialog 1043" "click-wait 1026 20000" "checked 1026" "list 1020" "list 1021" \
     || fail "channel 2"
-contains "checked 1026 1" || fail "CH2 not checked"
+holds "checked 1026 1" || fail "CH2 not checked"
 same_counts "CH2"
 units=$(printf '%s\n' "$last" | sed -n 's/^list 1020 count //p')
-contains "00(" || fail "ID line prefix"
-contains "℃" || fail "no temperature in the readings"
+holds "00(" || fail "ID line prefix"
+holds "℃" || fail "no temperature in the readings"
 shot dd-1wire
 
 # Start reads fresh lists before it returns; then one refresh period is watched go by.
 vokctl "wait-main" "dialog 1043" "click-wait 1043 20000" "sleep 1600" "enabled 1043" "enabled 1044" "list 1021" \
     || fail "start refresh"
-contains "enabled 1043 0" || fail "Start still enabled while refreshing"
-contains "list 1021 count $units" || fail "refresh changed the number of reading lines"
+holds "enabled 1043 0" || fail "Start still enabled while refreshing"
+holds "list 1021 count $units" || fail "refresh changed the number of reading lines"
 vokctl "wait-main" "dialog 1043" "no-box 500" "click-wait 1044 10000" "enabled 1043" "enabled 1044" \
     || fail "stop refresh"
-contains "enabled 1043 1" || fail "Start not enabled after Stop"
-contains "enabled 1044 0" || fail "Stop still enabled after Stop"
+holds "enabled 1043 1" || fail "Start not enabled after Stop"
+holds "enabled 1044 0" || fail "Stop still enabled after Stop"
 
 # Start on a module gone silent: idle after it, and no refresh runs on to show a message
 # (two refresh periods are watched for a box). On COM1 the ID read's time-out shows one
@@ -75,13 +73,13 @@ simctl "fault 01 silent on" | grep -q '^ok' || fail "silent fault"
 if [ "$mode" = com ]; then
     vokctl "wait-main" "dialog 1043" "click 1043" "box 20000" "no-box 3500" "enabled 1043" "enabled 1044" \
         || fail "start on a silent module: $last"
-    contains "box [系统提示] 模块未应答，请重试一次!" || fail "start on a silent module: no message"
+    holds "box [系统提示] 模块未应答，请重试一次!" || fail "start on a silent module: no message"
 else
     vokctl "wait-main" "dialog 1043" "click-wait 1043 30000" "no-box 3500" "enabled 1043" "enabled 1044" \
         || fail "start on a silent module: $last"
 fi
-contains "enabled 1043 1" || fail "Start not enabled after a failed start"
-contains "enabled 1044 0" || fail "Stop enabled after a failed start"
+holds "enabled 1043 1" || fail "Start not enabled after a failed start"
+holds "enabled 1044 0" || fail "Stop enabled after a failed start"
 simctl "fault 01 silent off" | grep -q '^ok' || fail "silent fault off"
 
 vokctl "wait-main" "dialog 1043" "click-wait 1330 30000" "no-box 500" "click 1023" "gone 1043 10000" \
@@ -104,14 +102,14 @@ PY
 vokctl "wait-main" "click-xy $(cell 5)" "sleep 300" "command 103" "dialog 1043 20000" "sleep 500" \
     "list 1020" "list 1021" || fail "ITU module"
 same_counts "ITU channel"
-contains "ITU---" || fail "no ITU type text"
+holds "ITU---" || fail "no ITU type text"
 shot dd-itu
 vokctl "wait-main" "dialog 1043" "click 1023" "gone 1043 10000" || fail "exit ITU"
 
 # Module 0x08 (model 4562): all channels.
 vokctl "wait-main" "click-xy $(cell 7)" "sleep 300" "command 103" "dialog 1043 20000" "sleep 500" \
     "click-wait 1032 20000" "checked 1032" "list 1020" "list 1021" || fail "ALL"
-contains "checked 1032 1" || fail "ALL not checked"
+holds "checked 1032 1" || fail "ALL not checked"
 same_counts "ALL"
 shot dd-all
 vokctl "wait-main" "dialog 1043" "click 1023" "gone 1043 10000" || fail "exit ALL"

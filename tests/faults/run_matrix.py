@@ -14,8 +14,9 @@ import sys
 import tempfile
 
 here = os.path.dirname(os.path.abspath(__file__))
-build = os.environ.get("VOK_BUILD_DIR", "")
-source = os.environ.get("VOK_SOURCE_DIR", os.path.dirname(os.path.dirname(here)))
+sys.path.insert(0, os.path.dirname(here))
+import testkit  # noqa: E402
+from testkit import build  # noqa: E402
 
 
 def main():
@@ -23,10 +24,9 @@ def main():
     echo = mode.endswith("-echo")
     wine = mode.startswith("wine")
     if wine:
-        win = os.environ.get("VOK_WIN64_DIR", "")
-        client = os.path.join(win, "tests", "faults", "fault_matrix.exe")
-        if not win or not os.path.exists(client):
-            print("no Windows x64 build of fault_matrix; skipped")
+        client = testkit.win64_program(os.path.join("tests", "faults", "fault_matrix.exe"),
+                                       "no Windows x64 build of fault_matrix; skipped")
+        if not client:
             return 77
     else:
         client = os.path.join(build, "tests", "faults", "fault_matrix")
@@ -47,8 +47,7 @@ def main():
         cmd = [client, "tcp", address]
     elif wine:
         # Wine's sleeps overshoot more; the tolerance is per row, over the whole schedule.
-        cmd = [os.path.join(source, "scripts", "wine_run.sh"), "--com", "1=" + link, "--timeout", "250",
-               "--", client, "serial", "--tolerance-ms", "150"] + (["--echo"] if echo else [])
+        cmd = testkit.under_wine(client, 250, com1=link) + ["serial", "--tolerance-ms", "150"] + (["--echo"] if echo else [])
     else:
         cmd = [client, "serial"] + (["--echo"] if echo else [])
     print("+", " ".join(cmd), flush=True)

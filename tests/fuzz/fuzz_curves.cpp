@@ -7,10 +7,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const int MODELS[] = {3900, 4101, 4102, 4103, 4300, 4500, 4501, 4560, 4562, 4563, 4598};
     fuzz::Input in(data, size);
     const int flags = in.byte();
-    const int model = MODELS[in.below(11)];
+    const int model = in.model();
     const uint8_t type_code = in.byte();
     const int channel = in.below(CHANNEL_COUNT);
     Module setup = {};

@@ -35,6 +35,12 @@ public:
         return out;
     }
     std::vector<uint8_t> rest() { return bytes(left()); }
+    // One of the eleven module models, from one byte.
+    int model()
+    {
+        static const int MODELS[] = {3900, 4101, 4102, 4103, 4300, 4500, 4501, 4560, 4562, 4563, 4598};
+        return MODELS[below(11)];
+    }
 
 private:
     const uint8_t *p_;

@@ -17,10 +17,9 @@ static void check(const Reading &r, int rc)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const int MODELS[] = {3900, 4101, 4102, 4103, 4300, 4500, 4501, 4560, 4562, 4563, 4598};
     fuzz::Input in(data, size);
     Module *m = (Module *)calloc(1, sizeof(Module));
-    m->model = MODELS[in.below(11)];
+    m->model = in.model();
     const std::vector<uint8_t> fw = in.bytes(5);
     if (!fw.empty()) memcpy(m->firmware, fw.data(), fw.size());
     const int t = in.byte();

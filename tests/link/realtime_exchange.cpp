@@ -156,7 +156,8 @@ int run_serial(bool echo_expected, const std::vector<int> &types, int count, con
     return 0;
 }
 
-int run_tcp(const char *host_port, int count, const Limits &lim) {
+// Opens the network link to HOST:PORT at 9600 baud: 0, or the program's exit code.
+int open_tcp(const char *host_port) {
     const char *colon = strrchr(host_port, ':');
     if (!colon) return 2;
     snprintf(net_state.host_text, sizeof net_state.host_text, "%.*s", (int)(colon - host_port),
@@ -165,10 +166,12 @@ int run_tcp(const char *host_port, int count, const Limits &lim) {
     link_settings.converter_type = CONVERTER_NET;
     link_settings.baud_index = 2;
     const int r = net_open();
-    if (r != 0) {
-        printf("FAIL: net_open %d\n", r);
-        return 1;
-    }
+    if (r != 0) printf("FAIL: net_open %d\n", r);
+    return r != 0 ? 1 : 0;
+}
+
+int run_tcp(const char *host_port, int count, const Limits &lim) {
+    if (const int rc = open_tcp(host_port)) return rc;
     measure_path("tcp type 4", count, lim);
     // Silent module: the send's 10 ms look for stale input, the wait, the 1.06 s window.
     const CpuSample c0 = cpu_sample();
@@ -185,17 +188,7 @@ int run_tcp(const char *host_port, int count, const Limits &lim) {
 
 // The converter closes the connection part way through a reply (set up by the caller).
 int run_tcp_close(const char *host_port, const Limits &lim) {
-    const char *colon = strrchr(host_port, ':');
-    if (!colon) return 2;
-    snprintf(net_state.host_text, sizeof net_state.host_text, "%.*s", (int)(colon - host_port),
-             host_port);
-    net_state.port_entered = (uint16_t)atoi(colon + 1);
-    link_settings.converter_type = CONVERTER_NET;
-    link_settings.baud_index = 2;
-    if (net_open() != 0) {
-        printf("FAIL: net_open\n");
-        return 1;
-    }
+    if (const int rc = open_tcp(host_port)) return rc;
     g_waits.clear();
     const CpuSample c0 = cpu_sample();
     const int n = bus_exchange(10, 5, kReadConfig);

@@ -17,8 +17,9 @@ import tempfile
 import time
 
 here = os.path.dirname(os.path.abspath(__file__))
-build = os.environ.get("VOK_BUILD_DIR", "")
-source = os.environ.get("VOK_SOURCE_DIR", os.path.dirname(os.path.dirname(here)))
+sys.path.insert(0, os.path.dirname(here))
+import testkit  # noqa: E402
+from testkit import build  # noqa: E402
 voksim = os.path.join(build, "sim", "voksim")
 program = os.path.join(build, "tests", "link", "realtime_exchange")
 bus_file = os.path.join(here, "link_bus.json")
@@ -75,49 +76,37 @@ def main():
     env = dict(os.environ)
     env["VOK_COM1"] = link
 
+    pty = ["--pty", link, "--no-echo"]
+    tcp = ["--tcp", "127.0.0.1:0", "--line-baud", "9600"]
+
+    def session(sim_args, controls, cmd):
+        """The program's run (cmd(voksim's TCP address) + extra) against a voksim told `controls`."""
+        p, info = start_voksim(sim_args)
+        for line in controls:
+            control(p, line)
+        try:
+            return run(cmd(info.get("tcp")) + extra, env)
+        finally:
+            stop(p)
+
     if mode in ("pty-echo-off", "pty-echo-on"):
         echo = mode == "pty-echo-on"
-        p, _ = start_voksim(["--pty", link, "--echo" if echo else "--no-echo"])
-        try:
-            return run([program, "serial"] + (["--echo"] if echo else []) + extra, env)
-        finally:
-            stop(p)
-
+        return session(["--pty", link, "--echo" if echo else "--no-echo"], [],
+                       lambda _: [program, "serial"] + (["--echo"] if echo else []))
     if mode == "tcp":
-        p, info = start_voksim(["--tcp", "127.0.0.1:0", "--line-baud", "9600"])
-        try:
-            return run([program, "tcp", info["tcp"]] + extra, env)
-        finally:
-            stop(p)
-
+        return session(tcp, [], lambda addr: [program, "tcp", addr])
     if mode == "tcp-close":
-        p, info = start_voksim(["--tcp", "127.0.0.1:0", "--line-baud", "9600"])
-        control(p, "tcp-close-after 4")
-        try:
-            return run([program, "tcp-close", info["tcp"]] + extra, env)
-        finally:
-            stop(p)
-
+        return session(tcp, ["tcp-close-after 4"], lambda addr: [program, "tcp-close", addr])
     # A reply cut into five pieces: 15 ms apart on the serial line (inside the paced waits),
     # 40 ms apart over TCP (after the network wait, so the receive loop assembles it).
     if mode == "pty-split":
-        p, _ = start_voksim(["--pty", link, "--no-echo"])
-        control(p, "fault 01 split 5 15")
-        try:
-            return run([program, "serial", "--types", "0,2,5", "--count", "10"] + extra, env)
-        finally:
-            stop(p)
-
+        return session(pty, ["fault 01 split 5 15"],
+                       lambda _: [program, "serial", "--types", "0,2,5", "--count", "10"])
     if mode == "tcp-split":
-        p, info = start_voksim(["--tcp", "127.0.0.1:0", "--line-baud", "9600"])
-        control(p, "fault 01 split 5 40")
-        try:
-            return run([program, "tcp", info["tcp"], "--count", "10"] + extra, env)
-        finally:
-            stop(p)
+        return session(tcp, ["fault 01 split 5 40"], lambda addr: [program, "tcp", addr, "--count", "10"])
 
     if mode == "vanish":
-        p, _ = start_voksim(["--pty", link, "--no-echo"])
+        p, _ = start_voksim(pty)
         prog = subprocess.Popen([program, "vanish"] + extra, env=env, stdin=subprocess.PIPE,
                                 stdout=subprocess.PIPE, text=True, bufsize=1)
         line = prog.stdout.readline()
@@ -131,26 +120,15 @@ def main():
         return prog.returncode
 
     if mode in ("wine-pty", "wine-tcp"):
-        win = os.environ.get("VOK_WIN64_DIR", "")
-        exe = os.path.join(win, "tests", "link", "realtime_exchange.exe")
-        if not win or not os.path.exists(exe):
-            print("no Windows x64 build of realtime_exchange; skipped")
+        exe = testkit.win64_program(os.path.join("tests", "link", "realtime_exchange.exe"),
+                                    "no Windows x64 build of realtime_exchange; skipped")
+        if not exe:
             return 77
     if mode == "wine-tcp":
-        p, info = start_voksim(["--tcp", "127.0.0.1:0", "--line-baud", "9600"])
-        try:
-            return run([os.path.join(source, "scripts", "wine_run.sh"), "--timeout", "270", "--",
-                        exe, "tcp", info["tcp"]] + extra, env)
-        finally:
-            stop(p)
+        return session(tcp, [], lambda addr: testkit.under_wine(exe, 270) + ["tcp", addr])
     if mode == "wine-pty":
-        echo = "--echo" in extra
-        p, _ = start_voksim(["--pty", link, "--echo" if echo else "--no-echo"])
-        try:
-            return run([os.path.join(source, "scripts", "wine_run.sh"), "--com", "1=" + link,
-                        "--timeout", "270", "--", exe, "serial"] + extra, env)
-        finally:
-            stop(p)
+        return session(["--pty", link, "--echo" if "--echo" in extra else "--no-echo"], [],
+                       lambda _: testkit.under_wine(exe, 270, com1=link) + ["serial"])
 
     sys.exit("unknown mode " + mode)
 

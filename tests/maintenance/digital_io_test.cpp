@@ -3,30 +3,22 @@
 #include "maintenance/digital_io.h"
 #include "platform/clock.h"
 #include "tests/maintenance/found_modules.h"
-#include "tests/ui/ui_fixture.h"
 
 namespace {
 
-class DigitalIoDialog : public UiFixture {
+class DigitalIoDialog : public FoundModules {
 protected:
     sim::Module *io = nullptr;
 
     void SetUp() override
     {
-        UiFixture::SetUp();
+        FoundModules::SetUp();
+        selected = 1;
         main_window_features.digital_io = &digital_io_handlers;
         add_module(0x01, 4560);
         io = &add_module(0x04, 4500);
         io->digital_in = 0xF0;
         io->digital_out = 0x5A;
-    }
-
-    void open(int echo = 0)
-    {
-        conv->echo = echo != 0;
-        open_serial(0, 2);
-        if (echo) probe_echo();
-        find_modules(bus, 1, requests);
     }
 
     void run(std::function<void(UiWindow)> session)
@@ -35,24 +27,10 @@ protected:
         main_window_on_command(window, IDM_IO);
     }
 
-    static void check_boxes(UiWindow d, uint8_t checked)
-    {
-        for (int i = 0; i < 8; ++i) ui_check(d, IDC_DIO_OUT0 + i, (checked >> i) & 1);
-    }
-
+    static void check_boxes(UiWindow d, uint8_t checked) { check_bits(d, IDC_DIO_OUT0, checked); }
     // Lamps lit and boxes checked, as bit masks (bit i = lamp or box i).
-    static int lamps(UiWindow d)
-    {
-        int m = 0;
-        for (int i = 0; i < 8; ++i) m |= win(d).ctl(IDC_DIO_LAMP0 + i).shown << i;
-        return m;
-    }
-    static int boxes(UiWindow d)
-    {
-        int m = 0;
-        for (int i = 0; i < 8; ++i) m |= win(d).ctl(IDC_DIO_OUT0 + i).checked << i;
-        return m;
-    }
+    static int lamps(UiWindow d) { return bits_of(d, IDC_DIO_LAMP0, &headless::Control::shown); }
+    static int boxes(UiWindow d) { return bits_of(d, IDC_DIO_OUT0, &headless::Control::checked); }
 };
 
 TEST_F(DigitalIoDialog, OpensOnTheStoredBytesWithoutTraffic)

@@ -3,17 +3,16 @@
 #include "maintenance/io_test.h"
 #include "platform/clock.h"
 #include "tests/maintenance/found_modules.h"
-#include "tests/ui/ui_fixture.h"
 
 namespace {
 
-class IoTestDialog : public UiFixture {
+class IoTestDialog : public FoundModules {
 protected:
     sim::Module *m = nullptr;
 
     void SetUp() override
     {
-        UiFixture::SetUp();
+        FoundModules::SetUp();
         main_window_features.io_test = &io_test_handlers;
         m = &add_module(0x05, 4501);
         // Channel 0: four digital ITUs; channel 2: twelve; the others none.
@@ -30,10 +29,7 @@ protected:
 
     void open(int echo = 0)
     {
-        conv->echo = echo != 0;
-        open_serial(0, 2);
-        if (echo) probe_echo();
-        find_modules(bus, 0, requests);
+        FoundModules::open(echo);
         ASSERT_EQ(module_table.module[0].itu_count_b[0], 4);
     }
 

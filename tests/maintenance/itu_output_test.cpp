@@ -4,31 +4,22 @@
 #include "display/data_display.h"
 #include "maintenance/itu_output.h"
 #include "tests/maintenance/found_modules.h"
-#include "tests/ui/ui_fixture.h"
 
 namespace {
 
-class ItuOutputDialog : public UiFixture {
+class ItuOutputDialog : public FoundModules {
 protected:
     sim::Module *m = nullptr;
 
     void SetUp() override
     {
-        UiFixture::SetUp();
+        FoundModules::SetUp();
         data_display_reset();
         data_display_hooks = DataDisplayHooks{};
         m = &add_module(0x06, 4560);
         // Channel 1: an 8-output ITU at address 49 and a 4-in/4-out ITU at address 16.
         m->channels[1].units = {sim::make_itu(1, 0x51, 0x13, 21.5), sim::make_itu(5, 0x31, 0, 0),
                                 sim::make_itu(6, 0x10, 0, 0)};
-    }
-
-    void open(int echo = 0)
-    {
-        conv->echo = echo != 0;
-        open_serial(0, 2);
-        if (echo) probe_echo();
-        find_modules(bus, 0, requests);
     }
 
     // What the data display leaves for a double click on line i of channel c.
@@ -47,22 +38,9 @@ protected:
         ui_dialog_run(window, IDD_ITU_OUTPUT, &itu_output_handlers);
     }
 
-    static void check_boxes(UiWindow d, uint8_t bits)
-    {
-        for (int i = 0; i < 8; ++i) ui_check(d, IDC_ITUO_BIT0 + i, (bits >> i) & 1);
-    }
-    static int shown(UiWindow d)
-    {
-        int s = 0;
-        for (int i = 0; i < 8; ++i) s |= win(d).ctl(IDC_ITUO_BIT0 + i).shown << i;
-        return s;
-    }
-    static int checked(UiWindow d)
-    {
-        int s = 0;
-        for (int i = 0; i < 8; ++i) s |= win(d).ctl(IDC_ITUO_BIT0 + i).checked << i;
-        return s;
-    }
+    static void check_boxes(UiWindow d, uint8_t bits) { check_bits(d, IDC_ITUO_BIT0, bits); }
+    static int shown(UiWindow d) { return bits_of(d, IDC_ITUO_BIT0, &headless::Control::shown); }
+    static int checked(UiWindow d) { return bits_of(d, IDC_ITUO_BIT0, &headless::Control::checked); }
 };
 
 TEST_F(ItuOutputDialog, BoxesFollowTheKindAndTheStoredByte)

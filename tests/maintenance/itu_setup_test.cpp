@@ -7,7 +7,6 @@
 #include "maintenance/itu_setup.h"
 #include "platform/clock.h"
 #include "tests/maintenance/found_modules.h"
-#include "tests/ui/ui_fixture.h"
 
 namespace {
 
@@ -32,13 +31,13 @@ TEST(ItuOffset, PositionsCodesAndTypedAddresses)
     EXPECT_EQ(itu_typed_address("Z9"), static_cast<uint8_t>(359));
 }
 
-class ItuSetupDialog : public UiFixture {
+class ItuSetupDialog : public FoundModules {
 protected:
     sim::Module *m = nullptr;
 
     void SetUp() override
     {
-        UiFixture::SetUp();
+        FoundModules::SetUp();
         data_display_reset();
         data_display_hooks = DataDisplayHooks{};
         itu_set = ItuSet{};
@@ -46,14 +45,6 @@ protected:
         // Channel 1: a temperature-humidity ITU at address 81 with offset -3 (raw 0x13), an
         // 8-output ITU at address 49.
         m->channels[1].units = {sim::make_itu(1, 0x51, 0x13, 21.5), sim::make_itu(5, 0x31, 0, 0)};
-    }
-
-    void open(int echo = 0)
-    {
-        conv->echo = echo != 0;
-        open_serial(0, 2);
-        if (echo) probe_echo();
-        find_modules(bus, 0, requests);
     }
 
     // What the data display leaves for a double click on line i of channel 1.
@@ -78,13 +69,6 @@ protected:
     static void scroll(UiWindow d, int notify, int times)
     {
         for (int k = 0; k < times; ++k) headless::scroll(d, IDC_ITUS_SCROLL, notify);
-    }
-
-    std::vector<std::string> texts() const
-    {
-        std::vector<std::string> t;
-        for (const auto &b : headless::boxes()) t.push_back(b.text);
-        return t;
     }
 };
 
@@ -129,7 +113,7 @@ TEST_F(ItuSetupDialog, MovedOffsetIsSentAndHeldAfterTheReset)
         headless::click(d, IDC_ITUS_OK);
     });
     EXPECT_EQ(requests, std::vector<std::string>{"@061812A2"});
-    EXPECT_EQ(texts(), std::vector<std::string>{OffsetDone});
+    EXPECT_EQ(box_texts(), std::vector<std::string>{OffsetDone});
     EXPECT_EQ(headless::boxes()[0].caption, "系统提示");
     EXPECT_EQ(headless::boxes()[0].flags, UI_MB_OK);
     const auto &sl = fake::sleep_log();
@@ -160,7 +144,7 @@ TEST_F(ItuSetupDialog, NewAddressOfAnItuAndThenItsOffsetUnderTheNewAddress)
         headless::click(d, IDC_ITUS_OK);
     });
     EXPECT_EQ(requests, std::vector<std::string>{"@06149190"});
-    EXPECT_EQ(texts(), std::vector<std::string>{AddressDone});
+    EXPECT_EQ(box_texts(), std::vector<std::string>{AddressDone});
     const auto &sl = fake::sleep_log();
     EXPECT_NE(std::find(sl.begin(), sl.end(), 1000), sl.end());
     EXPECT_EQ(itu_set.old_addr, 90);
@@ -173,7 +157,7 @@ TEST_F(ItuSetupDialog, NewAddressOfAnItuAndThenItsOffsetUnderTheNewAddress)
         headless::click(d, IDC_ITUS_OK);
     });
     EXPECT_EQ(requests, (std::vector<std::string>{"@06181185", "@061852F3"}));
-    EXPECT_EQ(texts(), std::vector<std::string>{AddressDone});
+    EXPECT_EQ(box_texts(), std::vector<std::string>{AddressDone});
 
     // After the reset the module reports the new addresses; the offset is as it was.
     bus.power_cycle(0x06, fake::now_us());
@@ -210,7 +194,7 @@ TEST_F(ItuSetupDialog, ConfirmPathsByWhatWasTyped)
             EXPECT_TRUE(win(d).ended);
         });
         EXPECT_EQ(distinct_requests(), c.sent);
-        EXPECT_EQ(texts(), c.texts);
+        EXPECT_EQ(box_texts(), c.texts);
     }
     // An old address field that holds no number sends nothing either.
     requests.clear();
@@ -221,7 +205,7 @@ TEST_F(ItuSetupDialog, ConfirmPathsByWhatWasTyped)
         headless::click(d, IDC_ITUS_OK);
     });
     EXPECT_TRUE(requests.empty());
-    EXPECT_EQ(texts(), std::vector<std::string>{Failed});
+    EXPECT_EQ(box_texts(), std::vector<std::string>{Failed});
 }
 
 TEST_F(ItuSetupDialog, SilenceAndRefusalReportTheFailureOnce)
@@ -244,7 +228,7 @@ TEST_F(ItuSetupDialog, SilenceAndRefusalReportTheFailureOnce)
             scroll(d, UI_SCROLL_LINE_UP, c.up);
             headless::click(d, IDC_ITUS_OK);
         });
-        EXPECT_EQ(texts(), std::vector<std::string>{Failed});
+        EXPECT_EQ(box_texts(), std::vector<std::string>{Failed});
         EXPECT_EQ(distinct_requests().size(), 1u);  // nothing after a failed address command
         m->faults = sim::Faults{};
     }
@@ -258,7 +242,7 @@ TEST_F(ItuSetupDialog, EchoOfTenByteCommandsIsSkippedAndPutBack)
         headless::type_text(d, IDC_ITUS_NEW, "85");
         headless::click(d, IDC_ITUS_OK);
     });
-    EXPECT_EQ(texts(), std::vector<std::string>{AddressDone});
+    EXPECT_EQ(box_texts(), std::vector<std::string>{AddressDone});
     EXPECT_EQ(link_state.echo_len, 5);
     EXPECT_EQ(read_module_parameters(0), 0);
 }
@@ -286,7 +270,7 @@ TEST_F(ItuSetupDialog, OpensFromTheDataDisplayDoubleClick)
     main_window_on_command(window, IDM_DATA);
     EXPECT_EQ(headless::dialogs_run(), (std::vector<int>{IDD_DATA_DISPLAY, IDD_ITU_SETTINGS}));
     EXPECT_EQ(count_requests("@061812F4"), 1);
-    EXPECT_EQ(texts(), std::vector<std::string>{OffsetDone});
+    EXPECT_EQ(box_texts(), std::vector<std::string>{OffsetDone});
 }
 
 }  // namespace

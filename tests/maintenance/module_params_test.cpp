@@ -3,15 +3,15 @@
 #include "display/search.h"
 #include "netsetup/converter_proto.h"
 #include "maintenance/module_params.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/maintenance/found_modules.h"
 
 namespace {
 
-class ModuleParams : public UiFixture {
+class ModuleParams : public FoundModules {
 protected:
     void SetUp() override
     {
-        UiFixture::SetUp();
+        FoundModules::SetUp();
         main_window_features.module_params = &module_params_handlers;
     }
 
@@ -25,16 +25,6 @@ protected:
         throw std::runtime_error("dialog 1011 did not run");
     }
 
-    // The search as the posted command runs it: start, all 256 addresses, parameter reads.
-    void search()
-    {
-        headless::on_dialog(IDD_SEARCH, [](UiWindow d) {
-            headless::click(d, IDC_SEARCH_START);
-            headless::run_timers(d);
-        });
-        main_window_on_command(window, IDM_SEARCH);
-    }
-
     // Types the address, picks the baud and confirms, answering the question with `answer`.
     static std::function<void(UiWindow)> write(const std::string &address, int baud_index, int answer = UI_ID_YES)
     {
@@ -44,13 +34,6 @@ protected:
             headless::answer_next(answer);
             headless::click(d, IDC_MP_CONFIRM);
         };
-    }
-
-    std::vector<std::string> box_texts() const
-    {
-        std::vector<std::string> out;
-        for (const auto &b : headless::boxes()) out.push_back(b.text);
-        return out;
     }
 };
 

@@ -6,28 +6,19 @@
 #include "display/search.h"
 #include "maintenance/module_params.h"
 #include "maintenance/port_mode.h"
-#include "tests/ui/ui_fixture.h"
+#include "tests/maintenance/found_modules.h"
 
 namespace {
 
-class PortMode : public UiFixture {
+class PortMode : public FoundModules {
 protected:
     UiWindow params = nullptr, mode_dlg = nullptr, countdown = nullptr;
     bool params_open_after = false, mode_open_after = false;  // still open after the click
 
     void SetUp() override
     {
-        UiFixture::SetUp();
+        FoundModules::SetUp();
         main_window_features.module_params = &module_params_handlers;
-    }
-
-    void search()
-    {
-        headless::on_dialog(IDD_SEARCH, [](UiWindow d) {
-            headless::click(d, IDC_SEARCH_START);
-            headless::run_timers(d);
-        });
-        main_window_on_command(window, IDM_SEARCH);
     }
 
     // Parameters dialog -> `opener` button -> dialog 169 -> `button`; the countdown runs out.

@@ -4,15 +4,14 @@
 #include "maintenance/reset.h"
 #include "platform/clock.h"
 #include "tests/maintenance/found_modules.h"
-#include "tests/ui/ui_fixture.h"
 
 namespace {
 
-class Reset : public UiFixture {
+class Reset : public FoundModules {
 protected:
     void SetUp() override
     {
-        UiFixture::SetUp();
+        FoundModules::SetUp();
         main_window_features.reset_module = reset_module;
         main_window_features.reset_countdown = &reset_countdown_handlers;
     }
@@ -42,8 +41,7 @@ TEST_F(Reset, CountsDownWhileTheModuleRestartsThenSearches)
         m.channels[0].units.push_back(sim::make_itu(1, static_cast<uint8_t>(i), 0, 20.0));
         m.channels[1].units.push_back(sim::make_itu(1, static_cast<uint8_t>(i), 0, 20.0));
     }
-    open_serial(0, 2);
-    find_modules(bus, 0, requests);
+    open();
     ASSERT_EQ(module_table.module[0].itu_total, 100);
 
     std::vector<std::string> shown;
@@ -84,8 +82,7 @@ TEST_F(Reset, CountsDownWhileTheModuleRestartsThenSearches)
 TEST_F(Reset, ClosingTheCountdownEndsItAtOnce)
 {
     add_module(0x03, 3903, 0x82);
-    open_serial(0, 2);
-    find_modules(bus, 0, requests);
+    open();
     headless::on_dialog(IDD_RESET_COUNTDOWN, [&](UiWindow d) {
         EXPECT_EQ(win(d).ctl(IDC_RESET_SECONDS).text, "08");
         headless::run_timers(d, 2);
@@ -101,11 +98,8 @@ TEST_F(Reset, ClosingTheCountdownEndsItAtOnce)
 TEST_F(Reset, WorksThroughAnEchoingConverterAndTheNetworkConverter)
 {
     add_module(0x0B, 4301, 0x83);
-    conv->echo = true;
-    open_serial(0, 2);
-    probe_echo();
+    open(1);
     ASSERT_EQ(link_state.echo_on, 1);
-    find_modules(bus, 0, requests);
     EXPECT_EQ(reset_module(), 0);
     EXPECT_EQ(requests, std::vector<std::string>{"&0B9"});
     port_close();
@@ -127,8 +121,7 @@ TEST_F(Reset, EveryFailureShowsTheMessageOnceAndNoSearchFollows)
         {"short", [](sim::Faults &f) { f.short_by = 2; }},
     };
     add_module(0x07, 4560);
-    open_serial(0, 2);
-    find_modules(bus, 0, requests);
+    open();
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         headless::boxes().clear();

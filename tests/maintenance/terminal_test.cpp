@@ -7,15 +7,14 @@
 #include "maintenance/terminal.h"
 #include "platform/clock.h"
 #include "tests/maintenance/found_modules.h"
-#include "tests/ui/ui_fixture.h"
 
 namespace {
 
-class TerminalDialog : public UiFixture {
+class TerminalDialog : public FoundModules {
 protected:
     void SetUp() override
     {
-        UiFixture::SetUp();
+        FoundModules::SetUp();
         main_window_features.terminal = &terminal_handlers;
         sim::Module &a = add_module(0x01, 4560);
         a.channels[0].units = {sim::make_itu(1, 0x12, 0x34, 21.5)};
@@ -118,8 +117,7 @@ TEST_F(TerminalDialog, ModelDecidesTheFrameLength)
                         {'%', 0, 12}, {'S', 4560, 6}, {'$', 4562, 5}, {'#', 0, 5}};
     for (const Row &r : rows) EXPECT_EQ(terminal_frame_length(r.lead, r.model), r.length) << r.lead << r.model;
 
-    open_serial(0, 2);
-    find_modules(bus, 0, requests);
+    open();
     send({"/010\x11\x12XYZ", "/330\x11\x12XYZ"});
     const auto heard = distinct_requests();
     ASSERT_EQ(heard.size(), 2u);
@@ -129,8 +127,7 @@ TEST_F(TerminalDialog, ModelDecidesTheFrameLength)
 
 TEST_F(TerminalDialog, AddressWriteOfTwelveTypedCharactersMovesTheModule)
 {
-    open_serial(0, 2);
-    find_modules(bus, 0, requests);
+    open();
     const auto answers = send({"%0122400600Q", "$22M", "$01M"});
     ASSERT_GE(requests.size(), 2u);
     EXPECT_EQ(requests[0], "%0122400600");
@@ -139,11 +136,8 @@ TEST_F(TerminalDialog, AddressWriteOfTwelveTypedCharactersMovesTheModule)
 
 TEST_F(TerminalDialog, EchoIsSkippedByTheFrameLengthAndPutBackAfterwards)
 {
-    conv->echo = true;
-    open_serial(0, 2);
-    probe_echo();
+    open(1);
     ASSERT_EQ(link_state.echo_on, 1);
-    find_modules(bus, 0, requests);
     const auto answers = send({"%0101400600Q", "@050001", "$01M", "$33M"});
     EXPECT_EQ(answers, (std::vector<std::string>{"!01", "!051", "!01VOK4560", "No response!"}));
     EXPECT_EQ(link_state.echo_len, 5);
@@ -151,8 +145,7 @@ TEST_F(TerminalDialog, EchoIsSkippedByTheFrameLengthAndPutBackAfterwards)
 
 TEST_F(TerminalDialog, SilenceShowsNoResponseWithTheExclamationBeep)
 {
-    open_serial(0, 2);
-    find_modules(bus, 0, requests);
+    open();
     bus.modules[0].faults.silent = true;
     headless::beeps().clear();
     EXPECT_EQ(send({"$01M", "$04M"}), (std::vector<std::string>{"No response!", "!04VOK4500"}));
@@ -162,8 +155,7 @@ TEST_F(TerminalDialog, SilenceShowsNoResponseWithTheExclamationBeep)
 
 TEST_F(TerminalDialog, ResetRequestGoesToTheMainWindowUnsent)
 {
-    open_serial(0, 2);
-    find_modules(bus, 0, requests);
+    open();
     send({"&019", "$01M"});
     EXPECT_TRUE(requests.empty());  // the dialog closed before the second
     EXPECT_EQ(terminal.reset_redirect, 1);

@@ -32,15 +32,6 @@ port=$(voksim_port listening)
 cport=$(voksim_port control)
 [ -n "$port" ] && [ -n "$cport" ] || fail "no ports in voksim's output"
 
-# One control command to voksim; prints its answer line.
-control() {
-    python3 - "$cport" "$*" <<'PY'
-import socket, sys
-s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=5)
-s.sendall((sys.argv[2] + "\n").encode())
-print(s.makefile().readline().strip())
-PY
-}
 # Traffic lines of voksim's log that hold a request (as hex) since the mark.
 heard() { tail -n +"$mark" "$out/voksim.log" | grep -c -- "$1"; }
 set_mark() { mark=$(($(wc -l <"$out/voksim.log") + 1)); }
@@ -49,8 +40,6 @@ write_cfg 4 "$port"
 
 bash "$src/scripts/wine_run.sh" --timeout 280 -- "$vokmon" >"$out/vokmon.log" 2>&1 &
 pids+=($!)
-
-cell() { echo "$((20 + 82 * ($1 % 8) + 16)) $((20 + 82 * ($1 / 8) + 16))"; }
 
 vokctl "wait-main 60000" "no-box 1500" || fail "vokmon did not come up cleanly"
 vokctl "wait-main" "command 100" "dialog 214 10000" "click 214" "box 20000" || fail "link"
@@ -67,7 +56,7 @@ shot terminal-1010
 vokctl "wait-main" "dialog 222" "click 220" "gone 222 5000" || fail "terminal exit"
 
 # Digital IO of the 4500: inputs F0 (lamps 0-3 lit), boxes 0 checked -> the write /04 FE.
-control "digital-in 04 0xF0" | grep -q '^ok' || fail "control digital-in"
+simctl "digital-in 04 0xF0" | grep -q '^ok' || fail "control digital-in"
 vokctl "wait-main" "click-xy $(cell "$i4500")" "sleep 300" "command 109" "dialog 1090 10000" || fail "dialog 117"
 set_mark
 vokctl "wait-main" "dialog 1090" "check 1092 1092 1099" "click 1090" "sleep 1500" "get-text 1101" "get-text 1103" \

@@ -10,12 +10,7 @@ source "${VOK_SOURCE_DIR:?}/tests/ui/wine_session.sh"
 bus="$src/tests/maintenance/wine_bus.json"
 wine_session_start "$build/tests/maintenance/wine-params" vokmon-params
 start_voksim "$bus" --no-stdin --pty "$out/ttyVOK" --echo --log
-
-# vokcfg.cfg: COM1, 9600 baud, converter type 0.
-python3 - <<'PY'
-import struct
-open("vokcfg.cfg", "wb").write(struct.pack("<BBBB4sHBBhH", 1, 2, 0, 0, bytes([127, 0, 0, 1]), 10001, 2, 0, 50, 0))
-PY
+write_cfg 0 10001
 
 bash "$src/scripts/wine_run.sh" --com "1=$out/ttyVOK" --timeout 280 -- "$vokmon" >"$out/vokmon.log" 2>&1 &
 pids+=($!)

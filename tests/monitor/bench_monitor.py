@@ -26,16 +26,12 @@ vokcli = os.path.join(build, "cli", "vokcli")
 bench = os.path.join(build, "tests", "monitor", "bench_paced")
 CHANNELS = [0, 1, 2, 3, 4, 5, 6]
 tick = os.sysconf("SC_CLK_TCK")
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from testkit import wait_until  # noqa: E402
 
 
 def poll(what, predicate, timeout):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        v = predicate()
-        if v:
-            return v
-        time.sleep(0.1)
-    sys.exit("bench: no " + what)
+    return wait_until(predicate, timeout) or sys.exit("bench: no " + what)
 
 
 def cpu_s(pid):

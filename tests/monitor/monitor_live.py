@@ -30,32 +30,21 @@ import urllib.parse
 import urllib.request
 
 mode = sys.argv[1] if len(sys.argv) > 1 else "short"
-build = os.environ.get("VOK_BUILD_DIR", "")
-source = os.environ.get("VOK_SOURCE_DIR", "")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from testkit import build, check, failures, source, stop, wait_until  # noqa: E402
 voksim = os.path.join(build, "sim", "voksim")
 vokcli = os.path.join(build, "cli", "vokcli")
 demo_bus = os.path.join(source, "sim", "buses", "demo.json")
 RUN_S = 120 if mode == "full" else 12      # steady running before the faults
 PERIOD_S = 2
-failures = []
 procs = []
 
 
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what, flush=True)
-    if not ok:
-        failures.append(what)
-
-
 def wait_for(what, predicate, timeout):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(0.1)
-    check(False, "in time: " + what)
-    return None
+    value = wait_until(predicate, timeout)
+    if value is None:
+        check(False, "in time: " + what)
+    return value
 
 
 def free_port():
@@ -70,16 +59,6 @@ def start(args, log, **kw):
     p = subprocess.Popen(args, stdout=open(log, "w"), stderr=subprocess.STDOUT, **kw)
     procs.append(p)
     return p
-
-
-def stop(p, sig=signal.SIGTERM):
-    if p.poll() is None:
-        p.send_signal(sig)
-    try:
-        return p.wait(timeout=15)
-    except subprocess.TimeoutExpired:
-        p.kill()
-        return p.wait()
 
 
 def start_voksim(tmp, name, link_args):

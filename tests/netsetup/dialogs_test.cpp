@@ -46,13 +46,6 @@ protected:
             if (e.kind == fake::NetEvent::SendTo) out.push_back(e);
         return out;
     }
-
-    std::vector<std::string> box_texts()
-    {
-        std::vector<std::string> out;
-        for (const auto &b : headless::boxes()) out.push_back(b.text);
-        return out;
-    }
 };
 
 TEST_F(NetDialogs, ListShowsHostAddressesAndOneLinePerConverter)

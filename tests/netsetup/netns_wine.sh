@@ -13,11 +13,7 @@ source "${VOK_SOURCE_DIR:?}/tests/ui/wine_session.sh"
 wine_session_start "$netns_out/wine" netns
 trap 'wine_session_cleanup; timeout 20 "$VOK_WINESERVER" -k 2>/dev/null' EXIT
 
-# vokcfg.cfg: COM1, 9600, network converter at 10.77.1.50:10001, converter speed 9600.
-python3 - <<'PY'
-import struct
-open("vokcfg.cfg", "wb").write(struct.pack("<BBBB4sHBBhH", 1, 2, 4, 0, bytes([10, 77, 1, 50]), 10001, 2, 0, 50, 0))
-PY
+write_cfg 4 10001 10.77.1.50  # the network converter at 10.77.1.50:10001
 bash "$src/scripts/wine_run.sh" --timeout 280 -- "$vokmon" >"$out/vokmon.log" 2>&1 &
 pids+=($!)
 

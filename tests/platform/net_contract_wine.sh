@@ -3,11 +3,7 @@
 # Skips (77) only when no Windows x64 build tree is configured for this run; a tree without
 # the program, or a missing Wine, is a failure (make test builds and installs both).
 set -u
-src="${VOK_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}"
-if [ -z "${VOK_WIN64_DIR:-}" ] || [ ! -d "${VOK_WIN64_DIR}" ]; then
-    echo "SKIP: no Windows x64 build tree (VOK_WIN64_DIR='${VOK_WIN64_DIR:-}')"
-    exit 77
-fi
-exe="$VOK_WIN64_DIR/tests/platform/net_contract.exe"
-[ -f "$exe" ] || { echo "FAIL: $exe not built"; exit 1; }
+# shellcheck source=../ui/wine_session.sh
+source "$(dirname "$0")/../ui/wine_session.sh"
+win64_program tests/platform/net_contract.exe
 bash "$src/scripts/wine_run.sh" --timeout 120 -- "$exe"

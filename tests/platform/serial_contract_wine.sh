@@ -4,13 +4,9 @@
 # Skips (77) only when no Windows x64 build tree is configured for this run; a tree without
 # the program, a missing Wine or a helper that does not come up is a failure.
 set -u
-src="${VOK_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}"
-if [ -z "${VOK_WIN64_DIR:-}" ] || [ ! -d "${VOK_WIN64_DIR}" ]; then
-    echo "SKIP: no Windows x64 build tree (VOK_WIN64_DIR='${VOK_WIN64_DIR:-}')"
-    exit 77
-fi
-exe="$VOK_WIN64_DIR/tests/platform/serial_contract.exe"
-[ -f "$exe" ] || { echo "FAIL: $exe not built"; exit 1; }
+# shellcheck source=../ui/wine_session.sh
+source "$(dirname "$0")/../ui/wine_session.sh"
+win64_program tests/platform/serial_contract.exe
 
 work="$(mktemp -d /tmp/vok-serial-contract-XXXXXX)"
 python3 "$src/tests/platform/serial_peer.py" "$work/com7" "$work/port" &
@@ -21,5 +17,5 @@ for _ in $(seq 1 200); do
     kill -0 "$peer" 2>/dev/null || break
     sleep 0.05
 done
-[ -s "$work/port" ] || { echo "FAIL: serial_peer.py did not come up"; exit 1; }
+[ -s "$work/port" ] || fail "serial_peer.py did not come up"
 bash "$src/scripts/wine_run.sh" --com "7=$work/com7" --timeout 60 -- "$exe" COM7 "$(cat "$work/port")"

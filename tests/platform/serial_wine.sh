@@ -3,12 +3,9 @@
 # and a loopback TCP echo server stands by for the socket checks.
 # Skips (77) when the Windows x64 build tree or Wine is not there.
 set -u
-src="${VOK_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}"
-exe="${VOK_WIN64_DIR:-}/tests/platform/serial_com_probe.exe"
-if [ -z "${VOK_WIN64_DIR:-}" ] || [ ! -f "$exe" ]; then
-    echo "SKIP: serial_com_probe.exe not built (VOK_WIN64_DIR='${VOK_WIN64_DIR:-}'); build the win64 configuration first"
-    exit 77
-fi
+# shellcheck source=../ui/wine_session.sh
+source "$(dirname "$0")/../ui/wine_session.sh"
+win64_program --skip-unbuilt tests/platform/serial_com_probe.exe
 if ! command -v socat >/dev/null || { ! command -v wine64 >/dev/null && [ ! -x /usr/lib/wine/wine64 ]; }; then
     echo "SKIP: socat or wine64 missing"
     exit 77

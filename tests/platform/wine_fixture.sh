@@ -3,12 +3,9 @@
 # time-out, parallel runs share the prefix, the prefix carries the font link.
 # Skips (77) when the Windows x64 build tree or Wine is not there.
 set -u
-src="${VOK_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}"
-exe="${VOK_WIN64_DIR:-}/tests/platform/wine_fixture_probe.exe"
-if [ -z "${VOK_WIN64_DIR:-}" ] || [ ! -f "$exe" ]; then
-    echo "SKIP: wine_fixture_probe.exe not built (VOK_WIN64_DIR='${VOK_WIN64_DIR:-}')"
-    exit 77
-fi
+# shellcheck source=../ui/wine_session.sh
+source "$(dirname "$0")/../ui/wine_session.sh"
+win64_program --skip-unbuilt tests/platform/wine_fixture_probe.exe
 run="$src/scripts/wine_run.sh"
 failed=0
 check() {  # check WHAT CONDITION...

@@ -3,6 +3,7 @@
 #ifndef VOK_TESTS_REALTIME_CURVE_FIXTURE_H
 #define VOK_TESTS_REALTIME_CURVE_FIXTURE_H
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,18 @@ protected:
     }
 
     void enter_view() { main_window_on_command(window, IDM_REALTIME); }
+
+    // The view entered on the module at `address` (the types of its CH0 units recorded when
+    // `typed`), no restart, the first curves on the units given.
+    void view_on(int address, bool typed, std::initializer_list<int> units = {0})
+    {
+        find_module(address);
+        if (typed) type_units(0);
+        enter_view();
+        real_time.restart = 0;
+        int slot = 0;
+        for (int u : units) real_time.curve_itu[slot++] = u;
+    }
     void paint() { main_window_on_paint(window, gfx_get_canvas(window)); }
     headless::Canvas &canvas() { return win(window).canvas; }
 

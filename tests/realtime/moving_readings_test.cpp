@@ -56,12 +56,7 @@ TEST_F(GlitchSweep, GlitchSamplesLeaveGapsWhileTheOtherCurveGoesOn)
     m.channels[0].units = {sim::make_sensor(0x28, 1, 20.0), sim::make_sensor(0x28, 2, 30.0)};
     m.channels[0].units[1].glitch_every_s = 15;
     m.channels[0].units[1].glitch_for_s = 2;  // about one sample in ten
-    find_module(0x01);
-    type_units(0);
-    enter_view();
-    real_time.restart = 0;
-    real_time.curve_itu[0] = 0;
-    real_time.curve_itu[1] = 1;
+    view_on(0x01, true, {0, 1});
     sweep(40);
 
     // Which samples came back all 0xFF for the second unit.

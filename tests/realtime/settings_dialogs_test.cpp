@@ -88,10 +88,7 @@ TEST_F(CurveDialogs, HumidityModeOffersOnlyHumidityCapableUnits)
 TEST_F(CurveDialogs, EmptyChannelOrNoAnswerEmptiesEveryList)
 {
     add_module(0x01, 4101).channels[0].units = {sim::make_sensor(0x28, 1, 20.0)};
-    find_module(0x01);
-    enter_view();
-    real_time.restart = 0;
-    real_time.curve_itu[0] = 0;
+    view_on(0x01, false);
     bus.modules[0].faults.silent = true;
     open_params([](UiWindow d) {
         for (int i = 0; i < 4; ++i) EXPECT_FALSE(win(d).ctl(IDC_CP_CURVE1 + i).enabled);

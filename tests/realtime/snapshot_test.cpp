@@ -59,11 +59,7 @@ struct Snapshot : CurveFixture {
     {
         win(window).client_rect = UiRect{0, 0, w, h};
         add_module(0x01, 4101).channels[0].units = {sim::make_sensor(0x28, 1, 25.0)};
-        find_module(0x01);
-        type_units(0);
-        enter_view();
-        real_time.restart = 0;
-        real_time.curve_itu[0] = 0;
+        view_on(0x01, true);
         sweep(40);
     }
 

@@ -24,10 +24,7 @@ using CurveView = CurveFixture;
 TEST_F(CurveView, FrameLabelsLegendAndButtons)
 {
     add_module(0x3A, 4101).channels[0].units = {sim::make_sensor(0x28, 1, 20.0)};
-    find_module(0x3A);
-    enter_view();
-    real_time.restart = 0;
-    real_time.curve_itu[0] = 0;
+    view_on(0x3A, false);
     real_time.curve_itu[2] = 5;
     paint();
     const CurvePlot &p = curve_plot;
@@ -134,12 +131,7 @@ TEST_F(CurveView, RampSweepDrawsEverySegmentAndStopsAtTheRightEdge)
     m.channels[0].units = {sim::make_sensor(0x28, 1, 0), sim::make_sensor(0x28, 2, 20.0)};
     m.channels[0].units[0].temp = ramp({{0, 14.0}, {500, 36.0}});
     m.channels[0].units[1].absent = true;  // every record all 0xFF: error samples
-    find_module(0x01);
-    type_units(0);
-    enter_view();
-    real_time.restart = 0;
-    real_time.curve_itu[0] = 0;
-    real_time.curve_itu[1] = 1;
+    view_on(0x01, true, {0, 1});
     paint();
 
     EXPECT_EQ(sweep(), 300);
@@ -203,11 +195,7 @@ TEST_F(CurveView, NegativeGlitchReadingRepeatsTheHeldValueExceptOnASweepsFirstSa
         m.channels[0].units = {sim::make_sensor(family, 1, 0)};
         // 21.5 for the first three samples, then -0.0625, which the sensor sends as FF FF.
         m.channels[0].units[0].temp = ramp({{0, 21.5}, {5.0, 21.5}, {5.0001, -0.0625}});
-        find_module(0x01);
-        type_units(0);
-        enter_view();
-        real_time.restart = 0;
-        real_time.curve_itu[0] = 0;
+        view_on(0x01, true);
         sweep(6);
         const CurvePlot &p = curve_plot;
         std::vector<std::string> boxes;
@@ -263,12 +251,7 @@ TEST_F(CurveView, ThChannelReadsTemperatureOrHumidityPerSlot)
     m.channels[0].units = {sim::make_itu(1, 1, 2, 21.5), sim::make_itu(0, 3, 4, 0)};
     m.channels[0].units[0].hum = sim::Reading::constant(45.0);
     m.channels[0].units[1].hum = sim::Reading::constant(60.0);
-    find_module(0x22);
-    type_units(0);
-    enter_view();
-    real_time.restart = 0;
-    real_time.curve_itu[0] = 0;
-    real_time.curve_itu[1] = 1;  // humidity-only ITU: nothing to draw in temperature mode
+    view_on(0x22, true, {0, 1});  // unit 1 a humidity-only ITU: nothing to draw in temperature mode
     sweep(2);
     const CurvePlot &p = curve_plot;
     EXPECT_EQ(request_times("#220").size(), 2u);

@@ -41,6 +41,14 @@ print(" ".join("%s:%d" % kv for kv in sorted(seen.items())))
 PY
 }
 
+# sweep DIALOG NAME: the parameters dialog DIALOG left with OK, one sweep, 3900wave.bmp saved.
+sweep() {
+    vokctl "wait-main" "dialog $1" "click $1" "gone $1 5000" "sleep 500" "command 1200" "sleep $sweep_ms" \
+        || fail "sweep $2"
+    shot "view-$2"
+    vokctl "wait-main" "command 1203" "no-box 3000" || fail "save $2"
+}
+
 vokctl "wait-main 60000" "no-box 1500" || fail "vokmon did not come up cleanly"
 vokctl "wait-main" "command 100" "dialog 214 10000" "click 214" "box 20000" || fail "link"
 vokctl "wait-main" "dialog 300 20000" "click 300" "gone 300 150000" "sleep 500" || fail "search"
@@ -54,10 +62,7 @@ vokctl "wait-main" "command 1201" "dialog 1066 20000" "sleep 800" "get-text 1060
 printf '%s\n' "$last" | grep -qx "text 1060 +15.5" || fail "temperature start did not step"
 printf '%s\n' "$last" | grep -qx "text 1063 1.5" || fail "sampling step text"
 shot dialog-110
-vokctl "wait-main" "dialog 1066" "click 1066" "gone 1066 5000" "sleep 500" "command 1200" "sleep $sweep_ms" \
-    || fail "sweep 4101"
-shot view-4101
-vokctl "wait-main" "command 1203" "no-box 3000" || fail "save curve"
+sweep 1066 4101
 [ -f 3900wave.bmp ] || fail "no 3900wave.bmp"
 identify 3900wave.bmp | tee -a "$out/identify.log"
 cp 3900wave.bmp curve-4101.bmp
@@ -81,10 +86,7 @@ echo "frame pixels differing: $diff_px"
 vokctl "wait-main" "command 1202" "sleep 500" "click-xy 118 36" "sleep 300" "command 105" "sleep 800" \
     "command 1201" "dialog 1066 20000" "sleep 800" "click 1131" "sleep 1500" || fail "dialog 110 on 4560"
 shot dialog-110-4560
-vokctl "wait-main" "dialog 1066" "click 1066" "gone 1066 5000" "sleep 500" "command 1200" "sleep $sweep_ms" \
-    || fail "sweep 4560"
-shot view-4560
-vokctl "wait-main" "command 1203" "no-box 3000" || fail "save 4560"
+sweep 1066 4560
 colours=$(plot_colours 3900wave.bmp)
 echo "4560 plot: $colours"
 echo "$colours" | grep -q "FF0000:" || fail "no humidity curve on 4560"
@@ -94,10 +96,7 @@ vokctl "wait-main" "command 1202" "sleep 500" "click-xy 200 36" "sleep 300" "com
     "command 1201" "dialog 1080 20000" "sleep 500" "get-text 1084" || fail "dialog 116"
 printf '%s\n' "$last" | grep -qx "text 1084 1.5" || fail "4500 sampling step"
 shot dialog-116
-vokctl "wait-main" "dialog 1080" "click 1080" "gone 1080 5000" "sleep 500" "command 1200" "sleep $sweep_ms" \
-    || fail "sweep 4500"
-shot view-4500
-vokctl "wait-main" "command 1203" "no-box 3000" || fail "save 4500"
+sweep 1080 4500
 colours=$(plot_colours 3900wave.bmp)
 echo "4500 plot: $colours"
 for c in FF0000 FFFF00; do echo "$colours" | grep -q "$c:" || fail "4500 curve $c missing"; done

@@ -17,13 +17,9 @@ import xml.etree.ElementTree as ET
 
 import pefile
 
-failures = []
-
-
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what, flush=True)
-    if not ok:
-        failures.append(what)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import testkit  # noqa: E402
+from testkit import check  # noqa: E402
 
 
 def version_block(pe):
@@ -119,11 +115,7 @@ def main():
     for prog in ("cli/vokcli", "sim/voksim") if native else ():
         out = subprocess.run([os.path.join(native, prog), "--version"], capture_output=True, text=True).stdout
         check(out == "%s %s\n" % (os.path.basename(prog), version), "%s --version: %r" % (prog, out))
-    if failures:
-        print("%d check(s) failed" % len(failures))
-        return 1
-    print("passed")
-    return 0
+    return testkit.summary()
 
 
 if __name__ == "__main__":

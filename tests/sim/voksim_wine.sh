@@ -4,15 +4,11 @@
 # is configured for this run; a tree without voksim.exe or a Wine set-up that fails is a
 # failure (make test builds the one and scripts/setup.sh installs the other).
 set -u
-src="${VOK_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}"
-if [ -z "${VOK_WIN64_DIR:-}" ] || [ ! -d "$VOK_WIN64_DIR" ]; then
-    echo "SKIP: no Windows x64 build tree (VOK_WIN64_DIR='${VOK_WIN64_DIR:-}')"
-    exit 77
-fi
-exe="$VOK_WIN64_DIR/sim/voksim.exe"
-[ -f "$exe" ] || { echo "FAIL: $exe not built"; exit 1; }
+# shellcheck source=../ui/wine_session.sh
+source "$(dirname "$0")/../ui/wine_session.sh"
+win64_program sim/voksim.exe
 # shellcheck source=/dev/null
-source "$src/scripts/wine_env.sh" || { echo "FAIL: the Wine environment could not be prepared"; exit 1; }
+source "$src/scripts/wine_env.sh" || fail "the Wine environment could not be prepared"
 
 work="$(mktemp -d /tmp/vok-wine-voksim-XXXXXX)"
 sim_pid=""
@@ -56,7 +52,7 @@ print("tcp reply in %.1f ms, udp discovery ok" % ms)
 PY
 echo quit >&3
 for _ in $(seq 1 100); do kill -0 "$sim_pid" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$sim_pid" 2>/dev/null; then echo "FAIL: voksim.exe did not quit"; exit 1; fi
+! kill -0 "$sim_pid" 2>/dev/null || fail "voksim.exe did not quit"
 wait "$sim_pid"
 sim_pid=""
 echo "PASS"

@@ -96,6 +96,14 @@ protected:
         return n;
     }
 
+    // The texts of the message boxes shown so far.
+    static std::vector<std::string> box_texts()
+    {
+        std::vector<std::string> out;
+        for (const auto &b : headless::boxes()) out.push_back(b.text);
+        return out;
+    }
+
     static headless::Window &win(UiWindow w) { return headless::window(w); }
 };
 

@@ -82,7 +82,7 @@ shot main-grid
 # One icon per module in its cell (not white at the centre), nothing in the next cell.
 steps=("wait-main")
 for ((i = 0; i <= modules; i++)); do
-    steps+=("pixel $((20 + 82 * (i % 8) + 16)) $((20 + 82 * (i / 8) + 16))")
+    steps+=("pixel $(cell "$i")")
 done
 vokctl "${steps[@]}" || fail "pixels"
 for ((i = 0; i < modules; i++)); do

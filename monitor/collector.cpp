@@ -287,12 +287,7 @@ int collector_run(const CollectorOptions *o, FILE *log)
         return COLLECT_LISTEN;
     }
     StopRequested = 0;
-    struct sigaction sa;
-    memset(&sa, 0, sizeof sa);
-    sa.sa_handler = on_stop;
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGINT, &sa, nullptr);
-    signal(SIGPIPE, SIG_IGN);
+    catch_stop_signals(on_stop);
     alarms_begin(&C.alarms, &C.plant, wall_ms());
     prune();
     for (int l = 0; l < C.plant.link_count; ++l) {

@@ -124,14 +124,19 @@ int64_t wall_ms(void)
     return (int64_t)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
 }
 
-int worker_run(const Plant *plant, int link, int fd)
+void catch_stop_signals(void (*handler)(int))
 {
     struct sigaction sa;
     memset(&sa, 0, sizeof sa);
-    sa.sa_handler = on_stop;
+    sa.sa_handler = handler;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
+}
+
+int worker_run(const Plant *plant, int link, int fd)
+{
+    catch_stop_signals(on_stop);
     clock_init();
     W.link = &plant->link[link];
     W.fd = fd;

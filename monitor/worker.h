@@ -19,4 +19,8 @@ int worker_run(const Plant *plant, int link, int fd);
 // Unix time in ms (the readouts' time stamps).
 int64_t wall_ms(void);
 
+// SIGTERM and SIGINT call `handler` (no restart: a blocking wait returns at once); SIGPIPE is
+// ignored, so a reader gone from a socket is an error to handle, not the end of the process.
+void catch_stop_signals(void (*handler)(int));
+
 #endif
